@@ -1,0 +1,60 @@
+// Logger: the process-wide logging channel. Callers hand it a level, a lazily
+// evaluated message, the source file, function and line, and an optional context;
+// it fans the entry out to every registered destination that takes it.
+//
+// Thread-safety: every entry point may be called from any thread. The destination
+// set is meant to be changed during set-up; changes are guarded by a mutex anyway.
+#pragma once
+
+#include "logging/Level.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+namespace trevalin {
+
+class BaseDestination;
+
+class Logger {
+public:
+    // Produces the message text. Called at most once per entry, and never when no
+    // destination takes the entry.
+    using MessageFn = std::function<QString()>;
+
+    // Registers a destination; adding one that is already registered changes nothing.
+    static void addDestination(const std::shared_ptr<BaseDestination>& destination);
+    // Drops a destination by identity; returns whether it was registered.
+    static bool removeDestination(const std::shared_ptr<BaseDestination>& destination);
+    static void removeAllDestinations();
+    static int countDestinations();
+
+    // An invalid QVariant stands for "no context".
+    static void verbose(const MessageFn& message, const char* file, const char* function, int line,
+                        const QVariant& context = {});
+    static void debug(const MessageFn& message, const char* file, const char* function, int line,
+                      const QVariant& context = {});
+    static void info(const MessageFn& message, const char* file, const char* function, int line,
+                     const QVariant& context = {});
+    static void warning(const MessageFn& message, const char* file, const char* function, int line,
+                        const QVariant& context = {});
+    static void error(const MessageFn& message, const char* file, const char* function, int line,
+                      const QVariant& context = {});
+    static void custom(Level level, const MessageFn& message, const char* file, const char* function,
+                       int line, const QVariant& context = {});
+
+    // Waits up to `seconds` until every asynchronous destination queue has drained.
+    // Returns whether all of them finished in time.
+    static bool flush(double seconds);
+};
+
+} // namespace trevalin
+
+// The usual way to log: the message expression is evaluated lazily.
+#define TLOG_VERBOSE(msg) ::trevalin::Logger::verbose([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_DEBUG(msg) ::trevalin::Logger::debug([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_INFO(msg) ::trevalin::Logger::info([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_WARNING(msg) ::trevalin::Logger::warning([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_ERROR(msg) ::trevalin::Logger::error([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
