@@ -66,8 +66,8 @@ public:
 
     private:
         friend class OrderedMap;
-        const_iterator(const std::vector<std::optional<Entry>>* slots, std::size_t pos)
-            : m_slots(slots)
+        const_iterator(const std::vector<std::optional<Entry>>* storage, std::size_t pos)
+            : m_slots(storage)
             , m_pos(pos) {
             skipHoles();
         }
@@ -206,11 +206,10 @@ public:
     std::optional<Entry> takeFirst() {
         if (isEmpty())
             return std::nullopt;
-        std::optional<Entry> out = std::move(m_slots[m_head]);
-        m_slots[m_head].reset();
-        m_index.erase(out->first);
+        Entry out = std::move(*m_slots[m_head]);
+        m_index.erase(out.first);
         vacate(m_head);
-        return out;
+        return std::optional<Entry>(std::move(out));
     }
 
     // Position of `key` in iteration order, or nothing when absent.

@@ -110,10 +110,11 @@ public:
 
     // Takes out and returns the first element; amortised constant time.
     std::optional<T> takeFirst() {
-        auto e = m_map.takeFirst();
-        if (!e)
+        if (m_map.isEmpty())
             return std::nullopt;
-        return std::move(e->first);
+        T out = m_map.first()->first;
+        m_map.remove(out);
+        return std::optional<T>(std::move(out));
     }
 
     std::optional<std::size_t> indexOf(const T& element) const { return m_map.indexOf(element); }

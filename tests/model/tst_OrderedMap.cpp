@@ -1,0 +1,230 @@
+// Tests of OrderedMap: order after removals, positions, in-place replacement,
+// front removal at scale, and a randomised comparison with a plain vector model.
+#include "model/OrderedMap.h"
+
+#include "TestMain.h"
+
+#include <QString>
+#include <QTest>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace trevalin;
+
+namespace {
+
+using Map = OrderedMap<QString, int>;
+
+std::vector<QString> keysOf(const Map& m) {
+    std::vector<QString> out;
+    for (const auto& e : m)
+        out.push_back(e.first);
+    return out;
+}
+
+// Keys that all land in the same bucket, to exercise the equality functor.
+struct CollidingHash {
+    std::size_t operator()(const std::string&) const { return 7; }
+};
+
+} // namespace
+
+class TestOrderedMap : public QObject {
+    Q_OBJECT
+
+private slots:
+    void insertKeepsFirstValueAndPosition() {
+        Map m;
+        QVERIFY(m.insert("a", 1));
+        QVERIFY(m.insert("b", 2));
+        QVERIFY(!m.insert("a", 9));
+        QCOMPARE(m.size(), std::size_t(2));
+        QCOMPARE(m.value("a"), 1);
+        QCOMPARE(*m.indexOf("a"), std::size_t(0));
+        QVERIFY(!m.indexOf("zz"));
+        QCOMPARE(m.value("zz", -1), -1);
+    }
+
+    void insertOrAssignReplacesInPlace() {
+        Map m{{"a", 1}, {"b", 2}, {"c", 3}};
+        QVERIFY(!m.insertOrAssign("b", 20));
+        QVERIFY(m.insertOrAssign("d", 4));
+        QCOMPARE(keysOf(m), (std::vector<QString>{"a", "b", "c", "d"}));
+        QCOMPARE(m.at(1).second, 20);
+        QVERIFY(m.replace("c", 30));
+        QVERIFY(!m.replace("x", 1));
+        QCOMPARE(m.value("c"), 30);
+        QCOMPARE(m.size(), std::size_t(4));
+    }
+
+    void replaceKeyKeepsPosition() {
+        Map m{{"a", 1}, {"b", 2}, {"c", 3}};
+        QVERIFY(m.replaceKey("b", "B", 22));
+        QCOMPARE(keysOf(m), (std::vector<QString>{"a", "B", "c"}));
+        QCOMPARE(m.value("B"), 22);
+        QVERIFY(!m.contains("b"));
+        // A key that already lives elsewhere is refused.
+        QVERIFY(!m.replaceKey("a", "c"));
+        QVERIFY(!m.replaceKey("missing", "x"));
+        QCOMPARE(keysOf(m), (std::vector<QString>{"a", "B", "c"}));
+    }
+
+    void removalKeepsOrder_data() {
+        QTest::addColumn<QStringList>("remove");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("first") << QStringList{"a"} << QStringList{"b", "c", "d", "e"};
+        QTest::newRow("middle") << QStringList{"c"} << QStringList{"a", "b", "d", "e"};
+        QTest::newRow("last") << QStringList{"e"} << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("absent") << QStringList{"x"} << QStringList{"a", "b", "c", "d", "e"};
+        QTest::newRow("front run") << QStringList{"b", "a"} << QStringList{"c", "d", "e"};
+        QTest::newRow("alternate") << QStringList{"b", "d"} << QStringList{"a", "c", "e"};
+        QTest::newRow("all") << QStringList{"e", "a", "c", "b", "d"} << QStringList{};
+    }
+    void removalKeepsOrder() {
+        QFETCH(QStringList, remove);
+        QFETCH(QStringList, expected);
+        Map m{{"a", 0}, {"b", 1}, {"c", 2}, {"d", 3}, {"e", 4}};
+        for (const QString& k : remove)
+            m.remove(k);
+        QCOMPARE(keysOf(m), (std::vector<QString>(expected.begin(), expected.end())));
+        QCOMPARE(m.size(), std::size_t(expected.size()));
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(*m.indexOf(expected[i]), std::size_t(i));
+            QCOMPARE(m.at(i).first, expected[i]);
+        }
+        // Re-inserting a removed key appends it at the end.
+        if (!remove.isEmpty() && remove.first() != "x") {
+            m.insert(remove.first(), 99);
+            QCOMPARE(m.last()->first, remove.first());
+        }
+    }
+
+    void takeFirstIsFifo() {
+        Map m;
+        for (int i = 0; i < 5; ++i)
+            m.insert(QString::number(i), i);
+        for (int i = 0; i < 5; ++i) {
+            auto e = m.takeFirst();
+            QVERIFY(e);
+            QCOMPARE(e->second, i);
+        }
+        QVERIFY(!m.takeFirst());
+        QVERIFY(m.isEmpty());
+        QVERIFY(!m.first());
+        QVERIFY(!m.last());
+    }
+
+    void removeIfOnePass() {
+        Map m;
+        for (int i = 0; i < 100; ++i)
+            m.insert(QString::number(i), i);
+        QCOMPARE(m.removeIf([](const auto& e) { return e.second % 3 != 0; }), std::size_t(66));
+        QCOMPARE(m.size(), std::size_t(34));
+        int expect = 0;
+        for (const auto& e : m) {
+            QCOMPARE(e.second, expect);
+            expect += 3;
+        }
+        QCOMPARE(*m.indexOf("99"), std::size_t(33));
+    }
+
+    void customEqualityIsUsed() {
+        OrderedMap<std::string, int, CollidingHash> m;
+        QVERIFY(m.insert("x", 1));
+        QVERIFY(m.insert("y", 2));
+        QVERIFY(!m.insert("x", 3));
+        QVERIFY(m.remove("x"));
+        QCOMPARE(m.value("y"), 2);
+        QCOMPARE(m.size(), std::size_t(1));
+    }
+
+    // The pattern of the work queue: append at the back, take at the front, at a
+    // scale where a linear front removal would take minutes.
+    void popFrontAtScale() {
+        OrderedMap<int, int> m;
+        const int n = 300000;
+        for (int i = 0; i < n; ++i)
+            m.insert(i, i);
+        for (int i = 0; i < n; ++i) {
+            auto e = m.takeFirst();
+            QCOMPARE(e->first, i);
+            if (i % 2 == 0)
+                m.insert(n + i, 0); // interleaved appends
+        }
+        QCOMPARE(m.size(), std::size_t(n / 2));
+        QCOMPARE(m.first()->first, n);
+        QVERIFY(m.capacitySlots() <= 2 * m.size() + 64);
+        QCOMPARE(*m.indexOf(n + 2), std::size_t(1));
+    }
+
+    // Random operations checked against a vector that is the obvious model.
+    void randomisedAgainstModel() {
+        std::mt19937 rng(1234);
+        OrderedMap<int, int> m;
+        std::vector<std::pair<int, int>> model;
+        auto findModel = [&](int k) {
+            return std::find_if(model.begin(), model.end(), [k](const auto& e) { return e.first == k; });
+        };
+        for (int step = 0; step < 20000; ++step) {
+            const int op = rng() % 6;
+            const int k = rng() % 200;
+            if (op <= 1) {
+                const bool inserted = m.insert(k, step);
+                QCOMPARE(inserted, findModel(k) == model.end());
+                if (inserted)
+                    model.emplace_back(k, step);
+            } else if (op == 2) {
+                const bool had = findModel(k) != model.end();
+                QCOMPARE(m.remove(k), had);
+                if (had)
+                    model.erase(findModel(k));
+            } else if (op == 3) {
+                auto e = m.takeFirst();
+                QCOMPARE(bool(e), !model.empty());
+                if (e) {
+                    QCOMPARE(e->first, model.front().first);
+                    model.erase(model.begin());
+                }
+            } else if (op == 4) {
+                m.insertOrAssign(k, -step);
+                if (auto it = findModel(k); it != model.end())
+                    it->second = -step;
+                else
+                    model.emplace_back(k, -step);
+            } else {
+                auto it = findModel(k);
+                auto idx = m.indexOf(k);
+                QCOMPARE(bool(idx), it != model.end());
+                if (idx) {
+                    QCOMPARE(*idx, std::size_t(it - model.begin()));
+                    QCOMPARE(m.at(*idx).second, it->second);
+                }
+            }
+            if (step % 97 == 0) {
+                QCOMPARE(m.size(), model.size());
+                std::vector<std::pair<int, int>> seen(m.begin(), m.end());
+                QCOMPARE(seen, model);
+            }
+            if (step % 1000 == 0)
+                m.compact();
+        }
+    }
+
+    void copiesAreIndependent() {
+        Map a{{"a", 1}, {"b", 2}};
+        Map b = a;
+        b.remove("a");
+        b.insert("c", 3);
+        QCOMPARE(keysOf(a), (std::vector<QString>{"a", "b"}));
+        QCOMPARE(keysOf(b), (std::vector<QString>{"b", "c"}));
+        QVERIFY(!(a == b));
+        Map c{{"a", 1}, {"b", 2}};
+        QVERIFY(a == c);
+    }
+};
+
+TREVALIN_TEST_MAIN(TestOrderedMap)
+#include "tst_OrderedMap.moc"

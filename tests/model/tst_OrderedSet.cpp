@@ -1,0 +1,133 @@
+// Tests of OrderedSet: de-duplication keeps the first position, removal keeps
+// order, in-place replacement, and identity-based functors for shared objects.
+#include "model/OrderedSet.h"
+
+#include "TestMain.h"
+
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+#include <vector>
+
+using namespace trevalin;
+
+namespace {
+
+struct Record {
+    QString path;
+};
+// Identity semantics: two records with equal contents are different members.
+struct ByIdentityHash {
+    std::size_t operator()(const std::shared_ptr<Record>& r) const { return std::hash<Record*>{}(r.get()); }
+};
+struct ByIdentityEqual {
+    bool operator()(const std::shared_ptr<Record>& a, const std::shared_ptr<Record>& b) const {
+        return a.get() == b.get();
+    }
+};
+
+template <typename S> QStringList textOf(const S& s) {
+    QStringList out;
+    for (const auto& e : s)
+        out << e;
+    return out;
+}
+
+} // namespace
+
+class TestOrderedSet : public QObject {
+    Q_OBJECT
+
+private slots:
+    void appendDeduplicates_data() {
+        QTest::addColumn<QStringList>("batch1");
+        QTest::addColumn<QStringList>("batch2");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("twice in one batch")
+            << QStringList{"a", "b", "a"} << QStringList{} << QStringList{"a", "b"};
+        QTest::newRow("twice in two batches")
+            << QStringList{"a", "b"} << QStringList{"c", "a"} << QStringList{"a", "b", "c"};
+        QTest::newRow("empty") << QStringList{} << QStringList{} << QStringList{};
+    }
+    void appendDeduplicates() {
+        QFETCH(QStringList, batch1);
+        QFETCH(QStringList, batch2);
+        QFETCH(QStringList, expected);
+        OrderedSet<QString> s;
+        const std::size_t added = s.appendAll(batch1) + s.appendAll(batch2);
+        QCOMPARE(textOf(s), expected);
+        QCOMPARE(added, std::size_t(expected.size()));
+    }
+
+    void urlsHashThroughQt() {
+        OrderedSet<QUrl> s;
+        QVERIFY(s.append(QUrl::fromLocalFile("/a/b")));
+        QVERIFY(!s.append(QUrl::fromLocalFile("/a/b")));
+        QVERIFY(s.append(QUrl::fromLocalFile("/a/c")));
+        QCOMPARE(s.size(), std::size_t(2));
+        QCOMPARE(*s.indexOf(QUrl::fromLocalFile("/a/c")), std::size_t(1));
+    }
+
+    void removeAndReplaceKeepOrder() {
+        OrderedSet<QString> s{"a", "b", "c", "d"};
+        QVERIFY(s.remove("b"));
+        QVERIFY(!s.remove("b"));
+        QCOMPARE(textOf(s), (QStringList{"a", "c", "d"}));
+        QVERIFY(s.replace("c", "C"));
+        QCOMPARE(textOf(s), (QStringList{"a", "C", "d"}));
+        QVERIFY(!s.replace("a", "d")); // would duplicate
+        QVERIFY(s.replace("a", "a"));  // same element: no change
+        QCOMPARE(textOf(s), (QStringList{"a", "C", "d"}));
+        QCOMPARE(*s.indexOf("d"), std::size_t(2));
+        QCOMPARE(s.at(1), QString("C"));
+        QCOMPARE(*s.first(), QString("a"));
+        QCOMPARE(*s.last(), QString("d"));
+    }
+
+    void takeFirstUntilEmpty() {
+        OrderedSet<QString> s{"x", "y"};
+        QCOMPARE(*s.takeFirst(), QString("x"));
+        QCOMPARE(*s.takeFirst(), QString("y"));
+        QVERIFY(!s.takeFirst());
+        QVERIFY(s.isEmpty());
+        QVERIFY(s.append("x")); // usable again after draining
+        QCOMPARE(textOf(s), QStringList{"x"});
+    }
+
+    void identityFunctorsKeepEqualLookingObjects() {
+        OrderedSet<std::shared_ptr<Record>, ByIdentityHash, ByIdentityEqual> s;
+        auto a = std::make_shared<Record>(Record{"/f"});
+        auto b = std::make_shared<Record>(Record{"/f"});
+        QVERIFY(s.append(a));
+        QVERIFY(s.append(b));
+        QVERIFY(!s.append(a));
+        QCOMPARE(s.size(), std::size_t(2));
+        QVERIFY(s.remove(a));
+        QCOMPARE(s.first()->get(), b.get());
+    }
+
+    void popFrontAtScale() {
+        OrderedSet<int> s;
+        const int n = 200000;
+        for (int i = 0; i < n; ++i)
+            s.append(i);
+        long long sum = 0;
+        while (auto v = s.takeFirst())
+            sum += *v;
+        QCOMPARE(sum, (long long)n * (n - 1) / 2);
+        QCOMPARE(s.capacitySlots(), std::size_t(0));
+    }
+
+    void equalityIsOrderSensitive() {
+        OrderedSet<QString> a{"a", "b"};
+        OrderedSet<QString> b{"b", "a"};
+        OrderedSet<QString> c{"a", "b"};
+        QVERIFY(!(a == b));
+        QVERIFY(a == c);
+        QCOMPARE(a.toVector(), (std::vector<QString>{"a", "b"}));
+    }
+};
+
+TREVALIN_TEST_MAIN(TestOrderedSet)
+#include "tst_OrderedSet.moc"
