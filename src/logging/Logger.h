@@ -48,13 +48,30 @@ public:
     // Waits up to `seconds` until every asynchronous destination queue has drained.
     // Returns whether all of them finished in time.
     static bool flush(double seconds);
+
+    // "name(label:)" becomes "name()"; a name without "(" is returned unchanged.
+    static QString shortenFunctionName(const QString& function);
+    // Empty on the main thread (the application's thread, or without an application
+    // the thread that started the process); else the label set with setThreadLabel,
+    // the label of the log queue running the call, the QThread's object name, or a
+    // description of the thread, in that order.
+    static QString currentThreadName();
+    static bool isMainThread();
+    // Names the calling thread in log lines, like a worker queue's label. An empty
+    // label clears it.
+    static void setThreadLabel(const QString& label);
 };
 
 } // namespace trevalin
 
 // The usual way to log: the message expression is evaluated lazily.
-#define TLOG_VERBOSE(msg) ::trevalin::Logger::verbose([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
-#define TLOG_DEBUG(msg) ::trevalin::Logger::debug([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
-#define TLOG_INFO(msg) ::trevalin::Logger::info([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
-#define TLOG_WARNING(msg) ::trevalin::Logger::warning([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
-#define TLOG_ERROR(msg) ::trevalin::Logger::error([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_VERBOSE(msg)                                                                                    \
+    ::trevalin::Logger::verbose([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_DEBUG(msg)                                                                                      \
+    ::trevalin::Logger::debug([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_INFO(msg)                                                                                       \
+    ::trevalin::Logger::info([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_WARNING(msg)                                                                                    \
+    ::trevalin::Logger::warning([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
+#define TLOG_ERROR(msg)                                                                                      \
+    ::trevalin::Logger::error([&]() -> QString { return (msg); }, __FILE__, __func__, __LINE__)
