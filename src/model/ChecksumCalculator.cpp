@@ -1,0 +1,551 @@
+#include "model/ChecksumCalculator.h"
+
+#include "logging/Logger.h"
+#include "store/Debugging.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QThread>
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace trevalin {
+
+namespace {
+
+constexpr size_t kBlockSize = 1 << 20;         // one read
+constexpr size_t kSliceSize = 64 << 10;        // the unit a thread feeds to each of its algorithms in turn
+constexpr int kRingBlocks = 8;                 // blocks in flight between the reader and the hashers
+constexpr quint64 kPipelineMinimum = 2 << 20;  // smaller files are read and hashed on the calling thread
+constexpr off_t kCacheAdviceMinimum = 1 << 20; // smaller files get no cache advice at all
+
+const char* evpName(Digest digest) {
+    switch (digest) {
+    case Digest::MD5:
+        return "MD5";
+    case Digest::SHA1:
+        return "SHA1";
+    case Digest::SHA256:
+        return "SHA256";
+    case Digest::SHA384:
+        return "SHA384";
+    case Digest::SHA512:
+        return "SHA512";
+    }
+    return "SHA1";
+}
+
+// The EVP_MD implementations, fetched once per process and kept for its lifetime.
+const EVP_MD* evpDigest(Digest digest) {
+    static const std::array<EVP_MD*, kAllDigests.size()> digests = [] {
+        std::array<EVP_MD*, kAllDigests.size()> fetched{};
+        for (Digest d : kAllDigests)
+            fetched[static_cast<size_t>(d)] = EVP_MD_fetch(nullptr, evpName(d), nullptr);
+        return fetched;
+    }();
+    return digests[static_cast<size_t>(digest)];
+}
+
+struct ContextDeleter {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+using Context = std::unique_ptr<EVP_MD_CTX, ContextDeleter>;
+
+Context newContext(Digest digest) {
+    Context context(EVP_MD_CTX_new());
+    if (context && EVP_DigestInit_ex2(context.get(), evpDigest(digest), nullptr) != 1)
+        context.reset();
+    return context;
+}
+
+QString finish(EVP_MD_CTX* context) {
+    unsigned char bytes[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context, bytes, &length) != 1)
+        return {};
+    return ChecksumCalculator::toHex(bytes, static_cast<int>(length));
+}
+
+QString threadDescription() {
+    QThread* thread = QThread::currentThread();
+    QString name = thread ? thread->objectName() : QString();
+    if (name.isEmpty())
+        name = QStringLiteral("(null)");
+    return QStringLiteral("<QThread: 0x%1>{number = %2, name = %3}")
+        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
+        .arg(static_cast<long>(::syscall(SYS_gettid)))
+        .arg(name);
+}
+
+void logFailure(const QString& reason) {
+    TLOG_WARNING(
+        QStringLiteral("An error occured checksumming the file, perhaps it was not safe to memory map "
+                       "file, or maybe the file was removed"));
+    TLOG_ERROR(reason);
+}
+
+QString systemReason(int error, const QString& path) {
+    return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path;
+}
+
+// Relative cost per byte of each algorithm on this machine, measured once, used to split
+// the algorithms of one pass over the hashing threads.
+const std::array<double, kAllDigests.size()>& relativeCosts() {
+    static const std::array<double, kAllDigests.size()> costs = [] {
+        std::array<double, kAllDigests.size()> measured{};
+        std::vector<unsigned char> sample(256 << 10);
+        for (size_t i = 0; i < sample.size(); ++i)
+            sample[i] = static_cast<unsigned char>(i * 2654435761u >> 13);
+        for (Digest digest : kAllDigests) {
+            double best = 1e9;
+            for (int round = 0; round < 3; ++round) {
+                Context context = newContext(digest);
+                if (!context)
+                    break;
+                const auto start = std::chrono::steady_clock::now();
+                EVP_DigestUpdate(context.get(), sample.data(), sample.size());
+                unsigned char out[EVP_MAX_MD_SIZE];
+                unsigned int length = 0;
+                EVP_DigestFinal_ex(context.get(), out, &length);
+                best = std::min(
+                    best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            }
+            measured[static_cast<size_t>(digest)] = best > 0 && best < 1e9 ? best : 1.0;
+        }
+        return measured;
+    }();
+    return costs;
+}
+
+// Splits `digests` into at most `threads` groups so that the most loaded group is as light
+// as possible (exhaustive search; at most 5^5 assignments).
+std::vector<std::vector<Digest>> partition(const std::vector<Digest>& digests, int threads) {
+    const auto& costs = relativeCosts();
+    const size_t n = digests.size();
+    std::vector<int> assignment(n, 0), best(n, 0);
+    double bestLoad = 1e300;
+    size_t combinations = 1;
+    for (size_t i = 0; i < n; ++i)
+        combinations *= static_cast<size_t>(threads);
+    for (size_t code = 0; code < combinations; ++code) {
+        size_t rest = code;
+        std::vector<double> load(static_cast<size_t>(threads), 0.0);
+        for (size_t i = 0; i < n; ++i) {
+            assignment[i] = static_cast<int>(rest % static_cast<size_t>(threads));
+            rest /= static_cast<size_t>(threads);
+            load[static_cast<size_t>(assignment[i])] += costs[static_cast<size_t>(digests[i])];
+        }
+        const double worst = *std::max_element(load.begin(), load.end());
+        if (worst < bestLoad * (1 - 1e-9)) {
+            bestLoad = worst;
+            best = assignment;
+        }
+    }
+    std::vector<std::vector<Digest>> groups(static_cast<size_t>(threads));
+    for (size_t i = 0; i < n; ++i)
+        groups[static_cast<size_t>(best[i])].push_back(digests[i]);
+    groups.erase(std::remove_if(groups.begin(), groups.end(), [](const auto& g) { return g.empty(); }),
+                 groups.end());
+    return groups;
+}
+
+// An open regular file, refused (with its reason) when it is anything else.
+class InputFile {
+public:
+    explicit InputFile(const QString& path)
+        : m_path(path) {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat st;
+        // Judge the kind before opening: a FIFO or device is never opened.
+        if (::stat(name.constData(), &st) != 0) {
+            m_error = systemReason(errno, path);
+            return;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            m_error = QStringLiteral("Not a regular file: ") + path;
+            return;
+        }
+        // O_NONBLOCK keeps the open itself from blocking should the entry have been
+        // replaced by a FIFO in the meantime; fstat below refuses it then.
+        m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (m_fd < 0) {
+            m_error = systemReason(errno, path);
+            return;
+        }
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            m_error = QStringLiteral("Not a regular file: ") + path;
+            close();
+            return;
+        }
+        m_size = static_cast<quint64>(st.st_size);
+        if (st.st_size >= kCacheAdviceMinimum) {
+            m_advise = true;
+            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            recordResidency();
+        }
+    }
+    ~InputFile() { close(); }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    const QString& error() const { return m_error; }
+    quint64 size() const { return m_size; }
+
+    // Reads block `index` (the bytes [index * kBlockSize, +kBlockSize) clipped to the size the
+    // file had when opened) into `buffer`. Returns its length, or -1 on failure (error() says
+    // why); a file that ends early (truncated while being read) is a failure.
+    qint64 readBlock(quint64 index, unsigned char* buffer) {
+        const quint64 offset = index * kBlockSize;
+        const size_t wanted = static_cast<size_t>(std::min<quint64>(kBlockSize, m_size - offset));
+        size_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = ::pread(m_fd, buffer + got, wanted - got, static_cast<off_t>(offset + got));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                m_error = systemReason(errno, m_path);
+                return -1;
+            }
+            if (n == 0) {
+                m_error = QStringLiteral("The file became shorter while it was read: ") + m_path;
+                return -1;
+            }
+            got += static_cast<size_t>(n);
+        }
+        dropIfNew(index, offset, wanted);
+        return static_cast<qint64>(wanted);
+    }
+
+    quint64 blockCount() const { return (m_size + kBlockSize - 1) / kBlockSize; }
+
+private:
+    void close() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    // Notes which blocks are already in the page cache, so that only the pages this read
+    // brings in are dropped afterwards: hashing a file must neither fill the cache with it
+    // nor evict what other programs keep there.
+    void recordResidency() {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        if (page <= 0 || kBlockSize % static_cast<size_t>(page) != 0)
+            return;
+        void* map = ::mmap(nullptr, m_size, PROT_READ, MAP_SHARED, m_fd, 0);
+        if (map == MAP_FAILED)
+            return;
+        const size_t pagesPerBlock = kBlockSize / static_cast<size_t>(page);
+        const quint64 blocks = blockCount();
+        m_cached.assign(blocks, false);
+        std::vector<unsigned char> vector(pagesPerBlock);
+        for (quint64 block = 0; block < blocks; ++block) {
+            const quint64 offset = block * kBlockSize;
+            const size_t length = static_cast<size_t>(std::min<quint64>(kBlockSize, m_size - offset));
+            if (::mincore(static_cast<char*>(map) + offset, length, vector.data()) != 0)
+                break;
+            const size_t pages = (length + static_cast<size_t>(page) - 1) / static_cast<size_t>(page);
+            m_cached[block] = std::all_of(vector.begin(), vector.begin() + static_cast<qsizetype>(pages),
+                                          [](unsigned char v) { return (v & 1) != 0; });
+        }
+        ::munmap(map, m_size);
+    }
+
+    void dropIfNew(quint64 index, quint64 offset, size_t length) {
+        if (!m_advise)
+            return;
+        if (index < m_cached.size() && m_cached[index])
+            return;
+        ::posix_fadvise(m_fd, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
+    }
+
+    QString m_path;
+    QString m_error;
+    int m_fd = -1;
+    quint64 m_size = 0;
+    bool m_advise = false;
+    std::vector<bool> m_cached;
+};
+
+// One hashing thread's share: its algorithms and their contexts.
+struct HashGroup {
+    std::vector<Digest> digests;
+    std::vector<Context> contexts;
+
+    bool init() {
+        for (Digest digest : digests) {
+            contexts.push_back(newContext(digest));
+            if (!contexts.back())
+                return false;
+        }
+        return true;
+    }
+
+    void update(const unsigned char* data, size_t length) {
+        if (contexts.size() == 1) {
+            EVP_DigestUpdate(contexts.front().get(), data, length);
+            return;
+        }
+        // Feed the block slice by slice to every algorithm, so each slice is still in the
+        // core's cache when the next algorithm reads it.
+        for (size_t offset = 0; offset < length; offset += kSliceSize) {
+            const size_t slice = std::min(kSliceSize, length - offset);
+            for (Context& context : contexts)
+                EVP_DigestUpdate(context.get(), data + offset, slice);
+        }
+    }
+};
+
+// Reads on the calling thread, hashes on the calling thread: for small files and
+// single-core machines.
+bool hashSequential(InputFile& file, std::vector<HashGroup>& groups) {
+    const size_t bufferSize =
+        static_cast<size_t>(std::min<quint64>(kBlockSize, std::max<quint64>(file.size(), 1)));
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[bufferSize]);
+    const quint64 blocks = file.blockCount();
+    for (quint64 block = 0; block < blocks; ++block) {
+        const qint64 length = file.readBlock(block, buffer.get());
+        if (length < 0)
+            return false;
+        for (HashGroup& group : groups)
+            group.update(buffer.get(), static_cast<size_t>(length));
+    }
+    return true;
+}
+
+// The calling thread reads blocks into a ring of buffers; one thread per group hashes
+// every block with its algorithms. A slot is refilled once every group is done with it.
+class Pipeline {
+public:
+    Pipeline(InputFile& file, std::vector<HashGroup>& groups)
+        : m_file(file)
+        , m_groups(groups)
+        , m_consumed(groups.size(), 0) {
+        for (auto& slot : m_slots)
+            slot.reset(new unsigned char[kBlockSize]);
+    }
+
+    // Returns false when a read failed (the groups' states are then meaningless), or when
+    // a thread could not be started (`started` false: nothing was hashed, fall back).
+    bool run(bool& started) {
+        std::vector<std::thread> threads;
+        started = true;
+        try {
+            for (size_t g = 0; g < m_groups.size(); ++g)
+                threads.emplace_back([this, g] { consume(g); });
+        } catch (...) {
+            started = false;
+            finish(true);
+            for (std::thread& thread : threads)
+                thread.join();
+            return false;
+        }
+        bool ok = true;
+        const quint64 blocks = m_file.blockCount();
+        for (quint64 block = 0; block < blocks; ++block) {
+            const size_t slot = static_cast<size_t>(block % kRingBlocks);
+            {
+                std::unique_lock lock(m_mutex);
+                // The slot last held block - kRingBlocks; wait until every group is past it.
+                m_slotFree.wait(lock, [&] {
+                    return block < static_cast<quint64>(kRingBlocks) ||
+                           *std::min_element(m_consumed.begin(), m_consumed.end()) + kRingBlocks > block;
+                });
+            }
+            const qint64 length = m_file.readBlock(block, m_slots[slot].get());
+            if (length < 0) {
+                ok = false;
+                break;
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_lengths[slot] = static_cast<size_t>(length);
+                m_produced = block + 1;
+            }
+            m_blockReady.notify_all();
+        }
+        finish(!ok);
+        for (std::thread& thread : threads)
+            thread.join();
+        return ok;
+    }
+
+private:
+    void finish(bool abort) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+            m_abort = abort;
+        }
+        m_blockReady.notify_all();
+    }
+
+    void consume(size_t group) {
+        quint64 next = 0;
+        for (;;) {
+            size_t slot = 0, length = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_blockReady.wait(lock, [&] { return m_abort || m_produced > next || m_finished; });
+                if (m_abort || m_produced <= next)
+                    return;
+                slot = static_cast<size_t>(next % kRingBlocks);
+                length = m_lengths[slot];
+            }
+            m_groups[group].update(m_slots[slot].get(), length);
+            {
+                std::lock_guard lock(m_mutex);
+                m_consumed[group] = ++next;
+            }
+            m_slotFree.notify_one();
+        }
+    }
+
+    InputFile& m_file;
+    std::vector<HashGroup>& m_groups;
+    std::array<std::unique_ptr<unsigned char[]>, kRingBlocks> m_slots;
+    std::array<size_t, kRingBlocks> m_lengths{};
+
+    std::mutex m_mutex; // guards everything below
+    std::condition_variable m_blockReady;
+    std::condition_variable m_slotFree;
+    quint64 m_produced = 0;
+    std::vector<quint64> m_consumed;
+    bool m_finished = false;
+    bool m_abort = false;
+};
+
+int availableCores() {
+    return std::max(1, QThread::idealThreadCount());
+}
+
+// Hashes the file once with every digest of `unique`; results in the same order.
+std::optional<std::vector<QString>> hashFile(const Location& location, const std::vector<Digest>& unique) {
+    if (Debugging::flag())
+        TLOG_DEBUG(QStringLiteral("Checksum processing running on: ") + threadDescription());
+
+    InputFile file(location.path());
+    if (!file.isOpen()) {
+        logFailure(file.error());
+        return std::nullopt;
+    }
+
+    const int cores = availableCores();
+    const bool pipelined = cores > 1 && file.size() >= kPipelineMinimum;
+    std::vector<HashGroup> groups;
+    if (pipelined) {
+        for (auto& digests : partition(unique, std::min<int>(cores, static_cast<int>(unique.size()))))
+            groups.push_back(HashGroup{std::move(digests), {}});
+    } else {
+        groups.push_back(HashGroup{unique, {}});
+    }
+    for (HashGroup& group : groups) {
+        if (!group.init()) {
+            logFailure(QStringLiteral("The hash function could not be set up"));
+            return std::nullopt;
+        }
+    }
+
+    bool ok = false;
+    if (pipelined) {
+        bool started = false;
+        Pipeline pipeline(file, groups);
+        ok = pipeline.run(started);
+        if (!started) {
+            // No thread could be started: redo the whole file on this thread.
+            for (HashGroup& group : groups) {
+                group.contexts.clear();
+                group.init();
+            }
+            ok = hashSequential(file, groups);
+        }
+    } else {
+        ok = hashSequential(file, groups);
+    }
+    if (!ok) {
+        logFailure(file.error());
+        return std::nullopt;
+    }
+
+    std::vector<QString> values(unique.size());
+    for (HashGroup& group : groups) {
+        for (size_t i = 0; i < group.digests.size(); ++i) {
+            const auto at = std::find(unique.begin(), unique.end(), group.digests[i]) - unique.begin();
+            values[static_cast<size_t>(at)] = finish(group.contexts[i].get());
+        }
+    }
+    return values;
+}
+
+} // namespace
+
+QString ChecksumCalculator::toHex(const unsigned char* bytes, int length) {
+    static constexpr char digits[] = "0123456789abcdef";
+    QString text(length * 2, Qt::Uninitialized);
+    QChar* out = text.data();
+    for (int i = 0; i < length; ++i) {
+        *out++ = QLatin1Char(digits[bytes[i] >> 4]);
+        *out++ = QLatin1Char(digits[bytes[i] & 0x0f]);
+    }
+    return text;
+}
+
+QString ChecksumCalculator::hashBytes(const QByteArray& data, Digest algorithm) {
+    Context context = newContext(algorithm);
+    if (!context)
+        return {};
+    EVP_DigestUpdate(context.get(), data.constData(), static_cast<size_t>(data.size()));
+    return finish(context.get());
+}
+
+int ChecksumCalculator::hasherThreads(int count) {
+    return std::max(1, std::min(count, availableCores()));
+}
+
+std::optional<Checksum> ChecksumCalculator::checksum(const Location& location, Digest algorithm) {
+    const std::optional<std::vector<QString>> values = hashFile(location, {algorithm});
+    if (!values)
+        return std::nullopt;
+    return Checksum::make(algorithm, values->front());
+}
+
+std::optional<QList<Checksum>> ChecksumCalculator::checksumAll(const Location& location,
+                                                               const QList<Digest>& algorithms) {
+    std::vector<Digest> unique;
+    for (Digest digest : algorithms) {
+        if (std::find(unique.begin(), unique.end(), digest) == unique.end())
+            unique.push_back(digest);
+    }
+    if (unique.empty())
+        return QList<Checksum>();
+    const std::optional<std::vector<QString>> values = hashFile(location, unique);
+    if (!values)
+        return std::nullopt;
+    QList<Checksum> result;
+    result.reserve(algorithms.size());
+    for (Digest digest : algorithms) {
+        const auto at = std::find(unique.begin(), unique.end(), digest) - unique.begin();
+        result.append(Checksum::make(digest, (*values)[static_cast<size_t>(at)]));
+    }
+    return result;
+}
+
+} // namespace trevalin

@@ -1,0 +1,89 @@
+#include "model/Location.h"
+
+#include <QDir>
+#include <QStringList>
+
+namespace trevalin {
+
+QString Location::normalise(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    const QString absolute = path.startsWith(u'/') ? path : QDir::currentPath() + u'/' + path;
+    QStringList parts;
+    for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u".")
+            continue;
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    return u'/' + parts.join(u'/');
+}
+
+Location::Location(const QString& path)
+    : m_path(normalise(path)) {}
+
+Location Location::fromUrl(const QUrl& url) {
+    if (!url.isValid() || !url.isLocalFile())
+        return {};
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(u"localhost", Qt::CaseInsensitive) != 0)
+        return {};
+    QUrl local = url;
+    local.setHost(QString());
+    const QString path = local.toLocalFile();
+    if (!path.startsWith(u'/'))
+        return {};
+    return Location(path);
+}
+
+Location Location::fromUrlText(const QString& text) {
+    if (text.startsWith(u'/'))
+        return Location(text);
+    return fromUrl(QUrl(text, QUrl::StrictMode));
+}
+
+QString Location::fileName() const {
+    const qsizetype slash = m_path.lastIndexOf(u'/');
+    return slash < 0 ? m_path : m_path.mid(slash + 1);
+}
+
+QString Location::directory() const {
+    const qsizetype slash = m_path.lastIndexOf(u'/');
+    if (slash <= 0)
+        return m_path.isEmpty() ? QString() : QStringLiteral("/");
+    return m_path.left(slash);
+}
+
+Location Location::parent() const {
+    Location result;
+    result.m_path = directory();
+    return result;
+}
+
+Location Location::child(const QString& name) const {
+    if (m_path.isEmpty())
+        return Location(name);
+    return Location(m_path == u"/" ? u'/' + name : m_path + u'/' + name);
+}
+
+QString Location::suffix() const {
+    const QString name = fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0 || dot == name.size() - 1)
+        return {};
+    return name.mid(dot + 1);
+}
+
+QUrl Location::url() const {
+    return m_path.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_path);
+}
+
+QString Location::urlText() const {
+    return m_path.isEmpty() ? QString() : url().toString(QUrl::FullyEncoded);
+}
+
+} // namespace trevalin
