@@ -36,12 +36,13 @@ QString lastPathComponent(const QString& path) {
 }
 
 QString uptime(qint64 elapsedUs) {
-    const double diff = double(elapsedUs) / 1e6;
-    const qint64 whole = qint64(diff);
+    // Whole hours, the minutes and seconds left over, and the milliseconds of the
+    // fractional second (truncated). Integer arithmetic, so 7 ms never prints as 6.
+    const qint64 whole = elapsedUs / 1000000;
     const qint64 hours = whole / 3600;
     const qint64 minutes = whole / 60 - 60 * hours;
     const qint64 seconds = whole - 60 * (whole / 60);
-    const int millis = int((diff - double(whole)) * 1000.0);
+    const int millis = int((elapsedUs % 1000000) / 1000);
     return QString::asprintf("%.2lld:%.2lld:%.2lld.%03d", hours, minutes, seconds, millis);
 }
 

@@ -1,0 +1,335 @@
+// Rendering of log lines: the format language, padding, trailing white space,
+// JSON rendering and the level decision.
+#include "LogTestSupport.h"
+#include "TestMain.h"
+#include "logging/BaseDestination.h"
+#include "logging/ConsoleDestination.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace trevalin;
+using trevalin::test::makeEntry;
+
+namespace {
+// 2024-03-05 07:08:09.123456 UTC
+const qint64 fixedUs =
+    QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 123), Qt::UTC).toMSecsSinceEpoch() * 1000 + 456;
+} // namespace
+
+class TestBaseDestination : public QObject {
+    Q_OBJECT
+private slots:
+    void defaults();
+    void formatTokens_data();
+    void formatTokens();
+    void localDateToken();
+    void defaultFormat();
+    void applicationFormatAtInfo();
+    void uptimeToken();
+    void contextToken_data();
+    void contextToken();
+    void jsonRendering();
+    void jsonWithContext();
+    void levelDecision_data();
+    void levelDecision();
+    void filters();
+    void debugPrintTexts();
+};
+
+void TestBaseDestination::defaults() {
+    BaseDestination d;
+    QCOMPARE(d.format(), QStringLiteral("$DHH:mm:ss.SSS$d $C$L$c $N.$F:$l - $M"));
+    QVERIFY(d.asynchronously());
+    QCOMPARE(d.minLevel(), Level::Verbose);
+    QCOMPARE(d.levelString(Level::Verbose), QStringLiteral("VERBOSE"));
+    QCOMPARE(d.levelString(Level::Debug), QStringLiteral("DEBUG"));
+    QCOMPARE(d.levelString(Level::Info), QStringLiteral("INFO"));
+    QCOMPARE(d.levelString(Level::Warning), QStringLiteral("WARNING"));
+    QCOMPARE(d.levelString(Level::Error), QStringLiteral("ERROR"));
+    for (Level l : {Level::Verbose, Level::Debug, Level::Info, Level::Warning, Level::Error})
+        QVERIFY(d.levelColor(l).isEmpty());
+    QVERIFY(d.reset().isEmpty());
+    QVERIFY(d.escape().isEmpty());
+    QVERIFY(d.filters().isEmpty());
+    QVERIFY(!d.debugPrint());
+    QVERIFY(qAbs(d.startDate().msecsTo(QDateTime::currentDateTime())) < 5000);
+    QVERIFY(QRegularExpression(
+                QStringLiteral("^log-queue-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
+                .match(d.queueLabel())
+                .hasMatch());
+    BaseDestination other;
+    QVERIFY(other.queueLabel() != d.queueLabel());
+}
+
+void TestBaseDestination::formatTokens_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("expected");
+
+    const int info = int(Level::Info);
+    QTest::newRow("no dollar") << "plain text, no tokens" << info << "m"
+                               << "plain text, no tokens";
+    QTest::newRow("empty format") << "" << info << "m"
+                                  << "";
+    QTest::newRow("text before first token") << "pre $L post" << info << "m"
+                                             << "pre INFO post";
+    QTest::newRow("level words") << "$L" << int(Level::Verbose) << "m"
+                                 << "VERBOSE";
+    QTest::newRow("error word") << "$L" << int(Level::Error) << "m"
+                                << "ERROR";
+    QTest::newRow("message") << "<$M>" << info << "hello"
+                             << "<hello>";
+    QTest::newRow("thread") << "[$T]" << info << "m"
+                            << "[worker]";
+    QTest::newRow("file name cut at first dot") << "$N" << info << "m"
+                                                << "Concurrency";
+    QTest::newRow("last path component") << "$n" << info << "m"
+                                         << "Concurrency.swift";
+    QTest::newRow("function") << "$F" << info << "m"
+                              << "triage()";
+    QTest::newRow("line") << "$l" << info << "m"
+                          << "42";
+    QTest::newRow("all source tokens") << "$N.$F:$l - $M" << info << "x"
+                                       << "Concurrency.triage():42 - x";
+    QTest::newRow("d and z are empty") << "a$db$zc" << info << "m"
+                                       << "abc";
+    QTest::newRow("colour tokens empty") << "$C$L$c: $M" << info << "m"
+                                         << "INFO: m";
+    QTest::newRow("utc date") << "$Zyyyy-MM-dd HH:mm:ss.SSS$z|" << info << "m"
+                              << "2024-03-05 07:08:09.123|";
+    QTest::newRow("utc iso") << "$Zyyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ$z" << info << "m"
+                             << "2024-03-05T07:08:09.123Z";
+    QTest::newRow("date consumes its rest") << "$ZHH:mm$z $M" << info << "m"
+                                            << "07:08 m";
+    QTest::newRow("no context") << "[$X]" << info << "m"
+                                << "[]";
+    QTest::newRow("pad 8") << "$8L" << info << "m"
+                           << "    INFO";
+    QTest::newRow("pad -8") << "$-8L|" << info << "m"
+                            << "INFO    |";
+    QTest::newRow("pad 2 never cuts") << "$2L" << info << "m"
+                                      << "INFO";
+    QTest::newRow("pad -2 never cuts") << "$-2L|" << info << "m"
+                                       << "INFO|";
+    QTest::newRow("pad 0") << "$0L" << info << "m"
+                           << "INFO";
+    QTest::newRow("pad message") << "[$6M]" << info << "ab"
+                                 << "[    ab]";
+    QTest::newRow("pad line left") << "$-5l|" << info << "m"
+                                   << "42   |";
+    QTest::newRow("pad date") << "$14ZHH:mm$z|" << info << "m"
+                              << "         07:08|";
+    QTest::newRow("pad empty token") << "a$3db" << info << "m"
+                                     << "a   b";
+    QTest::newRow("trailing spaces of message") << "$M" << info << "hello   "
+                                                << "hello";
+    QTest::newRow("trailing new lines of message") << "$M" << info << "hello \n\n\t"
+                                                   << "hello";
+    QTest::newRow("trailing spaces of format") << "$M   " << info << "hi"
+                                               << "hi";
+    QTest::newRow("leading spaces kept") << "  $M" << info << "hi"
+                                         << "  hi";
+    QTest::newRow("inner new line kept") << "$M" << info << "a\nb"
+                                         << "a\nb";
+    QTest::newRow("unknown letter copied") << "cost $Q here" << info << "m"
+                                           << "cost $Q here";
+    QTest::newRow("digits without letter") << "cost $5" << info << "m"
+                                           << "cost $5";
+    QTest::newRow("lone trailing dollar") << "a$" << info << "m"
+                                          << "a$";
+    QTest::newRow("double dollar") << "a$$Lb" << info << "m"
+                                   << "a$INFOb";
+    QTest::newRow("minus without digits") << "$-L" << info << "m"
+                                          << "$-L";
+    QTest::newRow("J not first") << "x$J" << info << "m"
+                                 << "x$J";
+}
+
+void TestBaseDestination::formatTokens() {
+    QFETCH(QString, format);
+    QFETCH(int, level);
+    QFETCH(QString, message);
+    QFETCH(QString, expected);
+    BaseDestination d;
+    d.setFormat(format);
+    QCOMPARE(d.format(), format);
+    const std::optional<QString> line = d.send(makeEntry(Level(level), message, fixedUs));
+    QVERIFY(line.has_value());
+    QCOMPARE(*line, expected);
+}
+
+void TestBaseDestination::localDateToken() {
+    BaseDestination d;
+    d.setFormat(QStringLiteral("$Dyyyy-MM-dd HH:mm:ss.SSS$d"));
+    const QString expected = QDateTime::fromMSecsSinceEpoch(fixedUs / 1000)
+                                 .toLocalTime()
+                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    QCOMPARE(*d.send(makeEntry(Level::Info, QStringLiteral("m"), fixedUs)), expected);
+}
+
+void TestBaseDestination::defaultFormat() {
+    BaseDestination d;
+    const QString time =
+        QDateTime::fromMSecsSinceEpoch(fixedUs / 1000).toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    QCOMPARE(*d.send(makeEntry(Level::Warning, QStringLiteral("went wrong"), fixedUs)),
+             time + QStringLiteral(" WARNING Concurrency.triage():42 - went wrong"));
+}
+
+void TestBaseDestination::applicationFormatAtInfo() {
+    ConsoleDestination d;
+    d.setFormat(QStringLiteral("$Dyyyy-MM-dd HH:mm:ss.SSS$d $C$L$c: $M"));
+    const QString date = QDateTime::fromMSecsSinceEpoch(fixedUs / 1000)
+                             .toLocalTime()
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    const LogEntry entry = makeEntry(Level::Info, QStringLiteral("Started [ App.run() ]"), fixedUs);
+    QCOMPARE(d.formatMessage(entry), date + QStringLiteral(" \U0001F499 INFO: Started [ App.run() ]"));
+    d.setLevelString(Level::Info, QStringLiteral("Info"));
+    QCOMPARE(d.formatMessage(entry), date + QStringLiteral(" \U0001F499 Info: Started [ App.run() ]"));
+}
+
+void TestBaseDestination::uptimeToken() {
+    BaseDestination d;
+    d.setFormat(QStringLiteral("$U|$12U|"));
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(fixedUs / 1000);
+    d.setStartDate(start);
+    const qint64 startUs = start.toMSecsSinceEpoch() * 1000;
+    QCOMPARE(*d.send(makeEntry(Level::Info, {}, startUs + 3723456000LL)),
+             QStringLiteral("01:02:03.456|01:02:03.456|"));
+    QCOMPARE(*d.send(makeEntry(Level::Info, {}, startUs + 59999000LL)),
+             QStringLiteral("00:00:59.999|00:00:59.999|"));
+    QCOMPARE(*d.send(makeEntry(Level::Info, {}, startUs + 360000000000LL + 7000)),
+             QStringLiteral("100:00:00.007|100:00:00.007|"));
+    QCOMPARE(*d.send(makeEntry(Level::Info, {}, startUs)), QStringLiteral("00:00:00.000|00:00:00.000|"));
+}
+
+void TestBaseDestination::contextToken_data() {
+    QTest::addColumn<QVariant>("context");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("string trimmed") << QVariant(QStringLiteral("  \n ctx value \n")) << "[ctx value]";
+    QTest::newRow("number") << QVariant(17) << "[17]";
+    QTest::newRow("list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")})
+                          << "[[\"a\",\"b\"]]";
+    QTest::newRow("padded") << QVariant(QStringLiteral("x")) << "[x]";
+}
+
+void TestBaseDestination::contextToken() {
+    QFETCH(QVariant, context);
+    QFETCH(QString, expected);
+    BaseDestination d;
+    d.setFormat(QStringLiteral("[$X]"));
+    LogEntry entry = makeEntry(Level::Info, QStringLiteral("m"), fixedUs);
+    entry.context = context;
+    QCOMPARE(*d.send(entry), expected);
+    d.setFormat(QStringLiteral("[$-3X]"));
+    entry.context = QStringLiteral("x");
+    QCOMPARE(*d.send(entry), QStringLiteral("[x  ]"));
+}
+
+void TestBaseDestination::jsonRendering() {
+    BaseDestination d;
+    d.setFormat(QStringLiteral("$J"));
+    LogEntry entry = makeEntry(Level::Warning, QStringLiteral("quote \" and\nnew line  "), fixedUs);
+    const std::optional<QString> line = d.send(entry);
+    QVERIFY(line.has_value());
+    QVERIFY(!line->contains(u'\n'));
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line->toUtf8(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonObject o = doc.object();
+    QCOMPARE(o.value("timestamp").toDouble(), double(fixedUs) / 1e6);
+    QCOMPARE(o.value("level").toInt(-1), 3);
+    QCOMPARE(o.value("message").toString(), entry.message);
+    QCOMPARE(o.value("thread").toString(), QStringLiteral("worker"));
+    QCOMPARE(o.value("file").toString(), QStringLiteral("/src/engine/Concurrency.swift"));
+    QCOMPARE(o.value("function").toString(), QStringLiteral("triage()"));
+    QCOMPARE(o.value("line").toInt(), 42);
+    QVERIFY(!o.contains("context"));
+    QCOMPARE(o.size(), 7);
+}
+
+void TestBaseDestination::jsonWithContext() {
+    BaseDestination d;
+    d.setFormat(QStringLiteral("$J"));
+    LogEntry entry = makeEntry(Level::Info, QStringLiteral("m"), fixedUs);
+    entry.context = QVariantMap{{QStringLiteral("count"), 3}, {QStringLiteral("name"), QStringLiteral("x")}};
+    const QJsonObject o = QJsonDocument::fromJson(d.send(entry)->toUtf8()).object();
+    QCOMPARE(o.value("context").toObject().value("count").toInt(), 3);
+    QCOMPARE(o.value("context").toObject().value("name").toString(), QStringLiteral("x"));
+    entry.context = QStringLiteral("plain");
+    QCOMPARE(QJsonDocument::fromJson(d.send(entry)->toUtf8()).object().value("context").toString(),
+             QStringLiteral("plain"));
+}
+
+void TestBaseDestination::levelDecision_data() {
+    QTest::addColumn<int>("minLevel");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("taken");
+    for (int min = 0; min <= 4; ++min)
+        for (int level = 0; level <= 4; ++level)
+            QTest::addRow("min %d level %d", min, level) << min << level << (level >= min);
+}
+
+void TestBaseDestination::levelDecision() {
+    QFETCH(int, minLevel);
+    QFETCH(int, level);
+    QFETCH(bool, taken);
+    BaseDestination d;
+    d.setMinLevel(Level(minLevel));
+    int calls = 0;
+    QCOMPARE(d.shouldLevelBeLogged(Level(level), {}, {},
+                                   [&] {
+                                       ++calls;
+                                       return QString();
+                                   }),
+             taken);
+    QCOMPARE(calls, 0);
+}
+
+void TestBaseDestination::filters() {
+    BaseDestination d;
+    auto takes = [&](const QString& path, const QString& function, const QString& message) {
+        return d.shouldLevelBeLogged(Level::Info, path, function, [&] { return message; });
+    };
+    d.addFilter(
+        Filter::message(Filter::Comparison::Contains, {QStringLiteral("secret")}, false, false, true));
+    QVERIFY(takes("/a/b.cpp", "f()", "all fine"));
+    QVERIFY(!takes("/a/b.cpp", "f()", "a SECRET value"));
+    d.addFilter(Filter::path(Filter::Comparison::StartsWith, {QStringLiteral("/src/engine/")}, true, true));
+    QVERIFY(takes("/src/engine/Process.cpp", "f()", "ok"));
+    QVERIFY(!takes("/src/store/Database.cpp", "f()", "ok"));
+    d.addFilter(
+        Filter::function(Filter::Comparison::Equals, {QStringLiteral("triage()"), QStringLiteral("run()")}));
+    d.addFilter(Filter::function(Filter::Comparison::EndsWith, {QStringLiteral("Later()")}));
+    QVERIFY(takes("/src/engine/Process.cpp", "run()", "ok"));
+    QVERIFY(takes("/src/engine/Process.cpp", "saveLater()", "ok"));
+    QVERIFY(!takes("/src/engine/Process.cpp", "other()", "ok"));
+    d.setMinLevel(Level::Error);
+    QVERIFY(!takes("/src/engine/Process.cpp", "run()", "ok"));
+    d.setFilters({});
+    QVERIFY(!takes("/x", "f()", "secret"));
+    QVERIFY(d.shouldLevelBeLogged(Level::Error, "/x", "f()", [] { return QStringLiteral("secret"); }));
+}
+
+void TestBaseDestination::debugPrintTexts() {
+    BaseDestination d;
+    d.setDebugPrint(true);
+    d.setMinLevel(Level::Warning);
+    trevalin::test::OutputCapture capture;
+    d.shouldLevelBeLogged(Level::Error, {}, {}, {});
+    d.shouldLevelBeLogged(Level::Debug, {}, {}, {});
+    d.addFilter(Filter::message(Filter::Comparison::Contains, {QStringLiteral("x")}, false, true));
+    d.shouldLevelBeLogged(Level::Error, {}, {}, [] { return QStringLiteral("y"); });
+    d.setDebugPrint(false);
+    d.shouldLevelBeLogged(Level::Debug, {}, {}, {});
+    QCOMPARE(capture.text(), QStringLiteral("filters are empty and level >= minLevel\n"
+                                            "filters are empty and level < minLevel\n"
+                                            "filters are not empty and message was excluded\n"));
+}
+
+TREVALIN_TEST_MAIN(TestBaseDestination)
+#include "tst_BaseDestination.moc"
