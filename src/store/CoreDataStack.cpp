@@ -1,0 +1,354 @@
+#include "store/CoreDataStack.h"
+
+#include "logging/Logger.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+namespace trevalin {
+
+namespace {
+
+const char* const kSchema = "CREATE TABLE IF NOT EXISTS Folder ("
+                            " id TEXT PRIMARY KEY NOT NULL,"
+                            " location TEXT NOT NULL,"
+                            " name TEXT NOT NULL,"
+                            " path TEXT NOT NULL,"
+                            " created REAL NOT NULL DEFAULT 0,"
+                            " modified REAL NOT NULL DEFAULT 0,"
+                            " monitored INTEGER NOT NULL DEFAULT 0);"
+                            "CREATE INDEX IF NOT EXISTS FolderPath ON Folder(path);"
+                            "CREATE TABLE IF NOT EXISTS File (id TEXT PRIMARY KEY NOT NULL);";
+
+// A prepared statement that finalises itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    bool ok() const { return m_rc == SQLITE_OK; }
+    int rc() const { return m_rc; }
+    sqlite3_stmt* get() const { return m_stmt; }
+    void bind(int index, const QString& text) {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    void bind(int index, double value) { sqlite3_bind_double(m_stmt, index, value); }
+    void bind(int index, bool value) { sqlite3_bind_int(m_stmt, index, value ? 1 : 0); }
+    QString text(int column) const {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        return QString::fromUtf8(bytes, sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    int m_rc = SQLITE_ERROR;
+};
+
+QString idText(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+} // namespace
+
+CoreDataStack& CoreDataStack::shared() {
+    static CoreDataStack* instance = new CoreDataStack();
+    return *instance;
+}
+
+QString CoreDataStack::defaultStorePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/' +
+           QString::fromLatin1(kModel) + QStringLiteral(".sqlite");
+}
+
+CoreDataStack::CoreDataStack(const QString& storePath, QObject* parent)
+    : QObject(parent)
+    , m_storePath(storePath) {}
+
+CoreDataStack::~CoreDataStack() {
+    std::lock_guard lock(m_mutex);
+    closeLocked();
+}
+
+void CoreDataStack::closeLocked() {
+    if (m_db)
+        sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+QString CoreDataStack::errorLocked(int code) const {
+    const QString message =
+        m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(code));
+    return message + QStringLiteral(", {code = %1, store = %2}").arg(code).arg(m_storePath);
+}
+
+bool CoreDataStack::ensureOpenLocked() {
+    if (m_db || m_openAttempted)
+        return m_db != nullptr;
+    m_openAttempted = true;
+    QDir().mkpath(QFileInfo(m_storePath).absolutePath());
+    int rc = sqlite3_open_v2(QFile::encodeName(m_storePath).constData(), &m_db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(m_db, 5000);
+        char* message = nullptr;
+        rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, &message);
+        sqlite3_free(message);
+    }
+    if (rc == SQLITE_OK && loadLocked())
+        return true;
+    const QString error = errorLocked(rc == SQLITE_OK ? SQLITE_ERROR : rc);
+    closeLocked();
+    TLOG_ERROR(QStringLiteral(
+        "Unable to load persistent core data store [ CoreDataStack.persistentStoreCoordinator ]"));
+    TLOG_ERROR(error);
+    return false;
+}
+
+bool CoreDataStack::loadLocked() {
+    m_folders.clear();
+    m_inserted.clear();
+    m_updated.clear();
+    m_deleted.clear();
+    if (!m_db)
+        return false;
+    Statement query(
+        m_db, "SELECT id, location, name, path, created, modified, monitored FROM Folder ORDER BY rowid");
+    if (!query.ok())
+        return false;
+    int rc;
+    while ((rc = sqlite3_step(query.get())) == SQLITE_ROW) {
+        Folder folder;
+        folder.id = QUuid::fromString(query.text(0));
+        folder.location = Location::fromUrlText(query.text(1));
+        folder.name = query.text(2);
+        folder.path = query.text(3);
+        folder.created = sqlite3_column_double(query.get(), 4);
+        folder.modified = sqlite3_column_double(query.get(), 5);
+        folder.monitored = sqlite3_column_int(query.get(), 6) != 0;
+        m_folders.push_back(std::move(folder));
+    }
+    return rc == SQLITE_DONE;
+}
+
+bool CoreDataStack::hasStore() {
+    std::lock_guard lock(m_mutex);
+    return ensureOpenLocked();
+}
+
+bool CoreDataStack::insertIfAbsent(const Folder& folder) {
+    {
+        std::lock_guard lock(m_mutex);
+        ensureOpenLocked();
+        for (const Folder& existing : m_folders)
+            if (existing.path == folder.path)
+                return false;
+        m_folders.push_back(folder);
+        m_inserted.insert(folder.id);
+    }
+    emit changed();
+    return true;
+}
+
+int CoreDataStack::countPath(const QString& path) {
+    std::lock_guard lock(m_mutex);
+    if (!ensureOpenLocked())
+        return 0;
+    for (const Folder& folder : m_folders)
+        if (folder.path == path)
+            return 1;
+    return 0;
+}
+
+QList<Folder> CoreDataStack::folders() {
+    std::lock_guard lock(m_mutex);
+    if (!ensureOpenLocked())
+        return {};
+    return QList<Folder>(m_folders.begin(), m_folders.end());
+}
+
+std::optional<Folder> CoreDataStack::folder(const QString& path) {
+    std::lock_guard lock(m_mutex);
+    if (!ensureOpenLocked())
+        return std::nullopt;
+    for (const Folder& folder : m_folders)
+        if (folder.path == path)
+            return folder;
+    return std::nullopt;
+}
+
+bool CoreDataStack::setMonitored(const QString& path, bool monitored) {
+    {
+        std::lock_guard lock(m_mutex);
+        ensureOpenLocked();
+        auto it =
+            std::find_if(m_folders.begin(), m_folders.end(), [&](const Folder& f) { return f.path == path; });
+        if (it == m_folders.end())
+            return false;
+        if (it->monitored == monitored)
+            return true;
+        it->monitored = monitored;
+        if (!m_inserted.contains(it->id))
+            m_updated.insert(it->id);
+    }
+    emit changed();
+    return true;
+}
+
+bool CoreDataStack::removeFolder(const QString& path) {
+    {
+        std::lock_guard lock(m_mutex);
+        ensureOpenLocked();
+        auto it =
+            std::find_if(m_folders.begin(), m_folders.end(), [&](const Folder& f) { return f.path == path; });
+        if (it == m_folders.end())
+            return false;
+        const QUuid id = it->id;
+        m_folders.erase(it);
+        m_updated.remove(id);
+        if (!m_inserted.remove(id))
+            m_deleted.insert(id);
+    }
+    emit changed();
+    return true;
+}
+
+QList<File> CoreDataStack::files() {
+    std::lock_guard lock(m_mutex);
+    if (!ensureOpenLocked())
+        return {};
+    QList<File> out;
+    Statement query(m_db, "SELECT id FROM File ORDER BY rowid");
+    while (query.ok() && sqlite3_step(query.get()) == SQLITE_ROW)
+        out.append(File{QUuid::fromString(query.text(0))});
+    return out;
+}
+
+bool CoreDataStack::hasChanges() {
+    std::lock_guard lock(m_mutex);
+    return !m_inserted.isEmpty() || !m_updated.isEmpty() || !m_deleted.isEmpty();
+}
+
+bool CoreDataStack::save(QString* error) {
+    std::lock_guard lock(m_mutex);
+    if (m_inserted.isEmpty() && m_updated.isEmpty() && m_deleted.isEmpty())
+        return true;
+    if (!ensureOpenLocked()) {
+        if (error)
+            *error = QStringLiteral("This store has no persistent store, {store = %1}").arg(m_storePath);
+        return false;
+    }
+    auto fail = [&](int rc) {
+        if (error)
+            *error = errorLocked(rc);
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    };
+    int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return fail(rc);
+    {
+        Statement insert(m_db, "INSERT INTO Folder (id, location, name, path, created, modified, monitored) "
+                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        Statement update(m_db, "UPDATE Folder SET location = ?2, name = ?3, path = ?4, created = ?5, "
+                               "modified = ?6, monitored = ?7 WHERE id = ?1");
+        Statement remove(m_db, "DELETE FROM Folder WHERE id = ?1");
+        if (!insert.ok())
+            return fail(insert.rc());
+        if (!update.ok())
+            return fail(update.rc());
+        if (!remove.ok())
+            return fail(remove.rc());
+        for (const Folder& folder : m_folders) {
+            Statement* target = m_inserted.contains(folder.id)  ? &insert
+                                : m_updated.contains(folder.id) ? &update
+                                                                : nullptr;
+            if (!target)
+                continue;
+            sqlite3_reset(target->get());
+            target->bind(1, idText(folder.id));
+            target->bind(2, folder.location.urlText());
+            target->bind(3, folder.name);
+            target->bind(4, folder.path);
+            target->bind(5, folder.created);
+            target->bind(6, folder.modified);
+            target->bind(7, folder.monitored);
+            rc = sqlite3_step(target->get());
+            if (rc != SQLITE_DONE)
+                return fail(rc);
+        }
+        for (const QUuid& id : std::as_const(m_deleted)) {
+            sqlite3_reset(remove.get());
+            remove.bind(1, idText(id));
+            rc = sqlite3_step(remove.get());
+            if (rc != SQLITE_DONE)
+                return fail(rc);
+        }
+    }
+    rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return fail(rc);
+    m_inserted.clear();
+    m_updated.clear();
+    m_deleted.clear();
+    return true;
+}
+
+bool CoreDataStack::batchDeleteFolders(QString* error) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!ensureOpenLocked()) {
+            if (error)
+                *error = QStringLiteral("This store has no persistent store, {store = %1}").arg(m_storePath);
+            return false;
+        }
+        const int rc = sqlite3_exec(m_db, "DELETE FROM Folder", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            if (error)
+                *error = errorLocked(rc);
+            return false;
+        }
+        loadLocked();
+    }
+    emit changed();
+    return true;
+}
+
+void CoreDataStack::reset() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (ensureOpenLocked())
+            loadLocked();
+    }
+    emit changed();
+}
+
+bool CoreDataStack::destroyStore(QString* error) {
+    {
+        std::lock_guard lock(m_mutex);
+        closeLocked();
+        m_openAttempted = true; // the stack has no store from now on
+        m_folders.clear();
+        m_inserted.clear();
+        m_updated.clear();
+        m_deleted.clear();
+        for (const QString& suffix :
+             {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            QFile file(m_storePath + suffix);
+            if (file.exists() && !file.remove()) {
+                if (error)
+                    *error = file.errorString() + QStringLiteral(", {store = %1}").arg(m_storePath + suffix);
+                return false;
+            }
+        }
+    }
+    emit changed();
+    return true;
+}
+
+} // namespace trevalin

@@ -1,0 +1,44 @@
+// PlistFile: the file side of the property-list databases — reading a whole file,
+// replacing it atomically, moving an unreadable file aside — and the test of which
+// texts a property list can carry.
+//
+// Stateless; every function may be called from any thread. Two writers of the same
+// path must be serialised by their owner.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+
+namespace trevalin {
+
+class PlistWriter;
+
+class PlistFile {
+public:
+    // Writes a complete property list to `path` through `body` (which writes the root
+    // value) and replaces the file atomically: a temporary file in the same folder is
+    // written, flushed to disk and renamed over `path`. The folder is created when
+    // missing. On any failure the old file is left untouched and PlistError is thrown.
+    static void write(const QString& path, const std::function<void(PlistWriter&)>& body);
+    // The whole file. Throws PlistError when it cannot be opened or read.
+    static QByteArray read(const QString& path);
+    // Renames `path` to `path` + ".corrupt", replacing an older one; logs at error level
+    // with `tag` (e.g. "Database.load()"). Returns whether the file was moved.
+    static bool moveAside(const QString& path, const QString& tag);
+
+    // True when a property list can carry `text` and read it back unchanged: no control
+    // character other than tab, LF and CR, no unpaired surrogate, no U+FFFE/U+FFFF, and
+    // no U+FFFD (the mark left where a file name was not valid UTF-8: such a name cannot
+    // be given back to the file system).
+    static bool isPropertyListSafe(QStringView text);
+    // The same test for a file-system path in its native bytes: valid UTF-8 and the
+    // character rules above.
+    static bool isPropertyListSafe(const QByteArray& nativePath);
+    // `text` with every control character shown as "\xNN" (for log lines).
+    static QString printable(QStringView text);
+};
+
+} // namespace trevalin

@@ -1,0 +1,66 @@
+// PlistReader: a pull reader over an XML property list (format version 1.0), built on
+// QXmlStreamReader. The caller walks the document value by value: dictionaries are
+// read as a sequence of keys (in whatever order the file holds them), arrays as a
+// sequence of values; white space, comments and the DOCTYPE are ignored.
+//
+// Every failure (malformed XML, a value of another type than asked for, text that
+// does not parse as the asked-for number) throws PlistError with the line and column.
+//
+// Thread-safety: none; one reader is used by one thread at a time.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QXmlStreamReader>
+
+namespace trevalin {
+
+class PlistReader {
+public:
+    enum class Type { Dict, Array, String, Integer, Real, Boolean, Data, Date, Unknown };
+
+    // The reader keeps a reference to `document`; it must outlive the reader.
+    explicit PlistReader(const QByteArray& document);
+
+    // Moves onto the root value (inside <plist>).
+    void beginDocument();
+    // Checks that nothing but the end of <plist> follows the root value.
+    void endDocument();
+
+    // The type of the value the reader stands on.
+    Type peekType() const;
+    // The element name of the value the reader stands on (for messages).
+    QString peekName() const;
+
+    // Enters a <dict>. Then call nextKey() until it returns false.
+    void beginDict();
+    // Reads the next key and moves onto its value; false (and leaves the dictionary)
+    // at its end.
+    bool nextKey(QString& key);
+    // Enters an <array>. Then call hasNext() before each element.
+    void beginArray();
+    // True when another element follows; false (and leaves the array) at its end.
+    bool hasNext();
+
+    QString readString();
+    quint64 readUnsigned();
+    qint64 readSigned();
+    double readReal();
+    bool readBoolean();
+    QByteArray readData();
+    // Skips the value the reader stands on, whatever its type.
+    void skipValue();
+
+    // "line L, column C" of the current position.
+    QString position() const;
+    [[noreturn]] void fail(const QString& message) const;
+
+private:
+    void advance();
+    void expect(QLatin1StringView name) const;
+    QString elementText();
+
+    QXmlStreamReader m_xml;
+};
+
+} // namespace trevalin
