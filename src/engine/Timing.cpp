@@ -1,0 +1,39 @@
+#include "engine/Timing.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace trevalin {
+
+namespace {
+
+std::atomic<long long> g_settleMs{Timing::kSettleInterval.count()};
+std::atomic<long long> g_startupMs{Timing::kStartupDelay.count()};
+std::atomic<long long> g_blinkMs{Timing::kBlinkInterval.count()};
+
+} // namespace
+
+std::chrono::milliseconds Timing::settleInterval() {
+    return std::chrono::milliseconds(g_settleMs.load(std::memory_order_relaxed));
+}
+
+std::chrono::milliseconds Timing::startupDelay() {
+    return std::chrono::milliseconds(g_startupMs.load(std::memory_order_relaxed));
+}
+
+std::chrono::milliseconds Timing::blinkInterval() {
+    return std::chrono::milliseconds(g_blinkMs.load(std::memory_order_relaxed));
+}
+
+void Timing::setForTesting(std::chrono::milliseconds settle, std::chrono::milliseconds startup,
+                           std::chrono::milliseconds blink) {
+    g_settleMs.store(std::max<long long>(0, settle.count()), std::memory_order_relaxed);
+    g_startupMs.store(std::max<long long>(0, startup.count()), std::memory_order_relaxed);
+    g_blinkMs.store(std::max<long long>(0, blink.count()), std::memory_order_relaxed);
+}
+
+void Timing::resetForTesting() {
+    setForTesting(kSettleInterval, kStartupDelay, kBlinkInterval);
+}
+
+} // namespace trevalin

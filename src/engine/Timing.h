@@ -1,0 +1,33 @@
+// Timing: the engine's waiting intervals in one place — the settle interval of
+// change tracking, the delay before the start-up pass when started at login, and
+// the blink interval of the menu-bar icon. Tests shorten all three through the one
+// test-only setter so no test waits for seconds.
+//
+// Thread-safety: every function may be called from any thread (atomics).
+#pragma once
+
+#include <chrono>
+
+namespace trevalin {
+
+class Timing {
+public:
+    static constexpr std::chrono::milliseconds kSettleInterval{3000};
+    static constexpr std::chrono::milliseconds kStartupDelay{10000};
+    static constexpr std::chrono::milliseconds kBlinkInterval{1000};
+
+    // How long a changing file is left alone before it is read again.
+    static std::chrono::milliseconds settleInterval();
+    // How long change tracking waits before its start-up pass when started at login.
+    static std::chrono::milliseconds startupDelay();
+    // The period of one step of the menu-bar icon's blink loop.
+    static std::chrono::milliseconds blinkInterval();
+
+    // Test-only: replaces the three intervals (any value >= 0).
+    static void setForTesting(std::chrono::milliseconds settle, std::chrono::milliseconds startup,
+                              std::chrono::milliseconds blink);
+    // Test-only: restores the constants above.
+    static void resetForTesting();
+};
+
+} // namespace trevalin
