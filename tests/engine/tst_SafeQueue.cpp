@@ -1,0 +1,294 @@
+// Tests of the work queues and counters: order and de-duplication, identity of
+// jobs, refused batch types, the debug-gated lines, front removal, and counters
+// under concurrent use.
+#include "engine/SafeQueue.h"
+#include "engine/ThreadSafeCounter.h"
+
+#include "LogCapture.h"
+#include "TestMain.h"
+#include "store/Debugging.h"
+
+#include <QStringList>
+#include <QTest>
+
+#include <thread>
+#include <vector>
+
+using namespace trevalin;
+using trevalin::test::LogCapture;
+
+namespace {
+
+Location loc(const char* path) {
+    return Location(QString::fromUtf8(path));
+}
+
+FileObjectPtr record(const QString& path, quint64 bytes = 10) {
+    FileObjectData d;
+    d.location = Location(path);
+    d.path = path;
+    d.directory = d.location.directory();
+    d.name = d.location.fileName();
+    d.bytes = bytes;
+    d.created = 1.0;
+    d.modified = 2.0;
+    return FileObject::fromData(d);
+}
+
+QStringList paths(const ThreadSafeLocationQueue& q) {
+    QStringList out;
+    for (const Location& l : q.data())
+        out << l.path();
+    return out;
+}
+
+} // namespace
+
+class TestSafeQueue : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { Debugging::setFlagForTesting(false); }
+
+    void namesAndGroups() {
+        SafeQueue& q = SafeQueue::shared();
+        QCOMPARE(&q, &SafeQueue::shared());
+        QCOMPARE(q.files.added.name(), QString("Files.added"));
+        QCOMPARE(q.files.queued.name(), QString("Files.queued"));
+        QCOMPARE(q.files.deleted.name(), QString("Files.deleted"));
+        QCOMPARE(q.files.watched.name(), QString("Files.watched"));
+        QCOMPARE(q.folders.added.name(), QString("Folders.added"));
+        QCOMPARE(q.folders.deleted.name(), QString("Folders.deleted"));
+        QCOMPARE(q.folders.notified.name(), QString("Folders.notified"));
+        QCOMPARE(q.files.added.count(), 0);
+        // The second process-wide counters are not the ones inside SafeQueue.
+        QVERIFY(ThreadSafeCounters::shared().jobs != q.counters.jobs);
+    }
+
+    void locationBatches_data() {
+        QTest::addColumn<QStringList>("batch1");
+        QTest::addColumn<QStringList>("batch2");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("same URL twice in one batch")
+            << QStringList{"/a", "/b", "/a"} << QStringList{} << QStringList{"/a", "/b"};
+        QTest::newRow("same URL in two batches")
+            << QStringList{"/a", "/b"} << QStringList{"/c", "/a"} << QStringList{"/a", "/b", "/c"};
+        QTest::newRow("normalised paths are one location")
+            << QStringList{"/x/y"} << QStringList{"/x/./y/", "/x//y"} << QStringList{"/x/y"};
+        QTest::newRow("empty batches") << QStringList{} << QStringList{} << QStringList{};
+    }
+    void locationBatches() {
+        QFETCH(QStringList, batch1);
+        QFETCH(QStringList, batch2);
+        QFETCH(QStringList, expected);
+        ThreadSafeLocationQueue q("Test.queue");
+        QList<Location> first;
+        for (const QString& p : batch1)
+            first << Location(p);
+        std::vector<Location> second;
+        for (const QString& p : batch2)
+            second.push_back(Location(p));
+        q.add(first);
+        q.add(second);
+        QCOMPARE(paths(q), expected);
+        QCOMPARE(q.count(), int(expected.size()));
+    }
+
+    void orderedSetBatchAndRemove() {
+        ThreadSafeLocationQueue q("Test.queue");
+        q.add(OrderedSet<Location>{loc("/1"), loc("/2"), loc("/3"), loc("/4")});
+        QVERIFY(q.remove(loc("/2")));
+        QVERIFY(!q.remove(loc("/absent")));
+        QCOMPARE(paths(q), (QStringList{"/1", "/3", "/4"}));
+        QCOMPARE(q.removeFirst()->path(), QString("/1"));
+        q.add(QList<Location>{loc("/2")});
+        QCOMPARE(paths(q), (QStringList{"/3", "/4", "/2"}));
+        q.replaceData();
+        QCOMPARE(q.count(), 0);
+        QVERIFY(!q.removeFirst());
+    }
+
+    void jobsFromTwoRecordsOfOneFileAreBothKept() {
+        ThreadSafeWorkQueue q("Test.jobs");
+        auto r1 = record("/f");
+        auto r2 = record("/f");
+        QVERIFY(*r1 == *r2); // metadata-equal records
+        const Job a{r1, Digest::SHA1};
+        const Job b{r2, Digest::SHA1};
+        q.add(QList<Job>{a, b, a});
+        q.add(std::vector<Job>{Job{r1, Digest::MD5}, b});
+        QCOMPARE(q.count(), 3);
+        auto first = q.removeFirst();
+        QCOMPARE(first->file.get(), r1.get());
+        QVERIFY(first->algorithm == Digest::SHA1);
+        QCOMPARE(q.removeFirst()->file.get(), r2.get());
+        QVERIFY(q.removeFirst()->algorithm == Digest::MD5);
+        QVERIFY(!q.removeFirst());
+    }
+
+    void unexpectedTypeLeavesQueueUnchanged_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("typeName");
+        QTest::newRow("strings to location queue") << 0 << "Array<String>";
+        QTest::newRow("QUrls to location queue") << 1 << "Array<QUrl>";
+        QTest::newRow("one location, not a batch") << 2 << "URL";
+        QTest::newRow("locations to work queue") << 3 << "Array<URL>";
+        QTest::newRow("ordered set of locations to work queue") << 4 << "OrderedSet<URL>";
+    }
+    void unexpectedTypeLeavesQueueUnchanged() {
+        QFETCH(int, kind);
+        QFETCH(QString, typeName);
+        LogCapture log;
+        ThreadSafeLocationQueue locations("Test.locations");
+        ThreadSafeWorkQueue jobs("Test.jobs");
+        locations.add(QList<Location>{loc("/keep")});
+        auto r = record("/keep");
+        jobs.add(QList<Job>{Job{r, Digest::SHA256}});
+        log.clear();
+
+        QString queueType = "ThreadSafeLocationQueue";
+        switch (kind) {
+        case 0:
+            locations.add(QStringList{"/a", "/b"});
+            break;
+        case 1:
+            locations.add(QList<QUrl>{QUrl::fromLocalFile("/a")});
+            break;
+        case 2:
+            locations.add(loc("/a"));
+            break;
+        case 3:
+            jobs.add(QList<Location>{loc("/a")});
+            queueType = "ThreadSafeWorkQueue";
+            break;
+        case 4:
+            jobs.add(OrderedSet<Location>{loc("/a")});
+            queueType = "ThreadSafeWorkQueue";
+            break;
+        }
+        QCOMPARE(paths(locations), QStringList{"/keep"});
+        QCOMPARE(jobs.count(), 1);
+        QCOMPARE(log.messages(Level::Error), QStringList{"Generic function received unexpected type [ " +
+                                                         typeName + " ] [ " + queueType + ".add(_:) ]"});
+    }
+
+    void debugLinesWhenDebugging() {
+        Debugging::setFlagForTesting(true);
+        LogCapture log;
+        ThreadSafeLocationQueue q("Folders.added");
+        q.add(QList<Location>{loc("/a"), loc("/b")});
+        q.add(OrderedSet<Location>{loc("/c")});
+        q.count();
+        q.remove(loc("/a"));
+        q.reset();
+        q.reset(); // on an empty queue: a count of 0
+        ThreadSafeWorkQueue w("Files.queued");
+        w.add(std::vector<Job>{});
+        w.add(OrderedSet<Job, JobIdentityHash, JobIdentityEqual>{});
+        w.count();
+        QCOMPARE(
+            log.messages(Level::Debug),
+            (QStringList{
+                "Generics function was provided with [ Array<URL> ] content [ "
+                "ThreadSafeLocationQueue.add(_:) ]",
+                "Generics function was provided with [ OrderedSet<URL> ] content [ "
+                "ThreadSafeLocationQueue.add(_:) ]",
+                "Locations in [ Folders.added) ] count [ 3 ] [ ThreadSafeLocationQueue.count() ]",
+                "Generics function was provided with [ URL ] content [ ThreadSafeLocationQueue.remove(_:) ]",
+                "Queue [ Folders.added) ] cleared/reset of elements: [ 2 ] [ ThreadSafeLocationQueue.reset() "
+                "]",
+                "Queue [ Folders.added) ] cleared/reset of elements: [ 0 ] [ ThreadSafeLocationQueue.reset() "
+                "]",
+                "Generics function was provided with [ Array<Job> ] content [ ThreadSafeWorkQueue.add(_:) ]",
+                "Generics function was provided with [ OrderedSet<Job> ] content [ "
+                "ThreadSafeWorkQueue.add(_:) ]",
+                "Locations in [ Files.queued) ] count [ 0 ] [ ThreadSafeWorkQueue.count() ]",
+            }));
+        QCOMPARE(q.count(), 0);
+    }
+
+    void silentWithoutDebugging() {
+        LogCapture log;
+        ThreadSafeLocationQueue q("Test.queue");
+        q.add(QList<Location>{loc("/a")});
+        q.count();
+        q.remove(loc("/a"));
+        q.reset();
+        q.replaceData(OrderedSet<Location>{loc("/z")});
+        QVERIFY(log.messages().isEmpty());
+        QCOMPARE(paths(q), QStringList{"/z"});
+    }
+
+    void dataIsASnapshot() {
+        ThreadSafeLocationQueue q("Test.queue");
+        q.add(QList<Location>{loc("/a")});
+        auto snapshot = q.data();
+        q.add(QList<Location>{loc("/b")});
+        QCOMPARE(snapshot.size(), std::size_t(1));
+        QCOMPARE(q.data().size(), std::size_t(2));
+    }
+
+    // Producers and consumers race on one queue: every job is taken exactly once.
+    void concurrentProducersAndConsumers() {
+        ThreadSafeWorkQueue q("Test.jobs");
+        const int producers = 4, perProducer = 2000;
+        std::vector<FileObjectPtr> records;
+        for (int i = 0; i < producers * perProducer; ++i)
+            records.push_back(record(QString("/r%1").arg(i)));
+        std::atomic<int> taken{0};
+        std::atomic<bool> done{false};
+        std::vector<std::thread> threads;
+        for (int p = 0; p < producers; ++p) {
+            threads.emplace_back([&, p] {
+                for (int i = 0; i < perProducer; ++i)
+                    q.add(QList<Job>{Job{records[p * perProducer + i], Digest::SHA1}});
+            });
+        }
+        std::vector<std::thread> consumers;
+        for (int c = 0; c < 3; ++c) {
+            consumers.emplace_back([&] {
+                while (true) {
+                    if (q.removeFirst())
+                        ++taken;
+                    else if (done)
+                        break;
+                }
+                while (q.removeFirst())
+                    ++taken;
+            });
+        }
+        for (auto& t : threads)
+            t.join();
+        done = true;
+        for (auto& t : consumers)
+            t.join();
+        QCOMPARE(taken.load(), producers * perProducer);
+        QCOMPARE(q.count(), 0);
+    }
+
+    void countersCountEveryIncrement() {
+        ThreadSafeCounters counters;
+        ThreadSafeCounters copy = counters; // copies share the counters
+        ThreadSafeCounter subtasks;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t) {
+            threads.emplace_back([&] {
+                for (int i = 0; i < 1000; ++i) {
+                    counters.jobs->increment();
+                    copy.locations->increment();
+                    subtasks.increment();
+                }
+            });
+        }
+        for (auto& t : threads)
+            t.join();
+        QCOMPARE(copy.jobs->count(), 8000);
+        QCOMPARE(counters.locations->count(), 8000);
+        QCOMPARE(counters.invocations->increment(), 1);
+        QCOMPARE(counters.notifications->count(), 0);
+        QCOMPARE(subtasks.count(), 8000);
+    }
+};
+
+TREVALIN_TEST_MAIN(TestSafeQueue)
+#include "tst_SafeQueue.moc"
