@@ -1,0 +1,168 @@
+// Tests of the progress model: the fresh look, the clamp of incrementValue with
+// its two log lines, the passive and evaluating looks, change notifications, and
+// the decimal text of the log lines.
+#include "engine/Progress.h"
+
+#include "LogCapture.h"
+#include "TestMain.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+using namespace trevalin;
+using trevalin::test::LogCapture;
+
+class TestProgress : public QObject {
+    Q_OBJECT
+
+private slots:
+    void freshModelShowsFullIdleBar() {
+        Progress p;
+        const auto s = p.snapshot();
+        QCOMPARE(s.title, QString("Status: Idle"));
+        QCOMPARE(s.value, 100.0);
+        QCOMPARE(s.total, 100.0);
+        QCOMPARE(s.active, false);
+        QCOMPARE(s.processed, 0);
+        QCOMPARE(s.remaining, 0);
+        QCOMPARE(&Progress::shared(), &Progress::shared());
+        QCOMPARE(Progress::shared().thread(), QCoreApplication::instance()->thread());
+    }
+
+    void incrementValue_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("total");
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<QString>("debugLine"); // empty: no log line at all
+        QTest::newRow("beyond total")
+            << 9.5 << 10.0 << 1.0 << 10.0
+            << "Requested increment 1.0, new value requested 10.5, current total 10.0";
+        QTest::newRow("exactly total") << 9.0 << 10.0 << 1.0 << 10.0 << "";
+        QTest::newRow("below total") << 2.0 << 10.0 << 3.0 << 5.0 << "";
+        QTest::newRow("evaluating look")
+            << 0.0 << 0.0 << 4096.0 << 0.0
+            << "Requested increment 4096.0, new value requested 4096.0, current total 0.0";
+        QTest::newRow("zero increment at total") << 10.0 << 10.0 << 0.0 << 10.0 << "";
+        QTest::newRow("negative increment") << 5.0 << 10.0 << -2.5 << 2.5 << "";
+        QTest::newRow("large byte counts")
+            << 1048576.0 << 2097152.0 << 1048577.0 << 2097152.0
+            << "Requested increment 1048577.0, new value requested 2097153.0, current total 2097152.0";
+    }
+    void incrementValue() {
+        QFETCH(double, value);
+        QFETCH(double, total);
+        QFETCH(double, amount);
+        QFETCH(double, expected);
+        QFETCH(QString, debugLine);
+        Progress p;
+        p.setTotal(total);
+        p.setValue(value);
+        LogCapture log;
+        QSignalSpy changed(&p, &Progress::changed);
+        p.incrementValue(amount);
+        QCOMPARE(p.value(), expected);
+        QCOMPARE(p.total(), total);
+        QCOMPARE(changed.count(), 1);
+        if (debugLine.isEmpty()) {
+            QVERIFY(log.messages().isEmpty());
+        } else {
+            QCOMPARE(
+                log.messages(Level::Warning),
+                QStringList{
+                    "There was an attempt to increment progress bar beyond the current/permitted total"});
+            QCOMPARE(log.messages(Level::Debug), QStringList{debugLine});
+        }
+    }
+
+    void nanDoesNotClamp() {
+        Progress p;
+        p.setTotal(10);
+        p.setValue(1);
+        LogCapture log;
+        p.incrementValue(std::numeric_limits<double>::quiet_NaN());
+        QVERIFY(std::isnan(p.value()));
+        QVERIFY(log.messages().isEmpty());
+    }
+
+    void looks() {
+        Progress p;
+        p.setTitle("Processing: a.txt SHA1");
+        p.setIndeterminate();
+        auto s = p.snapshot();
+        QCOMPARE(s.value, 0.0);
+        QCOMPARE(s.total, 0.0);
+        QCOMPARE(s.active, true);
+        QCOMPARE(s.title, QString("Processing: a.txt SHA1"));
+        p.setPassive();
+        s = p.snapshot();
+        QCOMPARE(s.value, 1.0);
+        QCOMPARE(s.total, 1.0);
+        QCOMPARE(s.active, false);
+        QCOMPARE(s.title, QString("Processing: a.txt SHA1"));
+        p.setRemaining(2);
+        p.jobFinished();
+        QCOMPARE(p.processed(), 1);
+        QCOMPARE(p.remaining(), 1);
+        p.resetToInitial();
+        QCOMPARE(p.title(), QString("Status: Idle"));
+        QCOMPARE(p.value(), 100.0);
+    }
+
+    void everyWriteNotifies() {
+        Progress p;
+        QSignalSpy changed(&p, &Progress::changed);
+        p.setTitle("x");
+        p.setTitle("x");
+        p.setValue(1);
+        p.setTotal(2);
+        p.setActive(true);
+        p.setProcessed(3);
+        p.setRemaining(4);
+        p.setPassive();
+        QCOMPARE(changed.count(), 8);
+    }
+
+    // Concurrent increments lose nothing and never pass the total.
+    void concurrentIncrements() {
+        Progress p;
+        p.setTotal(1e9);
+        p.setValue(0);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t)
+            threads.emplace_back([&] {
+                for (int i = 0; i < 1000; ++i)
+                    p.incrementValue(1.0);
+            });
+        for (auto& t : threads)
+            t.join();
+        QCOMPARE(p.value(), 8000.0);
+    }
+
+    void decimalText_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 1.0 << "1.0";
+        QTest::newRow("zero") << 0.0 << "0.0";
+        QTest::newRow("fraction") << 9.5 << "9.5";
+        QTest::newRow("negative") << -2.25 << "-2.25";
+        QTest::newRow("tenth") << 0.1 << "0.1";
+        QTest::newRow("bytes") << 2097153.0 << "2097153.0";
+        QTest::newRow("below 2^53") << 1e15 << "1000000000000000.0";
+        QTest::newRow("large") << 1e16 << "1e+16";
+        QTest::newRow("small") << 1e-5 << "1e-05";
+    }
+    void decimalText() {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(Progress::decimalText(value), text);
+    }
+};
+
+TREVALIN_TEST_MAIN(TestProgress)
+#include "tst_Progress.moc"
