@@ -1,0 +1,439 @@
+// Tracked-file records: creation from files of every kind, the name table, metadata
+// equality against identity, CSV rows, jobs and the file-system queries.
+#include "ModelTestSupport.h"
+#include "TestMain.h"
+
+#include "model/FileObject.h"
+#include "model/FileSystem.h"
+#include "model/Job.h"
+
+#include <QDir>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <unordered_set>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+using namespace trevalin;
+using trevalin::test::LogRecorder;
+using trevalin::test::writeFile;
+
+class TestFileObject : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/tst_FileObject-XXXXXX")};
+
+    QString path(const QString& name) const { return m_dir.path() + u'/' + name; }
+    FileObjectPtr make(const QString& name, const QByteArray& data = "x") {
+        if (!writeFile(path(name), data))
+            return {};
+        return FileObject::create(Location(path(name)), false);
+    }
+    static FileSystemError createError(const QString& file) {
+        try {
+            FileObject::create(Location(file), false);
+        } catch (const FileSystemException& e) {
+            return e.error();
+        }
+        return FileSystemError::Interrupted; // stands for "no error" in these tests
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        // Traversable by the unprivileged child of the permission tests.
+        QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+    }
+
+    void fieldsOfARegularFile() {
+        const FileObjectPtr file = make(QStringLiteral("report.pdf"), QByteArray(1234, 'a'));
+        QVERIFY(file);
+        QCOMPARE(file->path(), path(QStringLiteral("report.pdf")));
+        QCOMPARE(file->location(), Location(path(QStringLiteral("report.pdf"))));
+        QCOMPARE(file->directory(), m_dir.path());
+        QCOMPARE(file->name(), QStringLiteral("report.pdf"));
+        QCOMPARE(file->prefix(), QStringLiteral("report"));
+        QCOMPARE(file->suffix(), QStringLiteral("pdf"));
+        QCOMPARE(file->bytes(), quint64(1234));
+        TCOMPARE_ENUM(file->status(), FileState::Pending);
+        QVERIFY(file->checksums().isEmpty());
+        QVERIFY(!file->bookmarked());
+        QVERIFY(!file->identifier().isNull());
+        QVERIFY(FileObject::create(file->location(), true)->bookmarked());
+
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(file->path()).constData(), &st) == 0);
+        const double expected = double(st.st_mtim.tv_sec) + double(st.st_mtim.tv_nsec) / 1e9;
+        QCOMPARE(file->modified(), expected); // nanoseconds kept
+        // Birth time where the file system records it, else 0; never in the future.
+        QVERIFY(file->created() >= 0);
+        QVERIFY(file->created() <= file->modified() + 1);
+    }
+
+    void emptyFile() {
+        const FileObjectPtr file = make(QStringLiteral("empty"), QByteArray());
+        QVERIFY(file);
+        QCOMPARE(file->bytes(), quint64(0));
+        QCOMPARE(file->suffix(), QString());
+        QCOMPARE(file->prefix(), QStringLiteral("empty"));
+    }
+
+    void names_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("report.pdf") << "report.pdf"
+                                    << "report"
+                                    << "pdf";
+        QTest::newRow("archive.tar.gz") << "archive.tar.gz"
+                                        << "archive.tar"
+                                        << "gz";
+        QTest::newRow("Makefile") << "Makefile"
+                                  << "Makefile"
+                                  << "";
+        QTest::newRow("release1.2") << "release1.2"
+                                    << "release1"
+                                    << "2";
+        QTest::newRow("hidden no extension") << ".bashrc"
+                                             << ""
+                                             << "";
+        QTest::newRow("hidden with extension") << ".config.json"
+                                               << ".config"
+                                               << "json";
+        QTest::newRow("trailing dot") << "name."
+                                      << "name"
+                                      << "";
+        QTest::newRow("repeated suffix") << "x.gz.gz"
+                                         << "x"
+                                         << "gz";
+        QTest::newRow("spaces") << "my file.txt"
+                                << "my file"
+                                << "txt";
+        QTest::newRow("non-ASCII") << QStringLiteral("Grüße.tëxt") << QStringLiteral("Grüße")
+                                   << QStringLiteral("tëxt");
+        QTest::newRow("comma and quote") << "a,\"b\".csv"
+                                         << "a,\"b\""
+                                         << "csv";
+        QTest::newRow("new line") << "line\nbreak.txt"
+                                  << "line\nbreak"
+                                  << "txt";
+    }
+    void names() {
+        QFETCH(QString, name);
+        QFETCH(QString, prefix);
+        QFETCH(QString, suffix);
+        const FileObjectPtr file = make(name);
+        QVERIFY(file);
+        QCOMPARE(file->name(), name);
+        QCOMPARE(file->prefix(), prefix);
+        QCOMPARE(file->suffix(), suffix);
+        QCOMPARE(file->path(), path(name));
+        QCOMPARE(FileObject::prefixFor(name, suffix), prefix);
+    }
+
+    void missingFile() {
+        LogRecorder log;
+        const QString missing = path(QStringLiteral("does-not-exist"));
+        TCOMPARE_ENUM(createError(missing), FileSystemError::NotFound);
+        QVERIFY(
+            log.has(Level::Warning, QStringLiteral("File not found prevented instantiation [ FileObject: ") +
+                                        missing + " ]"));
+    }
+
+    void folderIsNotAFile() {
+        LogRecorder log;
+        const QString folder = path(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(folder));
+        TCOMPARE_ENUM(createError(folder), FileSystemError::NotFile);
+        QVERIFY(log.has(Level::Error,
+                        QStringLiteral("Specified location is not a file [ FileObject: ") + folder + " ]"));
+    }
+
+    void fifoIsNotAFile() {
+        LogRecorder log;
+        const QString fifo = path(QStringLiteral("pipe"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+        TCOMPARE_ENUM(createError(fifo), FileSystemError::NotFile); // returns at once: never opened
+        QVERIFY(log.has(Level::Error,
+                        QStringLiteral("Specified location is not a file [ FileObject: ") + fifo + " ]"));
+    }
+
+    void links() {
+        const FileObjectPtr target = make(QStringLiteral("target.txt"), "data");
+        QVERIFY(target);
+        const QString fileLink = path(QStringLiteral("link-to-file.lnk"));
+        QVERIFY(QFile::link(target->path(), fileLink));
+        const FileObjectPtr linked = FileObject::create(Location(fileLink), false);
+        QCOMPARE(linked->path(), fileLink); // the link is kept, not resolved
+        QCOMPARE(linked->bytes(), quint64(4));
+        QCOMPARE(linked->suffix(), QStringLiteral("lnk"));
+
+        const QString folder = path(QStringLiteral("linked-folder"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString folderLink = path(QStringLiteral("link-to-folder"));
+        QVERIFY(QFile::link(folder, folderLink));
+        TCOMPARE_ENUM(createError(folderLink), FileSystemError::NotFile);
+
+        const QString dangling = path(QStringLiteral("dangling"));
+        QVERIFY(QFile::link(path(QStringLiteral("nowhere")), dangling));
+        TCOMPARE_ENUM(createError(dangling), FileSystemError::NotFound);
+    }
+
+    void unreadableFile() {
+        const QString secret = path(QStringLiteral("secret"));
+        QVERIFY(writeFile(secret, "hidden"));
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0000) == 0);
+        const int result = test::runUnprivileged([&] {
+            LogRecorder log;
+            if (createError(secret) != FileSystemError::NotReadable)
+                return 1;
+            if (!log.has(Level::Warning,
+                         QStringLiteral("File permissions prevented instantiation [ FileObject: ") + secret +
+                             " ]"))
+                return 2;
+            return 0;
+        });
+        QCOMPARE(result, 0);
+    }
+
+    void vanishedAfterChecks() {
+        // Attribute queries on a path that is gone report NotFound to the caller.
+        const QString gone = path(QStringLiteral("gone"));
+        const FileSystem fs{Location(gone)};
+        QVERIFY_THROWS_EXCEPTION(FileSystemException, fs.attributes());
+        try {
+            fs.size();
+            QFAIL("no exception");
+        } catch (const FileSystemException& e) {
+            TCOMPARE_ENUM(e.error(), FileSystemError::NotFound);
+            QCOMPARE(e.code(), 0);
+        }
+    }
+
+    void equalityAgainstIdentity() {
+        const FileObjectPtr first = make(QStringLiteral("same.txt"), "content");
+        const FileObjectPtr second = FileObject::create(first->location(), false);
+        QVERIFY(*first == *second);
+        QVERIFY(first->identifier() != second->identifier());
+        QSet<FileObjectPtr> set{first, second};
+        QCOMPARE(set.size(), 2);
+        std::unordered_set<FileObjectPtr> stdSet{first, second, first};
+        QCOMPARE(stdSet.size(), size_t(2));
+
+        // Status, checksums, identifier and bookmark do not take part.
+        second->setStatus(FileState::Processed);
+        second->storeChecksum(Checksum::make(Digest::MD5, QStringLiteral("00")));
+        second->setBookmarked(true);
+        second->setIdentifier(QUuid::createUuid());
+        QVERIFY(*first == *second);
+
+        // A new modification time (same size and content) makes a fresh record differ.
+        struct timeval times[2] = {{1000000000, 0}, {1000000000, 500000}};
+        QVERIFY(::utimes(QFile::encodeName(first->path()).constData(), times) == 0);
+        const FileObjectPtr touched = FileObject::create(first->location(), false);
+        QVERIFY(!(*first == *touched));
+        QCOMPARE(touched->modified(), 1000000000.5);
+
+        second->setBytes(first->bytes() + 1);
+        QVERIFY(!(*first == *second));
+    }
+
+    void nanNeverEqual() {
+        FileObjectData data;
+        data.path = QStringLiteral("/x");
+        data.location = Location(data.path);
+        data.modified = std::nan("");
+        const FileObjectPtr a = FileObject::fromData(data);
+        const FileObjectPtr b = FileObject::fromData(data);
+        QVERIFY(!(*a == *b));
+        QVERIFY(!(*a == *a));
+        data.modified = 1.0;
+        QVERIFY(*FileObject::fromData(data) == *FileObject::fromData(data));
+    }
+
+    void snapshotAndDecodedIdentifier() {
+        FileObjectData data;
+        data.identifier = QUuid::createUuid();
+        data.location = Location(QStringLiteral("/a/b.c"));
+        data.path = QStringLiteral("/a/b.c");
+        data.directory = QStringLiteral("/a");
+        data.prefix = QStringLiteral("b");
+        data.suffix = QStringLiteral("c");
+        data.name = QStringLiteral("b.c");
+        data.bytes = 42;
+        data.created = 1.25;
+        data.modified = 2.5;
+        data.status = FileState::Zombie;
+        data.checksums = {Checksum::make(Digest::SHA1, QStringLiteral("aa"))};
+        data.bookmarked = true;
+        const FileObjectData copy = FileObject::fromData(data)->snapshot();
+        QCOMPARE(copy.identifier, data.identifier);
+        QCOMPARE(copy.location, data.location);
+        QCOMPARE(copy.directory, data.directory);
+        QCOMPARE(copy.bytes, data.bytes);
+        QCOMPARE(copy.created, data.created);
+        QCOMPARE(copy.modified, data.modified);
+        TCOMPARE_ENUM(copy.status, data.status);
+        QCOMPARE(copy.checksums, data.checksums);
+        QCOMPARE(copy.bookmarked, true);
+    }
+
+    void storeChecksum() {
+        const FileObjectPtr file = make(QStringLiteral("store.txt"));
+        const Checksum sha = Checksum::make(Digest::SHA256, QStringLiteral("11"));
+        TCOMPARE_ENUM(file->storeChecksum(sha), FileObject::StoreResult::Added);
+        TCOMPARE_ENUM(file->storeChecksum(Checksum::make(Digest::SHA256, QStringLiteral("11"))),
+                      FileObject::StoreResult::Unchanged);
+        QCOMPARE(file->checksums().front().id, sha.id); // unchanged keeps the first one
+        TCOMPARE_ENUM(file->storeChecksum(Checksum::make(Digest::MD5, QStringLiteral("22"))),
+                      FileObject::StoreResult::Added);
+        TCOMPARE_ENUM(file->storeChecksum(Checksum::make(Digest::SHA256, QStringLiteral("33"))),
+                      FileObject::StoreResult::Replaced);
+        const QList<Checksum> stored = file->checksums();
+        QCOMPARE(stored.size(), 2);
+        TCOMPARE_ENUM(stored[0].algorithm, Digest::SHA256); // replaced in place
+        QCOMPARE(stored[0].value, QStringLiteral("33"));
+        QCOMPARE(file->checksum(Digest::MD5)->value, QStringLiteral("22"));
+        QVERIFY(!file->checksum(Digest::SHA512));
+    }
+
+    void checksumEquality() {
+        const Checksum a = Checksum::make(Digest::MD5, QStringLiteral("ab"));
+        Checksum b = a;
+        QVERIFY(a == b);
+        b.id = QUuid::createUuid();
+        QVERIFY(!(a == b));
+        QVERIFY(a.sameDigest(b));
+        QCOMPARE(qHash(a) == qHash(Checksum(a)), true);
+    }
+
+    void csvRow_data() {
+        QTest::addColumn<QString>("filePath");
+        QTest::addColumn<QStringList>("digests"); // "ALG=value"
+        QTest::addColumn<QString>("row");
+        QTest::newRow("none") << "/d/f" << QStringList{} << "/d/f,,,,,";
+        QTest::newRow("only SHA256") << "/d/f" << QStringList{"SHA256=c"} << "/d/f,,,c,,";
+        QTest::newRow("all, stored out of order")
+            << "/d/f" << QStringList{"SHA512=e", "MD5=a", "SHA384=d", "SHA1=b", "SHA256=c"}
+            << "/d/f,a,b,c,d,e";
+        QTest::newRow("first of each algorithm") << "/d/f" << QStringList{"SHA1=b", "SHA1=z"} << "/d/f,,b,,,";
+        QTest::newRow("spaces and non-ASCII unchanged")
+            << "/d/a b ü" << QStringList{"MD5=a"} << "/d/a b ü,a,,,,";
+        QTest::newRow("comma quoted") << "/d/a,b" << QStringList{"MD5=a"} << "\"/d/a,b\",a,,,,";
+        QTest::newRow("quote doubled") << "/d/a\"b" << QStringList{} << "\"/d/a\"\"b\",,,,,";
+        QTest::newRow("new line quoted") << "/d/a\nb" << QStringList{} << "\"/d/a\nb\",,,,,";
+        QTest::newRow("carriage return quoted") << "/d/a\rb" << QStringList{} << "\"/d/a\rb\",,,,,";
+    }
+    void csvRow() {
+        QFETCH(QString, filePath);
+        QFETCH(QStringList, digests);
+        QFETCH(QString, row);
+        FileObjectData data;
+        data.path = filePath;
+        data.location = Location(filePath);
+        for (const QString& entry : digests) {
+            const QStringList parts = entry.split(u'=');
+            data.checksums.append(Checksum::make(*digestFromString(parts[0]), parts[1]));
+        }
+        QCOMPARE(FileObject::fromData(data)->csvRow(), row);
+    }
+
+    void jobs() {
+        const FileObjectPtr first = make(QStringLiteral("job.txt"));
+        const FileObjectPtr second = FileObject::create(first->location(), false);
+        const Job a{first, Digest::SHA1};
+        const Job b{second, Digest::SHA1};
+        QVERIFY(a == b);                          // metadata equality
+        QVERIFY(!(a == Job{first, Digest::MD5})); // algorithm differs
+        QVERIFY(!JobIdentityEqual()(a, b));       // distinct records
+        QVERIFY(JobIdentityEqual()(a, Job{first, Digest::SHA1}));
+        QVERIFY(qHash(a) != qHash(b) || a.identityKey() != b.identityKey());
+
+        // Queues key on identity: both records' jobs are kept, a repeat is not.
+        std::unordered_set<Job, JobIdentityHash, JobIdentityEqual> queue;
+        queue.insert(a);
+        queue.insert(b);
+        queue.insert(Job{first, Digest::SHA1});
+        queue.insert(Job{first, Digest::MD5});
+        QCOMPARE(queue.size(), size_t(3));
+        QVERIFY(!(a == Job{nullptr, Digest::SHA1}));
+    }
+
+    void directoryContents() {
+        const QString folder = path(QStringLiteral("listing"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        QVERIFY(writeFile(folder + QStringLiteral("/b file"), "1"));
+        QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "1"));
+        QVERIFY(writeFile(folder + QStringLiteral("/.hidden"), "1"));
+        QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo")).constData(), 0644) == 0);
+        QVERIFY(QFile::link(folder + QStringLiteral("/a.txt"), folder + QStringLiteral("/c-link")));
+        QVERIFY(QFile::link(folder + QStringLiteral("/sub"), folder + QStringLiteral("/d-dirlink")));
+        const QList<Location> entries = FileSystem(Location(folder)).directoryContents();
+        QStringList names;
+        for (const Location& entry : entries) {
+            names.append(entry.fileName());
+            QCOMPARE(entry.directory(), folder);
+        }
+        QCOMPARE(names, (QStringList{"a.txt", "b file", "c-link", "fifo"}));
+
+        try {
+            FileSystem(Location(path(QStringLiteral("no-such-folder")))).directoryContents();
+            QFAIL("no exception");
+        } catch (const FileSystemException& e) {
+            TCOMPARE_ENUM(e.error(), FileSystemError::NotFound);
+            QVERIFY(e.systemErrno() != 0);
+        }
+        QVERIFY_THROWS_EXCEPTION(FileSystemException,
+                                 FileSystem(Location(folder + QStringLiteral("/a.txt"))).directoryContents());
+    }
+
+    void queries() {
+        const QString file = path(QStringLiteral("query.txt"));
+        QVERIFY(writeFile(file, "12345"));
+        const FileSystem fs{Location(file)};
+        QVERIFY(fs.exists());
+        QVERIFY(fs.isReadable());
+        QVERIFY(!fs.isDirectory());
+        QVERIFY(fs.isRegularFile());
+        QCOMPARE(fs.size(), quint64(5));
+        QVERIFY(fs.modificationDate().has_value());
+        QVERIFY(FileSystem(Location(m_dir.path())).isDirectory());
+        QVERIFY(!FileSystem(Location(path(QStringLiteral("nothing")))).isDirectory());
+    }
+
+    void remove() {
+        const QString file = path(QStringLiteral("remove-me"));
+        QVERIFY(writeFile(file, "1"));
+        FileSystem(Location(file)).remove();
+        QVERIFY(!QFile::exists(file));
+        FileSystem(Location(file)).remove(); // already absent: no error
+
+        const QString folder = path(QStringLiteral("remove-folder"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+        FileSystem(Location(folder)).remove();
+        QVERIFY(!QFileInfo::exists(folder));
+    }
+
+    void errorCodes() {
+        QCOMPARE(int(FileSystemError::NotFound), 0);
+        QCOMPARE(int(FileSystemError::Interrupted), 6);
+        TCOMPARE_ENUM(FileSystemException::fromErrno(ENOENT).error(), FileSystemError::NotFound);
+        TCOMPARE_ENUM(FileSystemException::fromErrno(EACCES).error(), FileSystemError::NotReadable);
+        TCOMPARE_ENUM(FileSystemException::fromErrno(EPERM).error(), FileSystemError::NotPermitted);
+        TCOMPARE_ENUM(FileSystemException::fromErrno(ENOTDIR).error(), FileSystemError::NotDirectory);
+        TCOMPARE_ENUM(FileSystemException::fromErrno(EIO).error(), FileSystemError::InputStreamError);
+        QCOMPARE(toString(FileSystemError::NotFile), QStringLiteral("NotFile"));
+        QVERIFY(fileStateFromString(u"Changing") == FileState::Changing);
+        QVERIFY(!fileStateFromString(u"changing"));
+        QCOMPARE(toString(FileState::Incomplete), QStringLiteral("Incomplete"));
+    }
+};
+
+TREVALIN_TEST_MAIN(TestFileObject)
+#include "tst_FileObject.moc"
