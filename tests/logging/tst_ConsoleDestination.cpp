@@ -1,0 +1,102 @@
+// The console destination: heart markers, terminal colours and where lines go.
+#include "LogTestSupport.h"
+#include "TestMain.h"
+#include "logging/ConsoleDestination.h"
+#include "logging/Logger.h"
+
+#include <QtTest>
+
+using namespace trevalin;
+using trevalin::test::makeEntry;
+using trevalin::test::OutputCapture;
+
+class TestConsoleDestination : public QObject {
+    Q_OBJECT
+private slots:
+    void heartsByDefault_data();
+    void heartsByDefault();
+    void terminalColors();
+    void writesToStandardOutput();
+    void systemLogGoesToStandardError();
+    void throughTheLogger();
+};
+
+void TestConsoleDestination::heartsByDefault_data() {
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("verbose") << 0 << QString::fromUtf8("\xF0\x9F\x92\x9C VERBOSE: m");
+    QTest::newRow("debug") << 1 << QString::fromUtf8("\xF0\x9F\x92\x9A DEBUG: m");
+    QTest::newRow("info") << 2 << QString::fromUtf8("\xF0\x9F\x92\x99 INFO: m");
+    QTest::newRow("warning") << 3 << QString::fromUtf8("\xF0\x9F\x92\x9B WARNING: m");
+    QTest::newRow("error") << 4 << QString::fromUtf8("\xE2\x9D\xA4\xEF\xB8\x8F ERROR: m");
+}
+
+void TestConsoleDestination::heartsByDefault() {
+    QFETCH(int, level);
+    QFETCH(QString, expected);
+    ConsoleDestination d;
+    QVERIFY(!d.useNSLog());
+    QVERIFY(!d.useTerminalColors());
+    d.setFormat(QStringLiteral("$C$L$c: $M"));
+    QCOMPARE(d.formatMessage(makeEntry(Level(level), QStringLiteral("m"))), expected);
+}
+
+void TestConsoleDestination::terminalColors() {
+    ConsoleDestination d;
+    d.setFormat(QStringLiteral("$C$L$c"));
+    d.setUseTerminalColors(true);
+    QCOMPARE(d.reset(), QStringLiteral("\x1b[0m"));
+    QCOMPARE(d.escape(), QStringLiteral("\x1b[38;5;"));
+    const char* codes[] = {"251m", "35m", "38m", "178m", "197m"};
+    const char* words[] = {"VERBOSE", "DEBUG", "INFO", "WARNING", "ERROR"};
+    for (int l = 0; l < 5; ++l) {
+        QCOMPARE(d.levelColor(Level(l)), QString::fromLatin1(codes[l]));
+        QCOMPARE(
+            d.formatMessage(makeEntry(Level(l), {})),
+            QStringLiteral("\x1b[38;5;%1%2\x1b[0m").arg(QLatin1String(codes[l]), QLatin1String(words[l])));
+    }
+    // Switching back restores the hearts; escape and reset stay.
+    d.setUseTerminalColors(false);
+    QCOMPARE(d.levelColor(Level::Info), QString::fromUtf8("\xF0\x9F\x92\x99 "));
+    QCOMPARE(d.escape(), QStringLiteral("\x1b[38;5;"));
+    QCOMPARE(d.reset(), QStringLiteral("\x1b[0m"));
+}
+
+void TestConsoleDestination::writesToStandardOutput() {
+    ConsoleDestination d;
+    d.setFormat(QStringLiteral("$L $M"));
+    OutputCapture out;
+    OutputCapture err(STDERR_FILENO);
+    const LogEntry entry = makeEntry(Level::Warning, QStringLiteral("to stdout \n"));
+    const std::optional<QString> line = d.send(entry);
+    QCOMPARE(*line, QStringLiteral("WARNING to stdout"));
+    QCOMPARE(out.text(), QStringLiteral("WARNING to stdout\n"));
+    QCOMPARE(err.text(), QString());
+}
+
+void TestConsoleDestination::systemLogGoesToStandardError() {
+    ConsoleDestination d;
+    d.setFormat(QStringLiteral("$L $M"));
+    d.setUseNSLog(true);
+    OutputCapture out;
+    OutputCapture err(STDERR_FILENO);
+    d.send(makeEntry(Level::Error, QStringLiteral("to stderr")));
+    QCOMPARE(err.text(), QStringLiteral("ERROR to stderr\n"));
+    QCOMPARE(out.text(), QString());
+}
+
+void TestConsoleDestination::throughTheLogger() {
+    auto d = std::make_shared<ConsoleDestination>();
+    d->setFormat(QStringLiteral("$C$L$c: $M"));
+    d->setMinLevel(Level::Info);
+    Logger::addDestination(d);
+    OutputCapture out;
+    TLOG_DEBUG(QStringLiteral("hidden"));
+    TLOG_INFO(QStringLiteral("shown"));
+    QVERIFY(Logger::flush(10));
+    QCOMPARE(out.text(), QString::fromUtf8("\xF0\x9F\x92\x99 INFO: shown\n"));
+    Logger::removeAllDestinations();
+}
+
+TREVALIN_TEST_MAIN(TestConsoleDestination)
+#include "tst_ConsoleDestination.moc"

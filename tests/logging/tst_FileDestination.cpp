@@ -1,0 +1,290 @@
+// The file destination: appending, creating, rotating, reopening, removing, the
+// default location and the failure texts.
+#include "LogTestSupport.h"
+#include "TestMain.h"
+#include "logging/FileDestination.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace trevalin;
+using trevalin::test::makeEntry;
+using trevalin::test::OutputCapture;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+// Sends lines synchronously on the destination's queue, as the logger does.
+void write(FileDestination& d, const QString& message) {
+    const LogEntry entry = makeEntry(Level::Info, message);
+    d.queue().sync([&] { d.send(entry); });
+}
+
+} // namespace
+
+class TestFileDestination : public QObject {
+    Q_OBJECT
+private slots:
+    void defaults();
+    void appendsLineAndLineFeed();
+    void createsMissingFile();
+    void neverRotatesWithAmountOne();
+    void rotation_data();
+    void rotation();
+    void rotationRemovesOnlyTheOldest();
+    void reopensAfterRemovalOrMove();
+    void deleteLogFile();
+    void coloredLines();
+    void syncAfterEachWrite();
+    void changingThePath();
+    void unwritablePathReportsFailure();
+    void defaultPathFolderCannotBeMade();
+};
+
+void TestFileDestination::defaults() {
+    FileDestination d;
+    QVERIFY(!d.syncAfterEachWrite());
+    QVERIFY(!d.colored());
+    QCOMPARE(d.logFileMaxSize(), qint64(5242880));
+    QCOMPARE(d.logFileAmount(), 1);
+    const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    QCOMPARE(d.logFilePath(), caches + QStringLiteral("/tst_FileDestination/logger.log"));
+    QVERIFY(QFileInfo(caches + QStringLiteral("/tst_FileDestination")).isDir());
+    QCOMPARE(d.logFileURL(), QUrl::fromLocalFile(d.logFilePath()));
+    QVERIFY(d.levelColor(Level::Info).isEmpty());
+}
+
+void TestFileDestination::appendsLineAndLineFeed() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.log"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("existing\n");
+    }
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$L $M"));
+    write(d, QStringLiteral("first"));
+    write(d, QStringLiteral("second  \n"));
+    write(d, QStringLiteral("ünïcödé 💙"));
+    QCOMPARE(readAll(path), QStringLiteral("existing\nINFO first\nINFO second\nINFO ünïcödé 💙\n").toUtf8());
+}
+
+void TestFileDestination::createsMissingFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    QVERIFY(!QFile::exists(path));
+    write(d, QStringLiteral("hello"));
+    QCOMPARE(readAll(path), QByteArray("hello\n"));
+}
+
+void TestFileDestination::neverRotatesWithAmountOne() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("one.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    d.setLogFileMaxSize(10);
+    QByteArray expected;
+    for (int i = 0; i < 50; ++i) {
+        write(d, QStringLiteral("line %1 of fifty").arg(i));
+        expected += QStringLiteral("line %1 of fifty\n").arg(i).toUtf8();
+    }
+    QCOMPARE(readAll(path), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("one.log")});
+}
+
+void TestFileDestination::rotation_data() {
+    // Lines are 20 bytes with their line feed; the maximum is 50 bytes, so a file
+    // holds three lines (60 bytes) before the next write rotates it.
+    QTest::addColumn<int>("amount");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QStringList>("expectedFiles"); // live, .1, .2, ...: first and last line numbers
+    QTest::newRow("amount 2, 10 lines") << 2 << 10 << QStringList{"10-10", "7-9"};
+    QTest::newRow("amount 3, 3 lines") << 3 << 3 << QStringList{"1-3"};
+    QTest::newRow("amount 3, 4 lines") << 3 << 4 << QStringList{"4-4", "1-3"};
+    QTest::newRow("amount 3, 7 lines") << 3 << 7 << QStringList{"7-7", "4-6", "1-3"};
+    QTest::newRow("amount 3, 10 lines") << 3 << 10 << QStringList{"10-10", "7-9", "4-6"};
+    QTest::newRow("amount 3, 12 lines") << 3 << 12 << QStringList{"10-12", "7-9", "4-6"};
+    QTest::newRow("amount 4, 13 lines") << 4 << 13 << QStringList{"13-13", "10-12", "7-9", "4-6"};
+}
+
+void TestFileDestination::rotation() {
+    QFETCH(int, amount);
+    QFETCH(int, lines);
+    QFETCH(QStringList, expectedFiles);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rot.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    d.setLogFileAmount(amount);
+    d.setLogFileMaxSize(50);
+    for (int i = 1; i <= lines; ++i)
+        write(d, QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.'));
+
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), expectedFiles.size());
+    for (int f = 0; f < expectedFiles.size(); ++f) {
+        const QString name = f == 0 ? path : path + u'.' + QString::number(f);
+        const int first = expectedFiles[f].section(u'-', 0, 0).toInt();
+        const int last = expectedFiles[f].section(u'-', 1, 1).toInt();
+        QByteArray expected;
+        for (int i = first; i <= last; ++i)
+            expected +=
+                QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.').toUtf8() + '\n';
+        QCOMPARE(readAll(name), expected);
+    }
+}
+
+void TestFileDestination::rotationRemovesOnlyTheOldest() {
+    // A stray file beyond the amount is left alone; the highest index is replaced.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r.log"));
+    for (const QString& suffix :
+         {QStringLiteral(""), QStringLiteral(".1"), QStringLiteral(".2"), QStringLiteral(".5")}) {
+        QFile f(path + suffix);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(100, 'a') + suffix.toUtf8() + '\n');
+    }
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    d.setLogFileAmount(3);
+    d.setLogFileMaxSize(50);
+    write(d, QStringLiteral("fresh"));
+    QCOMPARE(readAll(path), QByteArray("fresh\n"));
+    QCOMPARE(readAll(path + ".1"), QByteArray(100, 'a') + '\n');
+    QCOMPARE(readAll(path + ".2"), QByteArray(100, 'a') + ".1\n");
+    QCOMPARE(readAll(path + ".5"), QByteArray(100, 'a') + ".5\n");
+    QVERIFY(!QFile::exists(path + ".3"));
+}
+
+void TestFileDestination::reopensAfterRemovalOrMove() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gone.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    write(d, QStringLiteral("before"));
+    QVERIFY(QFile::remove(path));
+    write(d, QStringLiteral("after removal"));
+    QCOMPARE(readAll(path), QByteArray("after removal\n"));
+    QVERIFY(QFile::rename(path, path + ".moved"));
+    write(d, QStringLiteral("after move"));
+    QCOMPARE(readAll(path), QByteArray("after move\n"));
+    QCOMPARE(readAll(path + ".moved"), QByteArray("after removal\n"));
+}
+
+void TestFileDestination::deleteLogFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("del.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    write(d, QStringLiteral("x"));
+    QVERIFY(QFile::exists(path));
+    QVERIFY(d.deleteLogFile());
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(d.deleteLogFile()); // already gone is fine
+    write(d, QStringLiteral("y"));
+    QCOMPARE(readAll(path), QByteArray("y\n"));
+
+    // A path that cannot be removed (a non-empty folder) reports it.
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+    FileDestination blocked(folder);
+    OutputCapture capture;
+    QVERIFY(!blocked.deleteLogFile());
+    QCOMPARE(capture.text(), QStringLiteral("File destination could not remove file ") +
+                                 QUrl::fromLocalFile(folder).toString() + u'\n');
+}
+
+void TestFileDestination::coloredLines() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("c.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$C$L$c $M"));
+    d.setColored(true);
+    QVERIFY(d.colored());
+    write(d, QStringLiteral("coloured"));
+    d.setColored(false);
+    write(d, QStringLiteral("plain"));
+    QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m coloured\nINFO plain\n"));
+}
+
+void TestFileDestination::syncAfterEachWrite() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.log"));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    d.setSyncAfterEachWrite(true);
+    write(d, QStringLiteral("synced"));
+    QCOMPARE(readAll(path), QByteArray("synced\n"));
+}
+
+void TestFileDestination::changingThePath() {
+    QTemporaryDir dir;
+    FileDestination d(dir.filePath(QStringLiteral("first.log")));
+    d.setFormat(QStringLiteral("$M"));
+    write(d, QStringLiteral("1"));
+    d.setLogFileURL(QUrl::fromLocalFile(dir.filePath(QStringLiteral("second.log"))));
+    write(d, QStringLiteral("2"));
+    d.setLogFilePath(QString());
+    write(d, QStringLiteral("3")); // no location: nothing is written
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("first.log"))), QByteArray("1\n"));
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("second.log"))), QByteArray("2\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestFileDestination::unwritablePathReportsFailure() {
+    QTemporaryDir dir;
+    // A folder where the file should be: it can be neither created nor written.
+    const QString path = dir.filePath(QStringLiteral("isdir.log"));
+    QVERIFY(QDir().mkpath(path));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    OutputCapture capture;
+    write(d, QStringLiteral("lost"));
+    const QStringList out = capture.text().split(u'\n');
+    QCOMPARE(out.size(), 3);
+    QVERIFY2(out[0].startsWith(QStringLiteral("validateSaveFile error: ")), qPrintable(out[0]));
+    QCOMPARE(out[1], QStringLiteral("File destination could not write to file ") +
+                         QUrl::fromLocalFile(path).toString());
+
+    // A file that exists but cannot be written: /dev/full fails every write.
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("/dev/full is not available to make a write fail");
+    FileDestination full(QStringLiteral("/dev/full"));
+    full.setFormat(QStringLiteral("$M"));
+    OutputCapture second;
+    write(full, QStringLiteral("lost"));
+    const QStringList lines = second.text().split(u'\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(QStringLiteral("Failed writing file with error: ")), qPrintable(lines[0]));
+    QCOMPARE(lines[1], QStringLiteral("File destination could not write to file file:///dev/full"));
+}
+
+void TestFileDestination::defaultPathFolderCannotBeMade() {
+    const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const QString folder = caches + QStringLiteral("/tst_FileDestination");
+    QDir(folder).removeRecursively();
+    {
+        QFile blocker(folder); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    OutputCapture capture;
+    const QString path = FileDestination::defaultLogFilePath();
+    QCOMPARE(capture.text(),
+             QStringLiteral("Warning! Could not create folder /Library/Caches/tst_FileDestination\n"));
+    QCOMPARE(path, caches + QStringLiteral("/logger.log"));
+    QVERIFY(QFile::remove(folder));
+}
+
+TREVALIN_TEST_MAIN(TestFileDestination)
+#include "tst_FileDestination.moc"
