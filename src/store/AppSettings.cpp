@@ -9,14 +9,16 @@ namespace trevalin {
 
 namespace {
 
+// NativeFormat: on Linux an INI-style file named <application>.conf under
+// $XDG_CONFIG_HOME/<organization>.
 QSettings standardStore() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope,
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
                      QString::fromLatin1(AppSettings::kOrganization),
                      QString::fromLatin1(AppSettings::kApplication));
 }
 
 QSettings suiteStore() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope,
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
                      QString::fromLatin1(AppSettings::kOrganization),
                      QString::fromLatin1(AppSettings::kSuite));
 }

@@ -1,0 +1,162 @@
+// Settings: defaults of every key, the two stores, clearing, the debug gate, and the
+// load and save of the algorithm selection.
+#include "TestMain.h"
+#include "model/ModelTestSupport.h"
+
+#include "store/AppSettings.h"
+#include "store/Debugging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+using namespace trevalin;
+using trevalin::test::LogRecorder;
+
+class TestAppSettings : public QObject {
+    Q_OBJECT
+
+private:
+    static QString configDir() {
+        return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/corvane");
+    }
+
+private slots:
+    void init() {
+        QFile::remove(AppSettings::standardFilePath());
+        QFile::remove(AppSettings::suiteFilePath());
+        Debugging::resetForTesting();
+        DigestState::shared().setDefaults();
+    }
+
+    void files() {
+        QCOMPARE(AppSettings::standardFilePath(), configDir() + QStringLiteral("/Trevalin.conf"));
+        QCOMPARE(AppSettings::suiteFilePath(), configDir() + QStringLiteral("/group.org.corvane.conf"));
+    }
+
+    void defaults() {
+        AppSettings settings;
+        QCOMPARE(settings.splashScreen(), true);
+        QCOMPARE(settings.debugging(), false);
+        QCOMPARE(settings.audioEnabled(), true);
+        QCOMPARE(settings.hideFileBrowser(), false);
+        QCOMPARE(settings.windowVisible(), true);
+        QCOMPARE(settings.fullFilePaths(), false);
+        QCOMPARE(settings.fullFolderPaths(), false);
+        QCOMPARE(settings.algorithmsData(), QByteArray());
+        QCOMPARE(settings.appUUID(), QString());
+        QCOMPARE(settings.autoLaunch(), false);
+        QStringList names;
+        for (AppSettings::Keys key : AppSettings::kAllKeys)
+            names.append(AppSettings::keyName(key));
+        QCOMPARE(names,
+                 (QStringList{"splashScreen", "debugging", "audioEnabled", "hideFileBrowser", "windowVisible",
+                              "fullFilePaths", "fullFolderPaths", "algorithmsData", "appUUID"}));
+        QVERIFY(!QFile::exists(AppSettings::standardFilePath())); // reading writes nothing
+    }
+
+    void writesReachTheFiles() {
+        AppSettings settings;
+        settings.setSplashScreen(false);
+        settings.setFullFilePaths(true);
+        settings.setAppUUID(QStringLiteral("1234-abcd"));
+        settings.setAlgorithmsData(QByteArray("[1]\x00\xff", 5));
+        settings.setAutoLaunch(true);
+        // Another holder of the same keys sees the values; so does a fresh reader of the files.
+        QCOMPARE(AppSettings().splashScreen(), false);
+        QSettings standard(AppSettings::standardFilePath(), QSettings::IniFormat);
+        QCOMPARE(standard.value(QStringLiteral("fullFilePaths")).toBool(), true);
+        QCOMPARE(standard.value(QStringLiteral("appUUID")).toString(), QStringLiteral("1234-abcd"));
+        QCOMPARE(standard.value(QStringLiteral("algorithmsData")).toByteArray(),
+                 QByteArray("[1]\x00\xff", 5));
+        QVERIFY(!standard.contains(QStringLiteral("Trevalin.autoLaunch")));
+        QSettings suite(AppSettings::suiteFilePath(), QSettings::IniFormat);
+        QCOMPARE(suite.value(QStringLiteral("Trevalin.autoLaunch")).toBool(), true);
+    }
+
+    void removeAllSettings() {
+        AppSettings settings;
+        for (AppSettings::Keys key : AppSettings::kAllKeys)
+            AppSettings::setValue(key, key == AppSettings::Keys::appUUID
+                                           ? QVariant(QStringLiteral("x"))
+                                           : QVariant(!AppSettings::defaultValue(key).toBool()));
+        settings.setAutoLaunch(true);
+        DigestState::shared().enable(Digest::SHA512);
+        QCOMPARE(settings.splashScreen(), false);
+
+        AppSettings::removeAllSettings();
+        QCOMPARE(settings.splashScreen(), true);
+        QCOMPARE(settings.debugging(), false);
+        QCOMPARE(settings.windowVisible(), true);
+        QCOMPARE(settings.appUUID(), QString());
+        QCOMPARE(settings.autoLaunch(), true); // the login item choice stays
+        QVERIFY(DigestState::shared().enabledDigests() == QList<Digest>{Digest::SHA1});
+        const auto stored = DigestState::decode(settings.algorithmsData());
+        QVERIFY(stored);
+        QCOMPARE(stored->size(), 5);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(stored->at(i).sameSetting(DigestState::defaultList()[i]));
+    }
+
+    void debuggingIsReadOnce() {
+        AppSettings settings;
+        settings.setDebugging(true);
+        QCOMPARE(Debugging::flag(), true);
+        settings.setDebugging(false);
+        QCOMPARE(Debugging::flag(), true); // unchanged until the next start
+        QCOMPARE(Debugging::debugging(), false);
+        Debugging::resetForTesting();
+        QCOMPARE(Debugging::flag(), false);
+    }
+
+    void firstRun() {
+        LogRecorder log;
+        Debugging::setFlagForTesting(false);
+        DigestState::shared().setAlgorithms({});
+        AppSettings::loadAlgorithmStatus();
+        QVERIFY(log.has(Level::Warning, QStringLiteral("Default algorithms selection chosen at startup")));
+        QVERIFY(log.has(Level::Info, QStringLiteral("Active algorithms 1, decoded array from: 0 bytes "
+                                                    "[ AppSettings.loadAlgorithmStatus() ]")));
+        QVERIFY(DigestState::shared().enabledDigests() == QList<Digest>{Digest::SHA1});
+        const QByteArray saved = AppSettings().algorithmsData();
+        QCOMPARE(saved, DigestState::encode(DigestState::defaultList()));
+        QCOMPARE(log.entries().size(), 2); // nothing debug-gated with debugging off
+    }
+
+    void corruptDataIsAFirstRun() {
+        AppSettings().setAlgorithmsData("{not json");
+        LogRecorder log;
+        AppSettings::loadAlgorithmStatus();
+        QVERIFY(log.has(Level::Warning, QStringLiteral("Default algorithms selection chosen at startup")));
+        QVERIFY(log.has(Level::Info, QStringLiteral("Active algorithms 1, decoded array from: 9 bytes "
+                                                    "[ AppSettings.loadAlgorithmStatus() ]")));
+        QCOMPARE(AppSettings().algorithmsData(), DigestState::encode(DigestState::defaultList()));
+    }
+
+    void storedSelectionKeepsItsOrder() {
+        QList<Digests> list;
+        for (Digest digest : {Digest::SHA512, Digest::MD5, Digest::SHA1, Digest::SHA256, Digest::SHA384})
+            list.append(Digests::make(digest, digest != Digest::SHA1));
+        Debugging::setFlagForTesting(true);
+        LogRecorder log;
+        AppSettings::saveAlgorithmStatus(list);
+        const QByteArray data = AppSettings().algorithmsData();
+        QVERIFY(log.has(Level::Debug, QStringLiteral("Active algorithms 4, encoded array to: %1 bytes "
+                                                     "[ AppSettings.saveAlgorithmStatus(_:) ]")
+                                          .arg(data.size())));
+        log.clear();
+        AppSettings::loadAlgorithmStatus();
+        QVERIFY(!log.has(Level::Warning, QStringLiteral("Default algorithms selection chosen at startup")));
+        QVERIFY(log.has(Level::Info, QStringLiteral("Active algorithms 4, decoded array from: %1 bytes "
+                                                    "[ AppSettings.loadAlgorithmStatus() ]")
+                                         .arg(data.size())));
+        QVERIFY(log.has(Level::Verbose, QStringLiteral("Algorithms enabled: SHA512 MD5 SHA256 SHA384 ")));
+        QVERIFY(DigestState::shared().enabledDigests() ==
+                (QList<Digest>{Digest::SHA512, Digest::MD5, Digest::SHA256, Digest::SHA384}));
+        Debugging::setFlagForTesting(false);
+    }
+};
+
+TREVALIN_TEST_MAIN(TestAppSettings)
+#include "tst_AppSettings.moc"
