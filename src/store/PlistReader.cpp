@@ -2,6 +2,7 @@
 
 #include "store/PlistError.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -175,9 +176,15 @@ double PlistReader::readReal() {
         return std::numeric_limits<double>::infinity();
     if (lower == QLatin1StringView("-infinity") || lower == QLatin1StringView("-inf"))
         return -std::numeric_limits<double>::infinity();
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok)
+    // from_chars: locale-independent, exact, and keeps the sign of zero.
+    const QByteArray latin = text.toLatin1();
+    const char* begin = latin.constData();
+    const char* end = begin + latin.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || ptr != end || latin.isEmpty())
         fail(QStringLiteral("Parsed property list number <%1> is not a valid real").arg(text));
     return value;
 }

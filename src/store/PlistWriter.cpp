@@ -86,6 +86,8 @@ QString PlistWriter::realText(double value) {
         return QStringLiteral("nan");
     if (std::isinf(value))
         return value > 0 ? QStringLiteral("+infinity") : QStringLiteral("-infinity");
+    if (value == 0)
+        return std::signbit(value) ? QStringLiteral("-0.0") : QStringLiteral("0.0");
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 

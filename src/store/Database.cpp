@@ -1,0 +1,557 @@
+#include "store/Database.h"
+
+#include "engine/EnginePool.h"
+#include "logging/Logger.h"
+#include "model/FileSystem.h"
+#include "store/ByteCount.h"
+#include "store/Debugging.h"
+#include "store/LocationCoding.h"
+#include "store/PlistError.h"
+#include "store/PlistFile.h"
+#include "store/PlistReader.h"
+#include "store/PlistWriter.h"
+#include "store/StoreHooks.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace trevalin {
+
+namespace {
+
+QString tag(const char* function) {
+    return QStringLiteral(" [ ") + QLatin1StringView(function) + QStringLiteral(" ]");
+}
+
+// The thirteen coding keys of a record, in coding order.
+const char* const kKeys[] = {"identifier", "location",  "path",      "directory", "prefix",
+                             "suffix",     "name",      "bytes",     "created",   "modified",
+                             "status",     "checksums", "bookmarked"};
+constexpr int kKeyCount = 13;
+
+int keyIndex(const QString& key) {
+    for (int i = 0; i < kKeyCount; ++i)
+        if (key == QLatin1StringView(kKeys[i]))
+            return i;
+    return -1;
+}
+
+void encodeChecksum(PlistWriter& w, const Checksum& checksum) {
+    w.beginDict();
+    w.key(QStringLiteral("algorithm"));
+    w.string(toString(checksum.algorithm));
+    w.key(QStringLiteral("value"));
+    w.string(checksum.value);
+    w.key(QStringLiteral("id"));
+    w.string(LocationCoding::uuidText(checksum.id));
+    w.endDict();
+}
+
+void encodeRecord(PlistWriter& w, const FileObjectData& d) {
+    w.beginDict();
+    w.key(QStringLiteral("identifier"));
+    w.string(LocationCoding::uuidText(d.identifier));
+    w.key(QStringLiteral("location"));
+    LocationCoding::encode(w, d.location);
+    w.key(QStringLiteral("path"));
+    w.string(d.path);
+    w.key(QStringLiteral("directory"));
+    w.string(d.directory);
+    w.key(QStringLiteral("prefix"));
+    w.string(d.prefix);
+    w.key(QStringLiteral("suffix"));
+    w.string(d.suffix);
+    w.key(QStringLiteral("name"));
+    w.string(d.name);
+    w.key(QStringLiteral("bytes"));
+    w.integer(quint64(d.bytes));
+    w.key(QStringLiteral("created"));
+    w.real(d.created);
+    w.key(QStringLiteral("modified"));
+    w.real(d.modified);
+    w.key(QStringLiteral("status"));
+    w.string(toString(d.status));
+    w.key(QStringLiteral("checksums"));
+    w.beginArray();
+    for (const Checksum& checksum : d.checksums)
+        encodeChecksum(w, checksum);
+    w.endArray();
+    w.key(QStringLiteral("bookmarked"));
+    w.boolean(d.bookmarked);
+    w.endDict();
+}
+
+Checksum decodeChecksum(PlistReader& r) {
+    if (r.peekType() != PlistReader::Type::Dict)
+        r.fail(QStringLiteral("Expected to decode a Checksum dictionary but found %1 instead")
+                   .arg(r.peekName()));
+    r.beginDict();
+    Checksum checksum;
+    int seen = 0;
+    QString key;
+    while (r.nextKey(key)) {
+        if (key == QLatin1StringView("algorithm")) {
+            const QString text = r.readString();
+            const auto digest = digestFromString(text);
+            if (!digest)
+                r.fail(QStringLiteral("Cannot initialize Digest from invalid String value ") + text);
+            checksum.algorithm = *digest;
+            seen |= 1;
+        } else if (key == QLatin1StringView("value")) {
+            checksum.value = r.readString();
+            seen |= 2;
+        } else if (key == QLatin1StringView("id")) {
+            checksum.id = LocationCoding::uuidFromText(r, r.readString());
+            seen |= 4;
+        } else {
+            r.skipValue();
+        }
+    }
+    static const char* const names[] = {"algorithm", "value", "id"};
+    for (int i = 0; i < 3; ++i)
+        if (!(seen & (1 << i)))
+            r.fail(QStringLiteral("No value associated with key \"%1\"").arg(QLatin1StringView(names[i])));
+    return checksum;
+}
+
+FileObjectPtr decodeRecord(PlistReader& r) {
+    if (r.peekType() != PlistReader::Type::Dict)
+        r.fail(QStringLiteral("Expected to decode a FileObject dictionary but found %1 instead")
+                   .arg(r.peekName()));
+    r.beginDict();
+    FileObjectData d;
+    int seen = 0;
+    QString key;
+    while (r.nextKey(key)) {
+        const int index = keyIndex(key);
+        switch (index) {
+        case 0:
+            d.identifier = LocationCoding::uuidFromText(r, r.readString());
+            break;
+        case 1:
+            d.location = LocationCoding::decode(r);
+            break;
+        case 2:
+            d.path = r.readString();
+            break;
+        case 3:
+            d.directory = r.readString();
+            break;
+        case 4:
+            d.prefix = r.readString();
+            break;
+        case 5:
+            d.suffix = r.readString();
+            break;
+        case 6:
+            d.name = r.readString();
+            break;
+        case 7:
+            d.bytes = r.readUnsigned();
+            break;
+        case 8:
+            d.created = r.readReal();
+            break;
+        case 9:
+            d.modified = r.readReal();
+            break;
+        case 10: {
+            const QString text = r.readString();
+            const auto state = fileStateFromString(text);
+            if (!state)
+                r.fail(QStringLiteral("Cannot initialize FileState from invalid String value ") + text);
+            d.status = *state;
+            break;
+        }
+        case 11:
+            if (r.peekType() != PlistReader::Type::Array)
+                r.fail(QStringLiteral("Expected to decode an array of checksums but found %1 instead")
+                           .arg(r.peekName()));
+            r.beginArray();
+            while (r.hasNext())
+                d.checksums.append(decodeChecksum(r));
+            break;
+        case 12:
+            d.bookmarked = r.readBoolean();
+            break;
+        default:
+            r.skipValue();
+            continue;
+        }
+        seen |= 1 << index;
+    }
+    for (int i = 0; i < kKeyCount; ++i)
+        if (!(seen & (1 << i)))
+            r.fail(QStringLiteral("No value associated with key \"%1\"").arg(QLatin1StringView(kKeys[i])));
+    return FileObject::fromData(d);
+}
+
+// One flattened map [key, value, key, value, ...].
+Database::Map decodeMap(PlistReader& r) {
+    if (r.peekType() != PlistReader::Type::Array)
+        r.fail(QStringLiteral("Expected to decode an array of key-value pairs but found %1 instead")
+                   .arg(r.peekName()));
+    r.beginArray();
+    Database::Map map;
+    qsizetype offset = 0;
+    while (r.hasNext()) {
+        const qsizetype keyOffset = offset;
+        const Location key = LocationCoding::decode(r);
+        if (!r.hasNext())
+            r.fail(QStringLiteral("Unkeyed container reached end before value in key-value pair"));
+        FileObjectPtr value = decodeRecord(r);
+        offset += 2;
+        if (!map.insert(key, std::move(value)))
+            r.fail(QStringLiteral("Duplicate key at offset %1").arg(keyOffset));
+    }
+    return map;
+}
+
+} // namespace
+
+Database& Database::shared() {
+    static Database* instance = new Database();
+    return *instance;
+}
+
+QString Database::defaultFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/Trevalin.database.plist");
+}
+
+Database::Database(const QString& file, QObject* parent)
+    : QObject(parent)
+    , m_file(file) {}
+
+double Database::totalBytes() const {
+    std::lock_guard lock(m_mutex);
+    return m_totalBytes;
+}
+
+QString Database::sizeString() const {
+    std::lock_guard lock(m_mutex);
+    return m_sizeString;
+}
+
+std::size_t Database::count() const {
+    std::lock_guard lock(m_mutex);
+    return m_db.size();
+}
+
+bool Database::contains(const Location& location) const {
+    std::lock_guard lock(m_mutex);
+    return m_db.contains(location);
+}
+
+FileObjectPtr Database::record(const Location& location) const {
+    std::lock_guard lock(m_mutex);
+    return m_db.value(location);
+}
+
+std::optional<std::size_t> Database::indexOf(const Location& location) const {
+    std::lock_guard lock(m_mutex);
+    return m_db.indexOf(location);
+}
+
+QList<FileObjectPtr> Database::values() const {
+    std::lock_guard lock(m_mutex);
+    QList<FileObjectPtr> out;
+    out.reserve(qsizetype(m_db.size()));
+    for (const auto& entry : m_db)
+        out.append(entry.second);
+    return out;
+}
+
+QList<Location> Database::keys() const {
+    std::lock_guard lock(m_mutex);
+    QList<Location> out;
+    out.reserve(qsizetype(m_db.size()));
+    for (const auto& entry : m_db)
+        out.append(entry.first);
+    return out;
+}
+
+bool Database::isStorable(const Location& location) {
+    return !location.isEmpty() && PlistFile::isPropertyListSafe(location.path());
+}
+
+bool Database::set(const Location& location, const FileObjectPtr& file) {
+    if (!file || !isStorable(location)) {
+        TLOG_ERROR(QStringLiteral("Location cannot be stored in the content database: ") +
+                   PlistFile::printable(location.path()) + tag("Database.set(_:_:)"));
+        return false;
+    }
+    bool appended;
+    {
+        std::lock_guard lock(m_mutex);
+        appended = m_db.insertOrAssign(location, file);
+    }
+    emit changed();
+    return appended;
+}
+
+void Database::start() {
+    try {
+        load();
+    } catch (const std::exception&) {
+        try {
+            save();
+        } catch (const std::exception&) {
+            TLOG_ERROR(QStringLiteral("Unable to read or write database; this could be problematic") +
+                       tag("Database.start()"));
+        }
+    }
+    StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready, true);
+}
+
+void Database::load() {
+    const QFileInfo info(m_file);
+    if (!info.exists() && !info.isSymLink()) {
+        TLOG_WARNING(QStringLiteral("The content database file could not be opened") +
+                     tag("Database.load()"));
+        throw FileSystemException(FileSystemError::NotReadable, m_file);
+    }
+    Map map;
+    try {
+        map = decode(PlistFile::read(m_file));
+    } catch (const PlistError& error) {
+        TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
+        TLOG_ERROR(error.message());
+        // Keep what the user had: the next save must not overwrite it.
+        PlistFile::moveAside(m_file, QStringLiteral("Database.load()"));
+        throw DatabaseException(DatabaseError::LoadDatabaseError);
+    }
+    const std::size_t records = map.size();
+    {
+        std::lock_guard lock(m_mutex);
+        m_db = std::move(map);
+    }
+    emit changed();
+    TLOG_INFO(QStringLiteral("Successfully loaded [ %1 ] database records from plist file [ %2 ]")
+                  .arg(records)
+                  .arg(Location(m_file).urlText()) +
+              tag("Database.load()"));
+    calculateSize();
+}
+
+Database::Snapshot Database::snapshot() const {
+    std::lock_guard lock(m_mutex);
+    Snapshot out;
+    out.reserve(m_db.size());
+    for (const auto& entry : m_db)
+        out.emplace_back(entry.first, entry.second->snapshot());
+    return out;
+}
+
+void Database::encode(PlistWriter& writer, const Snapshot& entries) {
+    writer.beginDict();
+    writer.key(QStringLiteral("db"));
+    writer.beginArray();
+    for (const auto& [location, data] : entries) {
+        LocationCoding::encode(writer, location);
+        encodeRecord(writer, data);
+    }
+    writer.endArray();
+    writer.endDict();
+}
+
+Database::Map Database::decode(const QByteArray& document) {
+    PlistReader reader(document);
+    reader.beginDocument();
+    if (reader.peekType() != PlistReader::Type::Dict)
+        reader.fail(
+            QStringLiteral("Expected to decode a dictionary but found %1 instead").arg(reader.peekName()));
+    reader.beginDict();
+    Map db;
+    bool found = false;
+    QString key;
+    while (reader.nextKey(key)) {
+        // Every root value is decoded as a map; only "db" is kept.
+        Map map = decodeMap(reader);
+        if (key == QLatin1StringView("db")) {
+            db = std::move(map);
+            found = true;
+        }
+    }
+    reader.endDocument();
+    if (!found)
+        throw PlistError(QStringLiteral("No value associated with key \"db\""));
+    return db;
+}
+
+void Database::save() {
+    std::lock_guard fileLock(m_fileMutex);
+    std::uint64_t generation;
+    Snapshot entries;
+    {
+        std::lock_guard lock(m_mutex);
+        generation = m_generation;
+        entries.reserve(m_db.size());
+        for (const auto& entry : m_db)
+            entries.emplace_back(entry.first, entry.second->snapshot());
+    }
+    // Nothing a property list cannot carry is ever written (set() refuses such paths).
+    std::erase_if(entries, [](const auto& entry) {
+        if (Database::isStorable(entry.first) && PlistFile::isPropertyListSafe(entry.second.path))
+            return false;
+        TLOG_ERROR(QStringLiteral("Location cannot be stored in the content database: ") +
+                   PlistFile::printable(entry.first.path()) + tag("Database.save()"));
+        return true;
+    });
+    try {
+        PlistFile::write(m_file, [&entries](PlistWriter& writer) { encode(writer, entries); });
+    } catch (const PlistError& error) {
+        TLOG_ERROR(error.message());
+        throw DatabaseException(DatabaseError::SaveDatabaseError);
+    }
+    TLOG_INFO(QStringLiteral("Save operation; database content written to storage") + tag("Database.save()"));
+    bool unchanged;
+    {
+        std::lock_guard lock(m_mutex);
+        unchanged = m_generation == generation;
+    }
+    // A change made after the snapshot keeps the flag set, so the next save writes it.
+    if (unchanged)
+        StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
+    calculateSize();
+}
+
+void Database::reset() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_db.clear();
+        ++m_generation;
+    }
+    emit changed();
+    if (Debugging::flag())
+        TLOG_DEBUG(QStringLiteral("All database content cleared/reset"));
+    EnginePool::runLow([this] {
+        try {
+            save();
+        } catch (const std::exception&) {
+            TLOG_ERROR(QStringLiteral("Unable to save a new content database") + tag("Database.reset()"));
+        }
+    });
+}
+
+void Database::calculateSize() {
+    QString text;
+    {
+        std::lock_guard lock(m_mutex);
+        quint64 sum = 0;
+        for (const auto& entry : m_db)
+            sum += entry.second->bytes();
+        m_totalBytes = double(sum);
+        m_sizeString = byteCountString(m_totalBytes);
+        text = m_sizeString;
+    }
+    emit sizeStringChanged(text);
+    if (Debugging::flag())
+        TLOG_DEBUG(QStringLiteral("Database content size total is ") + text +
+                   tag("Database.calculateSize()"));
+}
+
+void Database::checksumStore(const Location& location, const Checksum& checksum) {
+    const FileObjectPtr file = record(location);
+    if (!file) {
+        TLOG_WARNING(QStringLiteral("File/object not in database; cannot update checksum") +
+                     tag("Database.checksumStore(location:checksum:)"));
+        return;
+    }
+    FileObject::StoreResult result;
+    {
+        // Under the database lock, so a snapshot sees the record before or after the change.
+        std::lock_guard lock(m_mutex);
+        result = file->storeChecksum(checksum);
+    }
+    if (result == FileObject::StoreResult::Unchanged)
+        return;
+    if (result == FileObject::StoreResult::Replaced && Debugging::flag())
+        TLOG_VERBOSE(QStringLiteral("Updating existing database object for ") + location.path() +
+                     tag("Database.checksumStore(location:checksum:)"));
+    emit changed();
+    markDatabaseModified();
+}
+
+void Database::remove(const OrderedSet<Location>& locations) {
+    TLOG_VERBOSE(QStringLiteral("Database records to remove: %1").arg(locations.size()));
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Location& location : locations)
+            m_db.remove(location);
+    }
+    emit changed();
+    markDatabaseModified();
+}
+
+void Database::removeAsync(const OrderedSet<Location>& locations) {
+    remove(locations);
+}
+
+QList<FileObjectPtr> Database::files(const std::optional<Location>& directory) const {
+    if (!directory)
+        return values();
+    const FileSystem fs(*directory);
+    if (!fs.exists()) {
+        // A folder that vanished is still a valid filter: its records are returned.
+        TLOG_WARNING(QStringLiteral("A directory location did not exist; possibly moved or deleted") +
+                     tag("Database.files(directory:)"));
+    } else if (!fs.isDirectory()) {
+        TLOG_ERROR(QStringLiteral(
+                       "Directory dump request included a filter parameter that was not a directory URL") +
+                   tag("Database.files(directory:)"));
+        throw DatabaseException(DatabaseError::DumpFilterInvalid);
+    }
+    const QString& path = directory->path();
+    std::lock_guard lock(m_mutex);
+    QList<FileObjectPtr> out;
+    for (const auto& entry : m_db)
+        if (entry.second->directory() == path)
+            out.append(entry.second);
+    return out;
+}
+
+void Database::purgeChildren(const QString& folderPath) {
+    const bool debugging = Debugging::flag();
+    if (debugging)
+        TLOG_DEBUG(QStringLiteral("Searching for children: ") + folderPath +
+                   tag("Database.purgeChildren(_:)"));
+    OrderedSet<Location> orphans;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& entry : m_db) {
+            if (entry.second->directory() != folderPath)
+                continue;
+            if (debugging)
+                TLOG_DEBUG(QStringLiteral("Removing orphan: ") + entry.second->path() +
+                           tag("Database.purgeChildren(_:)"));
+            orphans.append(entry.second->location());
+        }
+    }
+    if (orphans.isEmpty())
+        return;
+    removeAsync(orphans);
+    StoreHooks::scheduleSave();
+}
+
+void Database::markDatabaseModified() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_generation;
+    }
+    EnginePool::runLow(
+        [] { StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, true); });
+}
+
+QString Database::csvExport() const {
+    const QList<FileObjectPtr> records = values();
+    QString text = QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r");
+    text.reserve(records.size() * 400 + 40);
+    for (const FileObjectPtr& file : records) {
+        text += file->csvRow();
+        text += u'\r';
+    }
+    return text;
+}
+
+} // namespace trevalin

@@ -1,0 +1,121 @@
+// Database: the content database — one FileObject per tracked file, keyed by location,
+// in insertion order — with its property-list file "Trevalin.database.plist" in the
+// program's data folder, the size summary, and the CSV export text.
+//
+// Thread-safety: a QObject that lives on the GUI thread but is called from any thread.
+// The map, the size figures and the modification generation are guarded by m_mutex;
+// each public function takes it for one critical section (records are locked by
+// their own mutex, always after m_mutex). changed() is emitted after every change of
+// the map and sizeStringChanged() after every size computation, outside the lock.
+// Writes of the file are serialised by m_fileMutex. A save encodes a snapshot taken
+// under m_mutex, so nothing reads the map while another thread changes it.
+#pragma once
+
+#include "model/FileObject.h"
+#include "model/Location.h"
+#include "model/OrderedMap.h"
+#include "model/OrderedSet.h"
+#include "store/DatabaseError.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace trevalin {
+
+class PlistWriter;
+
+class Database : public QObject {
+    Q_OBJECT
+
+public:
+    using Map = OrderedMap<Location, FileObjectPtr>;
+    using Snapshot = std::vector<std::pair<Location, FileObjectData>>;
+
+    // The shared database on the default file, created on first use.
+    static Database& shared();
+    // <data folder>/Trevalin.database.plist.
+    static QString defaultFile();
+    // An empty database on `file`.
+    explicit Database(const QString& file = defaultFile(), QObject* parent = nullptr);
+
+    QString file() const { return m_file; }
+    double totalBytes() const;
+    QString sizeString() const;
+
+    // --- the map -------------------------------------------------------------------
+    std::size_t count() const;
+    bool isEmpty() const { return count() == 0; }
+    bool contains(const Location& location) const;
+    // The record under `location`, or null.
+    FileObjectPtr record(const Location& location) const;
+    std::optional<std::size_t> indexOf(const Location& location) const;
+    // Records / keys in map order.
+    QList<FileObjectPtr> values() const;
+    QList<Location> keys() const;
+    // Stores `file` under `location`: replaces the value in place when the key exists,
+    // appends otherwise. Returns true when it appended. Does not mark the database
+    // modified. A location whose path a property list cannot carry (see
+    // isStorable()) is refused: an error is logged and nothing changes (returns false).
+    bool set(const Location& location, const FileObjectPtr& file);
+    // Whether the location's path can be written to the database file and read back.
+    static bool isStorable(const Location& location);
+
+    // --- lifecycle -----------------------------------------------------------------
+    // Load, or on failure create the file; then set the ready flag. Never throws.
+    void start();
+    // Replaces the map from the file. Throws FileSystemException NotReadable when the
+    // file is missing; DatabaseException LoadDatabaseError (map unchanged, the file
+    // moved aside to "<file>.corrupt") when it cannot be read or decoded.
+    void load();
+    // Writes the map to the file atomically and clears the save flag unless the map was
+    // modified meanwhile. Throws DatabaseException SaveDatabaseError (flag untouched).
+    void save();
+    // Empties the map at once and writes the empty file in a low-priority task.
+    void reset();
+    void calculateSize();
+
+    // --- operations ----------------------------------------------------------------
+    void checksumStore(const Location& location, const Checksum& checksum);
+    void remove(const OrderedSet<Location>& locations);
+    void removeAsync(const OrderedSet<Location>& locations);
+    // All records, or those whose directory equals the folder's path exactly. Throws
+    // DatabaseException DumpFilterInvalid when `directory` exists and is not a folder.
+    QList<FileObjectPtr> files(const std::optional<Location>& directory = std::nullopt) const;
+    void purgeChildren(const QString& folderPath);
+    // Bumps the modification generation at once and sets the save flag in a
+    // low-priority task; never blocks.
+    void markDatabaseModified();
+    // The CSV export text: header and one row per record, each ending in CR.
+    QString csvExport() const;
+
+    // --- codec ---------------------------------------------------------------------
+    // A consistent copy of every entry.
+    Snapshot snapshot() const;
+    // Writes the root dictionary {"db": [key, record, ...]}.
+    static void encode(PlistWriter& writer, const Snapshot& entries);
+    // Decodes a whole document. Throws PlistError with the reason.
+    static Map decode(const QByteArray& document);
+
+signals:
+    void changed();
+    void sizeStringChanged(const QString& sizeString);
+
+private:
+    const QString m_file;
+    mutable std::mutex m_mutex; // guards m_db, m_totalBytes, m_sizeString, m_generation
+    Map m_db;
+    double m_totalBytes = 0;
+    QString m_sizeString;
+    std::uint64_t m_generation = 0; // bumped by every change that marks the database modified
+    std::mutex m_fileMutex;         // serialises writers of m_file
+};
+
+} // namespace trevalin
