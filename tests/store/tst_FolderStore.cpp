@@ -1,0 +1,210 @@
+// Folder store: entity creation and its errors, the working set in front of the SQLite
+// file (unsaved changes visible, written only by save, read back on reopen), the
+// store that cannot be opened, purge and store destruction.
+#include "StoreTestSupport.h"
+#include "TestMain.h"
+
+#include "engine/EnginePool.h"
+#include "model/FileSystemError.h"
+#include "store/CoreDataError.h"
+#include "store/CoreDataStack.h"
+#include "store/CoreDatabase.h"
+#include "store/EntityFunctions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+using namespace trevalin;
+using trevalin::test::LogCapture;
+
+class TestFolderStore : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::shared_ptr<LogCapture> m_log;
+    QString storePath() const { return m_dir.path() + "/store/Trevalin.sqlite"; }
+    Location makeFolder(const QString& name) {
+        const QString path = m_dir.path() + "/folders/" + name;
+        QDir().mkpath(path);
+        return Location(path);
+    }
+
+private slots:
+    void init() {
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        m_log = LogCapture::install();
+    }
+    void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
+
+    void defaultLocation() {
+        QVERIFY(CoreDataStack::defaultStorePath().endsWith("/corvane/Trevalin/Trevalin.sqlite"));
+    }
+
+    void createFolder() {
+        CoreDataStack stack(storePath());
+        const Location location = makeFolder("My Photos & more");
+        const Folder folder = EntityFunctions::createFolder(location, stack);
+        QCOMPARE(folder.path, location.path());
+        QCOMPARE(folder.name, QString("My Photos & more"));
+        QCOMPARE(folder.location, location);
+        QVERIFY(!folder.id.isNull());
+        QVERIFY(folder.modified > 1e9);
+        QCOMPARE(folder.monitored, false);
+        QVERIFY(CoreDatabase::contains(location, stack));
+        QVERIFY(!CoreDatabase::missing(location, stack));
+    }
+
+    void createFolderErrors() {
+        CoreDataStack stack(storePath());
+        const Location location = makeFolder("twice");
+        EntityFunctions::createFolder(location, stack);
+        try {
+            EntityFunctions::createFolder(location, stack);
+            QFAIL("a second folder with the same path was created");
+        } catch (const CoreDataException& error) {
+            QVERIFY(error.error() == CoreDataError::ObjectExists);
+        }
+        QCOMPARE(stack.folders().size(), 1);
+        try {
+            EntityFunctions::createFolder(Location(m_dir.path() + "/nowhere"), stack);
+            QFAIL("a missing folder was created");
+        } catch (const FileSystemException& error) {
+            QVERIFY(error.error() == FileSystemError::NotFound);
+        }
+        QCOMPARE(stack.folders().size(), 1);
+
+        CoreDatabase::addFolder(location, false, stack);
+        QVERIFY(m_log->has("ERROR: ObjectExists [ CoreDatabase.addFolder(_:commit:) ]"));
+        CoreDatabase::addFolder(Location(m_dir.path() + "/nowhere"), false, stack);
+        QVERIFY(m_log->has("ERROR: NotFound [ CoreDatabase.addFolder(_:commit:) ]"));
+    }
+
+    void unreadableFolder() {
+        if (geteuid() == 0)
+            QSKIP("running as root: every folder is readable, so NotReadable cannot be provoked");
+        CoreDataStack stack(storePath());
+        const Location location = makeFolder("locked");
+        QFile::setPermissions(location.path(), QFileDevice::WriteOwner);
+        try {
+            EntityFunctions::createFolder(location, stack);
+            QFAIL("an unreadable folder was created");
+        } catch (const FileSystemException& error) {
+            QVERIFY(error.error() == FileSystemError::NotReadable);
+        }
+        QFile::setPermissions(location.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void pathsCompareExactly() {
+        CoreDataStack stack(storePath());
+        const Location location = makeFolder("exact");
+        EntityFunctions::createFolder(location, stack);
+        QCOMPARE(stack.countPath(location.path()), 1);
+        QCOMPARE(stack.countPath(location.path() + "/"), 0);
+        QCOMPARE(stack.countPath(location.path().toUpper()), 0);
+        QVERIFY(CoreDatabase::missing(location.child("sub"), stack));
+    }
+
+    void unsavedChangesReachFileOnlyOnSave() {
+        const Location a = makeFolder("a");
+        const Location b = makeFolder("b");
+        {
+            CoreDataStack stack(storePath());
+            QSignalSpy spy(&stack, &CoreDataStack::changed);
+            CoreDatabase::addFolder(a, false, stack);
+            CoreDatabase::addFolder(b, false, stack);
+            QCOMPARE(spy.count(), 2);
+            QVERIFY(CoreDatabase::contains(a, stack));
+            QCOMPARE(CoreDatabase::allFolders(&stack), (QList<Location>{a, b}));
+            // Another connection to the file sees nothing yet.
+            CoreDataStack other(storePath());
+            QVERIFY(CoreDatabase::missing(a, other));
+
+            m_log->clear();
+            CoreDatabase::save(&stack);
+            QVERIFY(m_log->has("INFO: Saved core database [ CoreDatabase.save() ]"));
+            QVERIFY(!stack.hasChanges());
+            m_log->clear();
+            CoreDatabase::save(&stack);
+            CoreDatabase::asyncSave(&stack);
+            QVERIFY(m_log->lines().isEmpty()); // nothing pending: nothing written, nothing logged
+
+            QVERIFY(CoreDatabase::setMonitored(b, true, &stack));
+            CoreDatabase::asyncSave(&stack);
+            QVERIFY(m_log->has("INFO: Saved core database [ CoreDatabase.asyncSave() ]"));
+        }
+        CoreDataStack reopened(storePath());
+        QCOMPARE(CoreDatabase::allFolders(&reopened), (QList<Location>{a, b}));
+        QCOMPARE(CoreDatabase::monitoredFolders(&reopened), QList<Location>{b});
+        const auto folder = reopened.folder(a.path());
+        QVERIFY(folder);
+        QCOMPARE(folder->name, QString("a"));
+        QVERIFY(folder->modified > 1e9);
+
+        CoreDatabase::removeAllFolders(&reopened);
+        QVERIFY(reopened.folders().isEmpty());
+        QCOMPARE(CoreDataStack(storePath()).folders().size(), 2);
+        CoreDatabase::save(&reopened);
+        QVERIFY(CoreDataStack(storePath()).folders().isEmpty());
+    }
+
+    void addFolderWithCommitSaves() {
+        const Location a = makeFolder("committed");
+        CoreDataStack stack(storePath());
+        CoreDatabase::addFolder(a, true, stack);
+        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(CoreDatabase::contains(a, *std::make_unique<CoreDataStack>(storePath())));
+    }
+
+    void storeThatCannotOpen() {
+        // A folder where the store file should be: SQLite cannot open it, even as root.
+        QDir().mkpath(storePath());
+        CoreDataStack stack(storePath());
+        const Location a = makeFolder("a");
+        QVERIFY(!stack.hasStore());
+        QVERIFY(m_log->has("ERROR: Unable to load persistent core data store "
+                           "[ CoreDataStack.persistentStoreCoordinator ]"));
+        CoreDatabase::addFolder(a, false, stack);
+        QVERIFY(CoreDatabase::missing(a, stack));
+        QVERIFY(CoreDatabase::allFolders(&stack).isEmpty());
+        QVERIFY(CoreDatabase::monitoredFolders(&stack).isEmpty());
+        m_log->clear();
+        CoreDatabase::save(&stack);
+        QVERIFY(m_log->hasPrefix("ERROR: Error; failed to save core database on thread "));
+        QVERIFY(stack.hasChanges()); // still pending
+    }
+
+    void purge() {
+        CoreDataStack stack(storePath());
+        CoreDatabase::addFolder(makeFolder("a"), false, stack);
+        CoreDatabase::save(&stack);
+        CoreDatabase::addFolder(makeFolder("b"), false, stack);
+        CoreDatabase::purge(&stack);
+        QVERIFY(m_log->has(
+            "VERBOSE: A complete purge of the core database was performed [ CoreDatabase.purge() ]"));
+        QVERIFY(stack.folders().isEmpty());
+        QVERIFY(!stack.hasChanges());
+        QVERIFY(CoreDataStack(storePath()).folders().isEmpty());
+    }
+
+    void deleteStores() {
+        CoreDataStack stack(storePath());
+        CoreDatabase::addFolder(makeFolder("a"), false, stack);
+        CoreDatabase::save(&stack);
+        QVERIFY(QFile::exists(storePath()));
+        CoreDatabase::deleteStores(&stack);
+        QVERIFY(!QFile::exists(storePath()));
+        QVERIFY(m_log->has("WARNING: Deleted core data persistent store: " + Location(storePath()).urlText() +
+                           " [ CoreDatabase.deleteStores() ]"));
+        QVERIFY(stack.folders().isEmpty());
+    }
+};
+
+TREVALIN_TEST_MAIN(TestFolderStore)
+#include "tst_FolderStore.moc"
