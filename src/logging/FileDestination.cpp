@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace trevalin {
 
@@ -56,10 +57,17 @@ FileDestination::FileDestination()
     : FileDestination(defaultLogFilePath()) {}
 
 FileDestination::FileDestination(const QString& logFilePath)
-    : m_path(logFilePath) {}
+    : m_path(logFilePath) {
+    queue().setBatchEndHandler([this] {
+        std::lock_guard lock(m_fileMutex);
+        writeBuffer();
+    });
+}
 
 FileDestination::~FileDestination() {
+    queue().setBatchEndHandler({});
     std::lock_guard lock(m_fileMutex);
+    writeBuffer();
     closeFile();
 }
 
@@ -88,6 +96,7 @@ void FileDestination::setLogFilePath(const QString& path) {
     std::lock_guard lock(m_fileMutex);
     if (path == m_path)
         return;
+    writeBuffer();
     closeFile();
     m_path = path;
 }
@@ -118,6 +127,7 @@ void FileDestination::setColored(bool value) {
 
 bool FileDestination::deleteLogFile() {
     std::lock_guard lock(m_fileMutex);
+    writeBuffer();
     closeFile();
     if (m_path.isEmpty())
         return true;
@@ -133,8 +143,11 @@ std::optional<QString> FileDestination::send(const LogEntry& entry) {
     std::optional<QString> line = BaseDestination::send(entry);
     if (line) {
         std::lock_guard lock(m_fileMutex);
-        if (!m_path.isEmpty() && !writeLine(*line))
-            printLine(QStringLiteral("File destination could not write to file ") + urlText());
+        if (!m_path.isEmpty()) {
+            appendLine(*line);
+            if (!asynchronously() || m_buffer.size() >= 256 * 1024)
+                writeBuffer();
+        }
     }
     return line;
 }
@@ -149,17 +162,40 @@ void FileDestination::closeFile() {
     m_fd = -1;
 }
 
-void FileDestination::rotateIfNeeded(const QString& path) {
-    const int amount = logFileAmount();
-    if (amount <= 1)
-        return;
+void FileDestination::refreshFileState() {
     struct stat info {};
-    const QByteArray live = QFile::encodeName(path);
-    if (::stat(live.constData(), &info) != 0 || qint64(info.st_size) <= logFileMaxSize())
+    const QByteArray path = QFile::encodeName(m_path);
+    if (::stat(path.constData(), &info) != 0) {
+        closeFile(); // removed behind our back: the next write creates it again
+        m_size = 0;
         return;
+    }
+    if (m_fd >= 0 && (info.st_dev != m_dev || info.st_ino != m_ino))
+        closeFile(); // moved or replaced: write to the file at the path again
+    m_size = qint64(info.st_size);
+}
 
+void FileDestination::appendLine(const QString& line) {
+    // The file's attributes are read once per run of lines; the lines buffered
+    // since are counted in m_size.
+    if (m_buffer.isEmpty())
+        refreshFileState();
+    if (logFileAmount() > 1 && m_size > logFileMaxSize()) {
+        writeBuffer();
+        rotateFile();
+        refreshFileState();
+    }
+    const qsizetype before = m_buffer.size();
+    m_buffer += line.toUtf8();
+    m_buffer += '\n';
+    m_size += m_buffer.size() - before;
+}
+
+void FileDestination::rotateFile() {
     closeFile();
-    auto numbered = [&](int i) { return QFile::encodeName(path + u'.' + QString::number(i)); };
+    const int amount = logFileAmount();
+    const QByteArray live = QFile::encodeName(m_path);
+    auto numbered = [&](int i) { return QFile::encodeName(m_path + u'.' + QString::number(i)); };
     for (int i = amount - 1; i >= 1; --i) {
         const QByteArray name = numbered(i);
         if (::access(name.constData(), F_OK) != 0)
@@ -178,24 +214,22 @@ void FileDestination::rotateIfNeeded(const QString& path) {
     const QByteArray first = numbered(1);
     if (::rename(live.constData(), first.constData()) != 0)
         printLine(QStringLiteral("rotateFile error: could not move %1 to %2: %3")
-                      .arg(path, QFile::decodeName(first), errnoText(errno)));
+                      .arg(m_path, QFile::decodeName(first), errnoText(errno)));
 }
 
-bool FileDestination::writeLine(const QString& line) {
-    rotateIfNeeded(m_path);
-
-    const QByteArray path = QFile::encodeName(m_path);
-    struct stat info {};
-    const bool exists = ::stat(path.constData(), &info) == 0;
-    if (m_fd >= 0 && (!exists || info.st_dev != m_dev || info.st_ino != m_ino))
-        closeFile(); // moved or removed behind our back: write to the file at the path again
+void FileDestination::writeBuffer() {
+    if (m_buffer.isEmpty())
+        return;
+    const QByteArray bytes = std::exchange(m_buffer, QByteArray());
     if (m_fd < 0) {
         // Creates the file when it is missing.
+        const QByteArray path = QFile::encodeName(m_path);
         const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
             printLine(QStringLiteral("validateSaveFile error: could not open %1: %2")
                           .arg(m_path, errnoText(errno)));
-            return false;
+            printLine(QStringLiteral("File destination could not write to file ") + urlText());
+            return;
         }
         struct stat opened {};
         if (::fstat(fd, &opened) == 0) {
@@ -204,9 +238,6 @@ bool FileDestination::writeLine(const QString& line) {
         }
         m_fd = fd;
     }
-
-    QByteArray bytes = line.toUtf8();
-    bytes.append('\n');
     bool ok = writeAll(m_fd, bytes.constData(), bytes.size());
     int error = ok ? 0 : errno;
     if (ok && syncAfterEachWrite() && ::fsync(m_fd) != 0) {
@@ -215,9 +246,9 @@ bool FileDestination::writeLine(const QString& line) {
     }
     if (!ok) {
         printLine(QStringLiteral("Failed writing file with error: ") + errnoText(error));
+        printLine(QStringLiteral("File destination could not write to file ") + urlText());
         closeFile();
     }
-    return ok;
 }
 
 } // namespace trevalin

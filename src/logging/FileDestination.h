@@ -3,6 +3,10 @@
 // open between writes; it is reopened when it was moved or removed meanwhile, so
 // every line lands in the file at the configured location.
 //
+// Lines rendered in one run of the destination's queue are appended with one
+// write at the end of that run (a synchronous destination writes every line at
+// once). A line counts as sent for Logger::flush only once it is in the file.
+//
 // Rotation (only when logFileAmount > 1): before a line is written, if the live
 // file is larger than logFileMaxSize, "<file>.<amount-1>" is deleted, each older
 // "<file>.<i>" becomes "<file>.<i+1>", and the live file becomes "<file>.1".
@@ -59,8 +63,10 @@ public:
 
 private:
     // Each of these runs with m_fileMutex held.
-    bool writeLine(const QString& line);
-    void rotateIfNeeded(const QString& path);
+    void appendLine(const QString& line);
+    void writeBuffer();
+    void refreshFileState();
+    void rotateFile();
     void closeFile();
     QString urlText() const;
 
@@ -74,6 +80,9 @@ private:
     int m_fd = -1;   // guarded by m_fileMutex; the open live file or -1
     dev_t m_dev = 0; // guarded by m_fileMutex; identity of the open file
     ino_t m_ino = 0; // guarded by m_fileMutex
+    // Lines not yet written, and the size the live file has once they are.
+    QByteArray m_buffer; // guarded by m_fileMutex
+    qint64 m_size = 0;   // guarded by m_fileMutex
 };
 
 } // namespace trevalin

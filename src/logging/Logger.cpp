@@ -131,7 +131,11 @@ void Logger::error(const MessageFn& message, const char* file, const char* funct
 void Logger::custom(Level level, const MessageFn& message, const char* file, const char* function, int line,
                     const QVariant& context) {
     const std::shared_ptr<const DestinationList> destinations = snapshot();
-    if (destinations->empty())
+    // Most entries below every destination's level end here, before any work.
+    const bool anyMayTake = std::any_of(destinations->begin(), destinations->end(), [&](const auto& d) {
+        return int(level) >= int(d->minLevel()) || d->debugPrint();
+    });
+    if (!anyMayTake)
         return;
 
     const qint64 timeUs = nowUs();
@@ -219,8 +223,10 @@ QString Logger::currentThreadName() {
 bool Logger::isMainThread() {
     if (QCoreApplication* app = QCoreApplication::instance())
         return QThread::currentThread() == app->thread();
-    // No application: the thread that started the process.
-    return syscall(SYS_gettid) == getpid();
+    // No application: the thread that started the process. Asked once per thread,
+    // as system calls are the dearest part of a log call.
+    thread_local const bool startedProcess = syscall(SYS_gettid) == getpid();
+    return startedProcess;
 }
 
 void Logger::setThreadLabel(const QString& label) {

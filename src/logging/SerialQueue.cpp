@@ -28,7 +28,23 @@ struct SerialQueue::State {
     bool started = false;            // guarded by mutex
     std::thread worker;              // guarded by mutex (started once)
     std::thread::id workerId;        // guarded by mutex
-    QString label;                   // immutable after construction
+    std::mutex handlerMutex;
+    std::function<void()> batchEnd; // guarded by handlerMutex
+    QString label;                  // immutable after construction
+
+    // Queues a task, starting the worker on first use; returns the task's number.
+    // Called with mutex held.
+    quint64 push(const std::shared_ptr<State>& self, Task task) {
+        if (!started) {
+            started = true;
+            worker = std::thread(&State::run, this, self);
+            workerId = worker.get_id();
+        }
+        tasks.push_back(std::move(task));
+        if (workerWaiting)
+            wake.notify_one();
+        return ++submitted;
+    }
 
     void run(std::shared_ptr<State> self) {
         t_currentLabel = &self->label;
@@ -55,6 +71,15 @@ struct SerialQueue::State {
                 }
                 batch.pop_front();
                 ++done;
+            }
+            {
+                std::lock_guard handlerLock(handlerMutex);
+                if (batchEnd) {
+                    try {
+                        batchEnd();
+                    } catch (...) {
+                    }
+                }
             }
             lock.lock();
             completed += done;
@@ -88,15 +113,7 @@ SerialQueue::~SerialQueue() {
 
 void SerialQueue::async(Task task) {
     std::lock_guard lock(m_state->mutex);
-    if (!m_state->started) {
-        m_state->started = true;
-        m_state->worker = std::thread(&State::run, m_state.get(), m_state);
-        m_state->workerId = m_state->worker.get_id();
-    }
-    m_state->tasks.push_back(std::move(task));
-    ++m_state->submitted;
-    if (m_state->workerWaiting)
-        m_state->wake.notify_one();
+    m_state->push(m_state, std::move(task));
 }
 
 void SerialQueue::sync(Task task) {
@@ -104,20 +121,10 @@ void SerialQueue::sync(Task task) {
         task();
         return;
     }
-    std::mutex doneMutex;
-    std::condition_variable doneCondition;
-    bool done = false; // guarded by doneMutex
-    async([&] {
-        try {
-            task();
-        } catch (...) {
-        }
-        std::lock_guard lock(doneMutex);
-        done = true;
-        doneCondition.notify_one();
-    });
-    std::unique_lock lock(doneMutex);
-    doneCondition.wait(lock, [&] { return done; });
+    std::unique_lock lock(m_state->mutex);
+    const quint64 mine = m_state->push(m_state, std::move(task));
+    // Tasks finish in order, so ours is done once the count reaches it.
+    m_state->drained.wait(lock, [&] { return m_state->completed >= mine; });
 }
 
 bool SerialQueue::waitUntilDrained(int timeoutMs) {
@@ -136,6 +143,11 @@ bool SerialQueue::waitUntilDrained(int timeoutMs) {
 bool SerialQueue::isCurrent() const {
     std::lock_guard lock(m_state->mutex);
     return m_state->started && m_state->workerId == std::this_thread::get_id();
+}
+
+void SerialQueue::setBatchEndHandler(std::function<void()> handler) {
+    std::lock_guard lock(m_state->handlerMutex);
+    m_state->batchEnd = std::move(handler);
 }
 
 QString SerialQueue::currentLabel() {

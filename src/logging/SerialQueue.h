@@ -36,6 +36,13 @@ public:
     // Whether the calling thread is this queue's worker.
     bool isCurrent() const;
 
+    // Runs on the worker after each run of tasks it took from the queue, before
+    // those tasks count as finished for sync() and waitUntilDrained(). A
+    // destination uses it to write out what its tasks buffered. Replacing or
+    // clearing the handler waits until a running call has returned; never call it
+    // from within the handler.
+    void setBatchEndHandler(std::function<void()> handler);
+
     // The label of the queue whose worker is the calling thread, or a null string.
     static QString currentLabel();
 

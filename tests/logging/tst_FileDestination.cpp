@@ -3,12 +3,15 @@
 #include "LogTestSupport.h"
 #include "TestMain.h"
 #include "logging/FileDestination.h"
+#include "logging/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <future>
 
 using namespace trevalin;
 using trevalin::test::makeEntry;
@@ -44,6 +47,7 @@ private slots:
     void reopensAfterRemovalOrMove();
     void deleteLogFile();
     void coloredLines();
+    void synchronousDestinationWritesAtOnce();
     void syncAfterEachWrite();
     void changingThePath();
     void unwritablePathReportsFailure();
@@ -110,27 +114,43 @@ void TestFileDestination::rotation_data() {
     QTest::addColumn<int>("amount");
     QTest::addColumn<int>("lines");
     QTest::addColumn<QStringList>("expectedFiles"); // live, .1, .2, ...: first and last line numbers
-    QTest::newRow("amount 2, 10 lines") << 2 << 10 << QStringList{"10-10", "7-9"};
-    QTest::newRow("amount 3, 3 lines") << 3 << 3 << QStringList{"1-3"};
-    QTest::newRow("amount 3, 4 lines") << 3 << 4 << QStringList{"4-4", "1-3"};
-    QTest::newRow("amount 3, 7 lines") << 3 << 7 << QStringList{"7-7", "4-6", "1-3"};
-    QTest::newRow("amount 3, 10 lines") << 3 << 10 << QStringList{"10-10", "7-9", "4-6"};
-    QTest::newRow("amount 3, 12 lines") << 3 << 12 << QStringList{"10-12", "7-9", "4-6"};
-    QTest::newRow("amount 4, 13 lines") << 4 << 13 << QStringList{"13-13", "10-12", "7-9", "4-6"};
+    QTest::addColumn<bool>("throughLogger");        // many lines per write through the async queue
+    QTest::newRow("amount 2, 10 lines") << 2 << 10 << QStringList{"10-10", "7-9"} << false;
+    QTest::newRow("amount 3, 3 lines") << 3 << 3 << QStringList{"1-3"} << false;
+    QTest::newRow("amount 3, 4 lines") << 3 << 4 << QStringList{"4-4", "1-3"} << false;
+    QTest::newRow("amount 3, 7 lines") << 3 << 7 << QStringList{"7-7", "4-6", "1-3"} << false;
+    QTest::newRow("amount 3, 10 lines") << 3 << 10 << QStringList{"10-10", "7-9", "4-6"} << false;
+    QTest::newRow("amount 3, 12 lines") << 3 << 12 << QStringList{"10-12", "7-9", "4-6"} << false;
+    QTest::newRow("amount 3, 30 lines, batched") << 3 << 30 << QStringList{"28-30", "25-27", "22-24"} << true;
+    QTest::newRow("amount 1, 30 lines, batched") << 1 << 30 << QStringList{"1-30"} << true;
+    QTest::newRow("amount 4, 13 lines") << 4 << 13 << QStringList{"13-13", "10-12", "7-9", "4-6"} << false;
 }
 
 void TestFileDestination::rotation() {
     QFETCH(int, amount);
     QFETCH(int, lines);
     QFETCH(QStringList, expectedFiles);
+    QFETCH(bool, throughLogger);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("rot.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    d.setLogFileAmount(amount);
-    d.setLogFileMaxSize(50);
-    for (int i = 1; i <= lines; ++i)
-        write(d, QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.'));
+    auto d = std::make_shared<FileDestination>(path);
+    d->setFormat(QStringLiteral("$M"));
+    d->setLogFileAmount(amount);
+    d->setLogFileMaxSize(50);
+    if (throughLogger) {
+        Logger::addDestination(d);
+        // Hold the queue so that all lines are taken in one run.
+        std::promise<void> release;
+        d->queue().async([gate = release.get_future().share()] { gate.wait(); });
+        for (int i = 1; i <= lines; ++i)
+            TLOG_INFO(QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.'));
+        release.set_value();
+        QVERIFY(Logger::flush(10));
+        Logger::removeAllDestinations();
+    } else {
+        for (int i = 1; i <= lines; ++i)
+            write(*d, QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.'));
+    }
 
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), expectedFiles.size());
     for (int f = 0; f < expectedFiles.size(); ++f) {
@@ -216,6 +236,20 @@ void TestFileDestination::coloredLines() {
     d.setColored(false);
     write(d, QStringLiteral("plain"));
     QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m coloured\nINFO plain\n"));
+}
+
+void TestFileDestination::synchronousDestinationWritesAtOnce() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("now.log"));
+    auto d = std::make_shared<FileDestination>(path);
+    d->setFormat(QStringLiteral("$M"));
+    d->setAsynchronously(false);
+    Logger::addDestination(d);
+    TLOG_INFO(QStringLiteral("first"));
+    QCOMPARE(readAll(path), QByteArray("first\n"));
+    TLOG_ERROR(QStringLiteral("second"));
+    QCOMPARE(readAll(path), QByteArray("first\nsecond\n"));
+    Logger::removeAllDestinations();
 }
 
 void TestFileDestination::syncAfterEachWrite() {
