@@ -31,8 +31,14 @@ struct LoggerState {
         std::make_shared<DestinationList>(); // guarded by mutex
 
     ~LoggerState() {
-        // Let queued lines reach their destinations before the process ends.
-        Logger::flush(2.0);
+        // Let queued lines reach their destinations before the process ends; the
+        // destinations' workers are joined as the last references go.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        for (const auto& destination : *destinations) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            destination->queue().waitUntilDrained(int(std::max<qint64>(0, left.count())));
+        }
     }
 };
 
