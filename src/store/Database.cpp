@@ -484,6 +484,16 @@ void Database::remove(const OrderedSet<Location>& locations) {
     markDatabaseModified();
 }
 
+bool Database::removeRecord(const Location& location) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_db.remove(location))
+            return false;
+    }
+    emit changed();
+    return true;
+}
+
 void Database::removeAsync(const OrderedSet<Location>& locations) {
     remove(locations);
 }

@@ -85,6 +85,9 @@ public:
     // --- operations ----------------------------------------------------------------
     void checksumStore(const Location& location, const Checksum& checksum);
     void remove(const OrderedSet<Location>& locations);
+    // Removes one record without logging or marking the database modified; returns
+    // whether there was one.
+    bool removeRecord(const Location& location);
     void removeAsync(const OrderedSet<Location>& locations);
     // All records, or those whose directory equals the folder's path exactly. Throws
     // DatabaseException DumpFilterInvalid when `directory` exists and is not a folder.

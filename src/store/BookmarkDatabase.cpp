@@ -1,0 +1,451 @@
+#include "store/BookmarkDatabase.h"
+
+#include "engine/EnginePool.h"
+#include "logging/Logger.h"
+#include "model/FileSystem.h"
+#include "store/BookmarkError.h"
+#include "store/Debugging.h"
+#include "store/LocationCoding.h"
+#include "store/LocationState.h"
+#include "store/PlistError.h"
+#include "store/PlistFile.h"
+#include "store/PlistReader.h"
+#include "store/PlistWriter.h"
+#include "store/StoreHooks.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <optional>
+
+namespace trevalin {
+
+namespace {
+
+QString tag(const char* function) {
+    return QStringLiteral(" [ ") + QLatin1StringView(function) + QStringLiteral(" ]");
+}
+
+SecurityBookmark decodeBookmark(PlistReader& r) {
+    if (r.peekType() != PlistReader::Type::Dict)
+        r.fail(QStringLiteral("Expected to decode a SecurityBookmark dictionary but found %1 instead")
+                   .arg(r.peekName()));
+    r.beginDict();
+    QUuid identifier;
+    QByteArray token;
+    int seen = 0;
+    QString key;
+    while (r.nextKey(key)) {
+        if (key == QLatin1StringView("identifier")) {
+            identifier = LocationCoding::uuidFromText(r, r.readString());
+            seen |= 1;
+        } else if (key == QLatin1StringView("token")) {
+            token = r.readData();
+            seen |= 2;
+        } else {
+            r.skipValue();
+        }
+    }
+    if (!(seen & 1))
+        r.fail(QStringLiteral("No value associated with key \"identifier\""));
+    if (!(seen & 2))
+        r.fail(QStringLiteral("No value associated with key \"token\""));
+    return SecurityBookmark(identifier, token);
+}
+
+BookmarkDatabase::Map decodeMap(PlistReader& r) {
+    if (r.peekType() != PlistReader::Type::Array)
+        r.fail(QStringLiteral("Expected to decode an array of key-value pairs but found %1 instead")
+                   .arg(r.peekName()));
+    r.beginArray();
+    BookmarkDatabase::Map map;
+    qsizetype offset = 0;
+    while (r.hasNext()) {
+        const qsizetype keyOffset = offset;
+        const Location key = LocationCoding::decode(r);
+        if (!r.hasNext())
+            r.fail(QStringLiteral("Unkeyed container reached end before value in key-value pair"));
+        const SecurityBookmark value = decodeBookmark(r);
+        offset += 2;
+        if (map.contains(key))
+            r.fail(QStringLiteral("Duplicate key at offset %1").arg(keyOffset));
+        map.insert(key, value);
+    }
+    return map;
+}
+
+} // namespace
+
+BookmarkDatabase& BookmarkDatabase::shared() {
+    static BookmarkDatabase* instance = new BookmarkDatabase();
+    return *instance;
+}
+
+QString BookmarkDatabase::defaultFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/Trevalin.bookmarks.plist");
+}
+
+BookmarkDatabase::BookmarkDatabase(const QString& file, LocationState* state, QObject* parent)
+    : QObject(parent)
+    , m_file(file)
+    , m_state(state ? state : &LocationState::shared()) {}
+
+BookmarkDatabase::Map BookmarkDatabase::db() const {
+    std::lock_guard lock(m_mutex);
+    return m_db;
+}
+
+int BookmarkDatabase::count() const {
+    std::lock_guard lock(m_mutex);
+    return int(m_db.size());
+}
+
+bool BookmarkDatabase::contains(const Location& location) const {
+    std::lock_guard lock(m_mutex);
+    return m_db.contains(location);
+}
+
+OrderedSet<Location> BookmarkDatabase::staleBookmarks() const {
+    std::lock_guard lock(m_mutex);
+    return m_stale;
+}
+
+void BookmarkDatabase::clearStaleBookmarks() {
+    std::lock_guard lock(m_mutex);
+    m_stale.clear();
+}
+
+bool BookmarkDatabase::removeBookmark(const Location& location) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_db.remove(location))
+            return false;
+        ++m_generation;
+    }
+    emit changed();
+    return true;
+}
+
+void BookmarkDatabase::start() {
+    try {
+        load();
+    } catch (const std::exception&) {
+        try {
+            save();
+        } catch (const std::exception&) {
+            TLOG_ERROR(QStringLiteral(
+                           "Unable to read/write security bookmarks database; this could be problematic") +
+                       tag("BookmarkDatabase.start()"));
+        }
+    }
+}
+
+void BookmarkDatabase::load() {
+    const QFileInfo info(m_file);
+    if (!info.exists() && !info.isSymLink()) {
+        TLOG_WARNING(QStringLiteral("The security bookmarks database could not be opened") +
+                     tag("BookmarkDatabase.load()"));
+        throw FileSystemException(FileSystemError::NotReadable, m_file);
+    }
+    Map map;
+    try {
+        map = decode(PlistFile::read(m_file));
+    } catch (const PlistError& error) {
+        TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
+                   tag("BookmarkDatabase.load()"));
+        TLOG_ERROR(error.message());
+        PlistFile::moveAside(m_file, QStringLiteral("BookmarkDatabase.load()"));
+        throw BookmarkException(BookmarkError::LoadBookmarkError);
+    }
+    const qsizetype entries = map.size();
+    {
+        std::lock_guard lock(m_mutex);
+        m_db = std::move(map);
+        ++m_generation;
+    }
+    emit changed();
+    TLOG_INFO(QStringLiteral("Successfully loaded [ %1 ] security bookmarks from plist file [ %2 ]")
+                  .arg(entries)
+                  .arg(Location(m_file).urlText()) +
+              tag("BookmarkDatabase.load()"));
+}
+
+void BookmarkDatabase::encode(PlistWriter& writer,
+                              const QList<std::pair<Location, SecurityBookmark>>& entries) {
+    writer.beginDict();
+    writer.key(QStringLiteral("bookmarks"));
+    writer.beginArray();
+    for (const auto& [location, bookmark] : entries) {
+        LocationCoding::encode(writer, location);
+        writer.beginDict();
+        writer.key(QStringLiteral("identifier"));
+        writer.string(LocationCoding::uuidText(bookmark.identifier()));
+        writer.key(QStringLiteral("token"));
+        writer.data(bookmark.token());
+        writer.endDict();
+    }
+    writer.endArray();
+    writer.endDict();
+}
+
+BookmarkDatabase::Map BookmarkDatabase::decode(const QByteArray& document) {
+    PlistReader reader(document);
+    reader.beginDocument();
+    if (reader.peekType() != PlistReader::Type::Dict)
+        reader.fail(
+            QStringLiteral("Expected to decode a dictionary but found %1 instead").arg(reader.peekName()));
+    reader.beginDict();
+    Map bookmarks;
+    bool found = false;
+    QString key;
+    while (reader.nextKey(key)) {
+        Map map = decodeMap(reader);
+        if (key == QLatin1StringView("bookmarks")) {
+            bookmarks = std::move(map);
+            found = true;
+        }
+    }
+    reader.endDocument();
+    if (!found)
+        throw PlistError(QStringLiteral("No value associated with key \"bookmarks\""));
+    return bookmarks;
+}
+
+void BookmarkDatabase::save() {
+    if (!StoreHooks::flag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save))
+        return;
+    TLOG_INFO(QStringLiteral("Modified security bookmarks database needs to be saved") +
+              tag("BookmarkDatabase.save()"));
+    std::lock_guard fileLock(m_fileMutex);
+    QList<std::pair<Location, SecurityBookmark>> entries;
+    std::uint64_t generation;
+    {
+        std::lock_guard lock(m_mutex);
+        generation = m_generation;
+        entries.reserve(m_db.size());
+        for (auto it = m_db.cbegin(); it != m_db.cend(); ++it)
+            if (PlistFile::isPropertyListSafe(it.key().path()))
+                entries.append({it.key(), it.value()});
+    }
+    try {
+        PlistFile::write(m_file, [&entries](PlistWriter& writer) { encode(writer, entries); });
+    } catch (const PlistError& error) {
+        TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
+                   tag("BookmarkDatabase.save()"));
+        TLOG_ERROR(error.message());
+        throw BookmarkException(BookmarkError::SaveBookmarkError);
+    }
+    TLOG_INFO(QStringLiteral("Save operation; security bookmarks database written to storage") +
+              tag("BookmarkDatabase.save()"));
+    bool unchanged;
+    {
+        std::lock_guard lock(m_mutex);
+        unchanged = m_generation == generation;
+    }
+    if (unchanged)
+        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
+}
+
+void BookmarkDatabase::reset() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_db.clear();
+        ++m_generation;
+    }
+    emit changed();
+    EnginePool::runLow([this] {
+        m_state->clear();
+        if (Debugging::flag())
+            TLOG_DEBUG(QStringLiteral("All security bookmarks cleared/reset"));
+        try {
+            save();
+        } catch (const std::exception&) {
+            TLOG_ERROR(QStringLiteral("Unable to save an empty security bookmarks database") +
+                       tag("BookmarkDatabase.reset()"));
+        }
+    });
+}
+
+BookmarkDatabase::Map BookmarkDatabase::obtain(const QList<Location>& locations) {
+    // Children run on Qt's global pool, so an engine task that waits for them never
+    // starves the engine pool.
+    using Result = std::pair<Location, std::optional<SecurityBookmark>>;
+    const QList<Result> results =
+        QtConcurrent::blockingMapped<QList<Result>>(locations, [this](const Location& location) {
+            const std::int64_t number = m_taskCounter.increment();
+            if (Debugging::flag())
+                TLOG_DEBUG(QStringLiteral("BookmarkTask [ %1 ]").arg(number) +
+                           tag("BookmarkDatabase.obtain(_:)"));
+            try {
+                return Result{location, SecurityBookmark::create(location)};
+            } catch (const std::exception&) {
+                return Result{location, std::nullopt};
+            }
+        });
+    Map out;
+    for (const Result& result : results) {
+        if (!result.second)
+            continue;
+        out.insert(result.first, *result.second);
+        if (!m_state->startAccessing(result.first))
+            TLOG_WARNING(QStringLiteral("Unable to escape sandbox for location: ") + result.first.path() +
+                         tag("BookmarkDatabase.obtain(_:)"));
+    }
+    return out;
+}
+
+void BookmarkDatabase::flagModifiedNow() {
+    StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, true);
+}
+
+void BookmarkDatabase::stash(const QList<Location>& locations) {
+    const Map obtained = obtain(locations);
+    bool added = false;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = obtained.cbegin(); it != obtained.cend(); ++it) {
+            if (m_db.contains(it.key()))
+                continue;
+            m_db.insert(it.key(), it.value());
+            added = true;
+        }
+        if (added)
+            ++m_generation;
+    }
+    if (added) {
+        emit changed();
+        // Flagged before the save below, so the new bookmarks are written now.
+        flagModifiedNow();
+    }
+    try {
+        save();
+    } catch (const std::exception&) {
+        TLOG_ERROR(QStringLiteral("Security bookmarks database could not be saved to disk") +
+                   tag("BookmarkDatabase.stash(_:)"));
+    }
+}
+
+void BookmarkDatabase::store(const Location& location) {
+    const Map obtained = obtain({location});
+    if (obtained.isEmpty()) {
+        TLOG_ERROR(QStringLiteral("Failed to obtain security bookmark for ") + location.path() +
+                   tag("BookmarkDatabase.store(_:)"));
+        return;
+    }
+    store(location, obtained.value(location));
+    flagModifiedNow();
+    try {
+        save();
+    } catch (const std::exception&) {
+        TLOG_ERROR(QStringLiteral("Security bookmarks database could not be saved to disk") +
+                   tag("BookmarkDatabase.store(_:)"));
+    }
+}
+
+void BookmarkDatabase::store(const Location& location, const SecurityBookmark& bookmark) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_db.insert(location, bookmark);
+        ++m_generation;
+    }
+    emit changed();
+    m_state->set(location, true);
+    markBookmarksModified();
+    if (Debugging::flag())
+        TLOG_DEBUG(QStringLiteral("Bookmark added to database: ") + location.path() +
+                   tag("BookmarkDatabase.store(location:bookmark:)"));
+}
+
+void BookmarkDatabase::sandboxValidate(const Map& data) {
+    if (data.isEmpty()) {
+        TLOG_INFO(QStringLiteral("No locations provided in sandbox escape request; nothing to do") +
+                  tag("BookmarkDatabase.sandboxValidate(data:)"));
+        return;
+    }
+    enum class Outcome { Open, Unresolvable, Renewed, StaleUnrenewable };
+    using Entry = std::pair<Location, SecurityBookmark>;
+    QList<Entry> entries;
+    for (auto it = data.cbegin(); it != data.cend(); ++it)
+        entries.append({it.key(), it.value()});
+    using Result = std::tuple<Location, Outcome, SecurityBookmark>;
+    const QList<Result> results =
+        QtConcurrent::blockingMapped<QList<Result>>(entries, [this](const Entry& entry) {
+            const Location& location = entry.first;
+            const std::int64_t number = m_taskCounter.increment();
+            if (Debugging::flag())
+                TLOG_DEBUG(QStringLiteral("sandboxValidateTask [ %1 ] for ").arg(number) +
+                           location.urlText());
+            SecurityBookmark::Resolution resolution;
+            try {
+                resolution = entry.second.resolve();
+            } catch (const std::exception&) {
+                return Result{location, Outcome::Unresolvable, {}};
+            }
+            if (!resolution.stale)
+                return Result{location, Outcome::Open, {}};
+            try {
+                const SecurityBookmark fresh = SecurityBookmark::create(location);
+                m_state->startAccessing(location);
+                return Result{location, Outcome::Renewed, fresh};
+            } catch (const std::exception&) {
+                return Result{location, Outcome::StaleUnrenewable, {}};
+            }
+        });
+    for (const auto& [location, outcome, fresh] : results) {
+        switch (outcome) {
+        case Outcome::Open:
+            break;
+        case Outcome::Unresolvable: {
+            TLOG_WARNING(QStringLiteral("Could not open bookmark for location: ") + location.path() +
+                         tag("BookmarkDatabase.sandboxValidate(data:)"));
+            std::lock_guard lock(m_mutex);
+            m_stale.append(location);
+            break;
+        }
+        case Outcome::Renewed:
+            store(location, fresh);
+            break;
+        case Outcome::StaleUnrenewable: {
+            TLOG_ERROR(QStringLiteral("Security bookmark stale for location: ") + location.path() +
+                       tag("BookmarkDatabase.sandboxValidate(data:)"));
+            std::lock_guard lock(m_mutex);
+            m_stale.append(location);
+            break;
+        }
+        }
+    }
+    EnginePool::runLow([this] {
+        try {
+            save();
+        } catch (const std::exception&) {
+        }
+    });
+    TLOG_INFO(QStringLiteral("Completed sandbox escape for previously registered locations") +
+              tag("BookmarkDatabase.sandboxValidate(data:)"));
+    StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::ready, true);
+}
+
+std::pair<QList<Location>, QList<Location>> BookmarkDatabase::splitFilesAndFolders() const {
+    QList<Location> files;
+    QList<Location> folders;
+    for (const Location& location : db().keys()) {
+        if (FileSystem(location).isDirectory())
+            folders.append(location);
+        else
+            files.append(location);
+    }
+    return {files, folders};
+}
+
+void BookmarkDatabase::markBookmarksModified() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_generation;
+    }
+    EnginePool::runLow(
+        [] { StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, true); });
+}
+
+} // namespace trevalin
