@@ -1,0 +1,361 @@
+// Security bookmarks: the token (resolution, staleness), the bookmarks file (round
+// trip, gated save, rejected documents), obtaining and stashing, the start-up
+// validation, and the clean-up that purges stale and orphaned entries.
+#include "StoreTestSupport.h"
+#include "TestMain.h"
+
+#include "engine/EnginePool.h"
+#include "model/FileSystemError.h"
+#include "store/BookmarkDatabase.h"
+#include "store/BookmarkError.h"
+#include "store/Cleanup.h"
+#include "store/CoreDataStack.h"
+#include "store/CoreDatabase.h"
+#include "store/Database.h"
+#include "store/LocationState.h"
+#include "store/StoreHooks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <atomic>
+
+using namespace trevalin;
+using trevalin::test::LogCapture;
+using trevalin::test::makeRecord;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes);
+}
+
+QByteArray document(const QByteArray& root) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
+}
+
+} // namespace
+
+class TestBookmarkDatabase : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::shared_ptr<LogCapture> m_log;
+    LocationState m_state;
+
+    QString bookmarksFile() const { return m_dir.path() + "/Trevalin.bookmarks.plist"; }
+    Location makeFile(const QString& name, const QByteArray& content = "x") {
+        const QString path = m_dir.path() + "/files/" + name;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        writeAll(path, content);
+        return Location(path);
+    }
+    bool flag(StoreHooks::Flag f) { return StoreHooks::flag(StoreHooks::SubSystem::bookmarks, f); }
+    void setSaveFlag() {
+        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, true);
+    }
+
+private slots:
+    void init() {
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        StoreHooks::uninstall();
+        m_state.clear();
+        m_log = LogCapture::install();
+    }
+    void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
+
+    void tokenResolution() {
+        const Location file = makeFile("a file.txt");
+        const SecurityBookmark bookmark = SecurityBookmark::create(file);
+        QVERIFY(!bookmark.identifier().isNull());
+        QVERIFY(bookmark.token().startsWith("TVBM\x01"));
+        SecurityBookmark::Resolution resolution = bookmark.resolve();
+        QCOMPARE(resolution.location, file);
+        QVERIFY(!resolution.stale);
+
+        // Another file renamed into place: same path, another inode.
+        const Location other = makeFile("replacement.txt");
+        QVERIFY(::rename(QFile::encodeName(other.path()), QFile::encodeName(file.path())) == 0);
+        resolution = bookmark.resolve();
+        QVERIFY(resolution.stale);
+
+        QVERIFY(QFile::remove(file.path()));
+        QVERIFY_THROWS_EXCEPTION(FileSystemException, bookmark.resolve());
+        try {
+            SecurityBookmark::resolve("not a token");
+            QFAIL("garbage resolved");
+        } catch (const BookmarkException& error) {
+            QVERIFY(error.error() == BookmarkError::GetBookmarkError);
+        }
+        QVERIFY_THROWS_EXCEPTION(BookmarkException, SecurityBookmark::resolve(bookmark.token().left(20)));
+        try {
+            SecurityBookmark::create(file);
+            QFAIL("bookmark for a missing file");
+        } catch (const FileSystemException& error) {
+            QVERIFY(error.error() == FileSystemError::NotFound);
+        }
+    }
+
+    void fileRoundTrip() {
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        const QList<Location> locations{makeFile("plain.txt"), makeFile("R&D <1> \"q\", x.txt"),
+                                        makeFile(QString("cr\rlf\ntab\t.txt")),
+                                        makeFile(QString::fromUtf8("\xF0\x9F\x8E\x89.txt"))};
+        for (const Location& l : locations)
+            db.store(l, SecurityBookmark::create(l));
+        setSaveFlag();
+        db.save();
+        QVERIFY(!flag(StoreHooks::Flag::save));
+        const QByteArray text = readAll(bookmarksFile());
+        QVERIFY(text.contains("<key>bookmarks</key>"));
+        QVERIFY(text.contains("<key>token</key>"));
+        QVERIFY(text.contains("<data>"));
+        BookmarkDatabase again(bookmarksFile(), &m_state);
+        again.load();
+        QCOMPARE(again.db(), db.db());
+        QVERIFY(
+            m_log->has(QString("INFO: Successfully loaded [ 4 ] security bookmarks from plist file [ %1 ] "
+                               "[ BookmarkDatabase.load() ]")
+                           .arg(Location(bookmarksFile()).urlText())));
+    }
+
+    void saveOnlyWhenFlagged() {
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        db.save();
+        QVERIFY(!QFile::exists(bookmarksFile()));
+        QVERIFY(m_log->lines().isEmpty());
+        db.start(); // load fails (no file), the fallback save writes nothing either
+        QVERIFY(!QFile::exists(bookmarksFile()));
+        QVERIFY(m_log->has("WARNING: The security bookmarks database could not be opened "
+                           "[ BookmarkDatabase.load() ]"));
+    }
+
+    void failedSaveKeepsFlag() {
+        QVERIFY(QDir().mkpath(bookmarksFile() + "/blocker"));
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        setSaveFlag();
+        QVERIFY_THROWS_EXCEPTION(BookmarkException, db.save());
+        QVERIFY(m_log->has(
+            "ERROR: Unable to save security bookmarks database to disk [ BookmarkDatabase.save() ]"));
+        QVERIFY(flag(StoreHooks::Flag::save));
+        QVERIFY(QDir(bookmarksFile()).removeRecursively());
+        db.save();
+        QVERIFY(!flag(StoreHooks::Flag::save));
+        QVERIFY(QFile::exists(bookmarksFile()));
+    }
+
+    void rejectedDocuments_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray url = "<dict><key>relative</key><string>file:///tmp/x</string></dict>";
+        const QByteArray mark =
+            "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
+            "<key>token</key><data>VFZCTQ==</data></dict>";
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("wrong root") << document("<array/>") << QString();
+        QTest::newRow("no bookmarks key") << document("<dict><key>db</key><array/></dict>")
+                                          << QString("No value associated with key \"bookmarks\"");
+        QTest::newRow("odd") << document("<dict><key>bookmarks</key><array>" + url + "</array></dict>")
+                             << QString("Unkeyed container reached end before value in key-value pair");
+        QTest::newRow("duplicate") << document("<dict><key>bookmarks</key><array>" + url + mark + url + mark +
+                                               "</array></dict>")
+                                   << QString("Duplicate key at offset 2");
+        QTest::newRow("no token") << document("<dict><key>bookmarks</key><array>" + url +
+                                              "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
+                                              "0A1B2C3D4E5F</string></dict></array></dict>")
+                                  << QString("No value associated with key \"token\"");
+        QTest::newRow("bad base64") << document("<dict><key>bookmarks</key><array>" + url +
+                                                "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
+                                                "0A1B2C3D4E5F</string><key>token</key><data>*!*</data></dict>"
+                                                "</array></dict>")
+                                    << QString();
+    }
+    void rejectedDocuments() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        writeAll(bookmarksFile(), bytes);
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        const Location kept = makeFile("kept");
+        db.store(kept, SecurityBookmark::create(kept));
+        try {
+            db.load();
+            QFAIL("a bad document loaded");
+        } catch (const BookmarkException& error) {
+            QVERIFY(error.error() == BookmarkError::LoadBookmarkError);
+        }
+        QVERIFY(m_log->has("ERROR: Loading/parsing document bookmarks failed [ BookmarkDatabase.load() ]"));
+        if (!reason.isEmpty())
+            QVERIFY2(m_log->hasPrefix("ERROR: " + reason), qPrintable(m_log->lines().join('\n')));
+        QCOMPARE(db.count(), 1);
+        QCOMPARE(readAll(bookmarksFile() + ".corrupt"), bytes);
+    }
+
+    void emptyFileAndEmptyValidation() {
+        writeAll(bookmarksFile(), document("<dict><key>bookmarks</key><array/></dict>"));
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        db.start();
+        QCOMPARE(db.count(), 0);
+        db.sandboxValidate(db.db());
+        QVERIFY(m_log->has("INFO: No locations provided in sandbox escape request; nothing to do "
+                           "[ BookmarkDatabase.sandboxValidate(data:) ]"));
+        QVERIFY(!flag(StoreHooks::Flag::ready));
+    }
+
+    void obtainAndStash() {
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        const Location a = makeFile("a");
+        const Location b = makeFile("b");
+        const Location gone(m_dir.path() + "/files/gone");
+        const BookmarkDatabase::Map obtained = db.obtain({a, gone});
+        QCOMPARE(obtained.size(), 1);
+        QVERIFY(obtained.contains(a));
+        QVERIFY(m_state.hasAccess(a));
+        QVERIFY(!m_state.hasAccess(gone));
+
+        db.store(a, obtained.value(a));
+        const QUuid first = db.db().value(a).identifier();
+        db.stash({a, b, gone});
+        QCOMPARE(db.count(), 2);
+        QCOMPARE(db.db().value(a).identifier(), first); // existing bookmark kept
+        // The stash wrote the file at once.
+        BookmarkDatabase reread(bookmarksFile(), &m_state);
+        reread.load();
+        QCOMPARE(reread.count(), 2);
+
+        db.store(gone);
+        QVERIFY(m_log->has("ERROR: Failed to obtain security bookmark for " + gone.path() +
+                           " [ BookmarkDatabase.store(_:) ]"));
+        const Location c = makeFile("c");
+        db.store(c);
+        reread.load();
+        QVERIFY(reread.contains(c));
+    }
+
+    void sandboxValidate() {
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        const Location ok = makeFile("ok");
+        const Location deleted = makeFile("deleted");
+        const Location replaced = makeFile("replaced");
+        for (const Location& l : {ok, deleted, replaced})
+            db.store(l, SecurityBookmark::create(l));
+        const QByteArray oldToken = db.db().value(replaced).token();
+        QVERIFY(QFile::remove(deleted.path()));
+        const Location twin = makeFile("twin");
+        QVERIFY(::rename(QFile::encodeName(twin.path()), QFile::encodeName(replaced.path())) == 0);
+        QVERIFY(EnginePool::waitForDone(5000));
+        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
+
+        db.sandboxValidate(db.db());
+        QCOMPARE(db.staleBookmarks(), OrderedSet<Location>{deleted});
+        QVERIFY(m_log->has("WARNING: Could not open bookmark for location: " + deleted.path() +
+                           " [ BookmarkDatabase.sandboxValidate(data:) ]"));
+        QVERIFY(db.db().value(replaced).token() != oldToken);
+        QVERIFY(!db.db().value(replaced).resolve().stale);
+        QVERIFY(m_state.hasAccess(replaced));
+        QVERIFY(m_log->has("INFO: Completed sandbox escape for previously registered locations "
+                           "[ BookmarkDatabase.sandboxValidate(data:) ]"));
+        QVERIFY(flag(StoreHooks::Flag::ready));
+        // The renewed bookmark is written by the low-priority save once the flag is set.
+        QVERIFY(EnginePool::waitForDone(5000));
+        db.save();
+        BookmarkDatabase reread(bookmarksFile(), &m_state);
+        reread.load();
+        QCOMPARE(reread.db().value(replaced).token(), db.db().value(replaced).token());
+    }
+
+    void cleanupPurgesStaleAndOrphans() {
+        std::atomic<int> triaged{0};
+        std::atomic<int> scheduled{0};
+        StoreHooks::install(
+            nullptr, nullptr, [&] { ++scheduled; }, [&] { ++triaged; });
+
+        Database content(m_dir.path() + "/Trevalin.database.plist");
+        CoreDataStack folders(m_dir.path() + "/Trevalin.sqlite");
+        BookmarkDatabase bookmarks(bookmarksFile(), &m_state);
+
+        const Location kept = makeFile("kept.txt");
+        const Location deleted = makeFile("deleted.txt");
+        const Location untracked = makeFile("untracked.txt");
+        const Location storedFolder(m_dir.path() + "/stored");
+        const Location droppedFolder(m_dir.path() + "/dropped");
+        QDir().mkpath(storedFolder.path());
+        QDir().mkpath(droppedFolder.path());
+        CoreDatabase::addFolder(storedFolder, false, folders);
+        for (const Location& l : {kept, deleted}) {
+            FileObjectPtr r = makeRecord(l.path());
+            content.set(l, r);
+        }
+        for (const Location& l : {kept, deleted, untracked, storedFolder, droppedFolder})
+            bookmarks.store(l, SecurityBookmark::create(l));
+        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(QFile::remove(deleted.path()));
+        bookmarks.sandboxValidate(bookmarks.db());
+        QCOMPARE(bookmarks.staleBookmarks(), OrderedSet<Location>{deleted});
+        QVERIFY(EnginePool::waitForDone(5000));
+        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
+        StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
+        m_log->clear();
+
+        Cleanup::databases(content, bookmarks, folders);
+        QVERIFY(EnginePool::waitForDone(5000));
+
+        QCOMPARE(content.keys(), QList<Location>{kept});
+        QVERIFY(bookmarks.staleBookmarks().isEmpty());
+        QCOMPARE(bookmarks.count(), 2);
+        QVERIFY(bookmarks.contains(kept));
+        QVERIFY(bookmarks.contains(storedFolder));
+        QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
+        QVERIFY(flag(StoreHooks::Flag::save));
+        QCOMPARE(triaged.load(), 1);
+        QCOMPARE(scheduled.load(), 1);
+        const QStringList expected{
+            "INFO: Cleanup of persistent database content starting on a background thread [ "
+            "Cleanup.databases() ]",
+            "INFO: Purging database and security bookmarks of previously flagged stale locations "
+            "[ Cleanup.securityBookmarksPurge() ]",
+            "INFO: Pruning any orphaned security bookmarks [ Cleanup.securityBookmarksPurge() ]",
+            "INFO: Cleanup of persistent database content completed [ Cleanup.databases() ]"};
+        for (const QString& line : expected)
+            QVERIFY2(m_log->has(line), qPrintable(line));
+        QVERIFY(m_log->has("VERBOSE: File: " + deleted.path() + " [Removed]"));
+        QVERIFY(m_log->has("VERBOSE: File: " + untracked.path() + " [Removed]"));
+        QVERIFY(m_log->has("VERBOSE: Folder: " + droppedFolder.path() + " [Removed]"));
+        QVERIFY(!m_log->hasPrefix("VERBOSE: File: " + kept.path()));
+    }
+
+    void splitFilesAndFolders() {
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        const Location file = makeFile("f");
+        const Location folder(m_dir.path() + "/files");
+        db.store(file, SecurityBookmark::create(file));
+        db.store(folder, SecurityBookmark::create(folder));
+        const auto [files, folders] = db.splitFilesAndFolders();
+        QCOMPARE(files, QList<Location>{file});
+        QCOMPARE(folders, QList<Location>{folder});
+    }
+
+    void resetEmptiesEverything() {
+        BookmarkDatabase db(bookmarksFile(), &m_state);
+        const Location file = makeFile("f");
+        db.store(file);
+        QVERIFY(m_state.hasAccess(file));
+        db.reset();
+        QCOMPARE(db.count(), 0);
+        QVERIFY(EnginePool::waitForDone(5000));
+        QCOMPARE(m_state.count(), 0);
+    }
+};
+
+TREVALIN_TEST_MAIN(TestBookmarkDatabase)
+#include "tst_BookmarkDatabase.moc"
