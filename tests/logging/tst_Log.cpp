@@ -1,0 +1,177 @@
+// Tests of the application's log set-up: which destinations each configuration
+// installs, with which format and file, the two printed lines, and the lines
+// that reach the console and the log file.
+#include "LogTestSupport.h"
+#include "TestMain.h"
+
+#include "logging/ConsoleDestination.h"
+#include "logging/FileDestination.h"
+#include "logging/Log.h"
+#include "logging/Logger.h"
+#include "logging/PlatformDestination.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace trevalin;
+using Outputs = Log::Outputs;
+using OutputList = QList<Log::Outputs>;
+
+namespace {
+
+QString appData() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+} // namespace
+
+class LogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() {
+        Logger::flush(5);
+        Logger::removeAllDestinations();
+    }
+
+    void rawValues() {
+        QCOMPARE(Log::rawValue(Outputs::Console), QStringLiteral("Console"));
+        QCOMPARE(Log::rawValue(Outputs::Cloud), QStringLiteral("Cloud"));
+        QCOMPARE(Log::rawValue(Outputs::File), QStringLiteral("File"));
+        QCOMPARE(Log::startupDestinations(), (OutputList{Outputs::Console, Outputs::File}));
+        QCOMPARE(QString::fromLatin1(Log::logFormat),
+                 QStringLiteral("$Dyyyy-MM-dd HH:mm:ss.SSS$d $C$L$c: $M"));
+    }
+
+    void installation_data() {
+        QTest::addColumn<OutputList>("outputs");
+        QTest::addColumn<QString>("firstLine");
+        QTest::addColumn<bool>("pathLine");
+        QTest::addColumn<bool>("console");
+        QTest::addColumn<bool>("cloud");
+        QTest::addColumn<bool>("file");
+        QTest::newRow("start-up") << OutputList{Outputs::Console, Outputs::File}
+                                  << "Logging to destinations: Console File " << true << true << false
+                                  << true;
+        QTest::newRow("empty") << OutputList{} << "Logging to destinations: " << false << false << false
+                               << false;
+        QTest::newRow("console") << OutputList{Outputs::Console} << "Logging to destinations: Console "
+                                 << false << true << false << false;
+        QTest::newRow("file") << OutputList{Outputs::File} << "Logging to destinations: File " << true
+                              << false << false << true;
+        QTest::newRow("cloud") << OutputList{Outputs::Cloud} << "Logging to destinations: Cloud " << false
+                               << false << true << false;
+        QTest::newRow("all, listed backwards")
+            << OutputList{Outputs::File, Outputs::Cloud, Outputs::Console}
+            << "Logging to destinations: File Cloud Console " << true << true << true << true;
+    }
+    void installation() {
+        QFETCH(OutputList, outputs);
+        QFETCH(QString, firstLine);
+        QFETCH(bool, pathLine);
+        QFETCH(bool, console);
+        QFETCH(bool, cloud);
+        QFETCH(bool, file);
+
+        test::OutputCapture capture;
+        const Log log(outputs, PlatformCredentials::builtIn());
+        const QString printed = capture.text();
+
+        const QString logFile = appData() + QStringLiteral("/org.corvane.Trevalin.log");
+        QString expected = firstLine + u'\n';
+        if (pathLine)
+            expected += QStringLiteral("Local log output file path: ") + logFile + u'\n';
+        QCOMPARE(printed, expected);
+
+        QCOMPARE(log.destinations(), outputs);
+        QCOMPARE(log.cloudStatus(), cloud);
+        QCOMPARE(Logger::countDestinations(), int(console) + int(cloud) + int(file));
+        // Removal by identity tells exactly which destinations were installed.
+        QCOMPARE(Logger::removeDestination(log.console()), console);
+        QCOMPARE(Logger::removeDestination(log.cloud()), cloud);
+        QCOMPARE(Logger::removeDestination(log.file()), file);
+
+        const QString format = QString::fromLatin1(Log::logFormat);
+        const QString defaultFormat = QString::fromLatin1(BaseDestination::defaultFormat);
+        QCOMPARE(log.console()->format(), console ? format : defaultFormat);
+        QCOMPARE(log.cloud()->format(), cloud ? format : defaultFormat);
+        QCOMPARE(log.file()->format(), file ? format : defaultFormat);
+        if (file)
+            QCOMPARE(log.file()->logFilePath(), logFile);
+        // The upload destination always exists, with the built-in credentials and the
+        // platform's endpoint, whether installed or not.
+        QCOMPARE(log.cloud()->appID(), QString::fromLatin1(PlatformCredentials::builtInAppID));
+        QCOMPARE(log.cloud()->encryptionKey().size(), 32);
+        QCOMPARE(log.cloud()->serverURL(), QUrl(QString::fromLatin1(PlatformDestination::defaultServerURL)));
+    }
+
+    void builtInCredentialsHaveTheirLengths() {
+        const PlatformCredentials credentials = PlatformCredentials::builtIn();
+        const QRegularExpression alphanumeric(QStringLiteral("^[A-Za-z0-9]*$"));
+        QCOMPARE(credentials.appID.size(), 6);
+        QCOMPARE(credentials.appSecret.size(), 32);
+        QCOMPARE(credentials.encryptionKey.size(), 32);
+        for (const QString& value : {credentials.appID, credentials.appSecret, credentials.encryptionKey})
+            QVERIFY2(alphanumeric.match(value).hasMatch(), qPrintable(value));
+    }
+
+    // The start-up configuration: lines in the application's format on the console
+    // and in org.corvane.Trevalin.log; the upload destination only updates its record.
+    void startupConfigurationWritesConsoleAndFile() {
+        QFile::remove(Log::logFilePath());
+        test::OutputCapture capture;
+        const Log log(Log::startupDestinations(), PlatformCredentials::builtIn());
+        TLOG_INFO(QStringLiteral("hello from the set-up"));
+        TLOG_ERROR(QStringLiteral("and an error  \n"));
+        QVERIFY(Logger::flush(5));
+        const QStringList printed = capture.text().split(u'\n');
+
+        QCOMPARE(printed.value(0), QStringLiteral("Logging to destinations: Console File "));
+        QCOMPARE(printed.value(1), QStringLiteral("Local log output file path: ") + Log::logFilePath());
+        const QString stamp = QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3} ");
+        QVERIFY2(QRegularExpression(stamp + QStringLiteral("💙 INFO: hello from the set-up$"))
+                     .match(printed.value(2))
+                     .hasMatch(),
+                 qPrintable(printed.value(2)));
+        QVERIFY2(QRegularExpression(stamp + QStringLiteral("❤️ ERROR: and an error$"))
+                     .match(printed.value(3))
+                     .hasMatch(),
+                 qPrintable(printed.value(3)));
+
+        QFile file(Log::logFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(QRegularExpression(stamp + QStringLiteral("INFO: hello from the set-up$"))
+                     .match(lines.at(0))
+                     .hasMatch(),
+                 qPrintable(lines.at(0)));
+        QVERIFY2(
+            QRegularExpression(stamp + QStringLiteral("ERROR: and an error$")).match(lines.at(1)).hasMatch(),
+            qPrintable(lines.at(1)));
+
+        QVERIFY(!log.cloudStatus());
+        // Not installed, so nothing was stored for upload.
+        QVERIFY(!QFileInfo::exists(log.cloud()->entriesFilePath()));
+        QVERIFY(QFileInfo::exists(log.cloud()->analyticsFilePath()));
+    }
+
+    void urlChangesNeitherFileNorEndpoint() {
+        test::OutputCapture capture;
+        const QUrl url(QStringLiteral("https://elsewhere.corvane.org/entries"));
+        const Log log({Outputs::File}, PlatformCredentials::builtIn(), url);
+        QCOMPARE(log.url(), std::optional<QUrl>(url));
+        QCOMPARE(log.file()->logFilePath(), Log::logFilePath());
+        QCOMPARE(log.cloud()->serverURL(), QUrl(QString::fromLatin1(PlatformDestination::defaultServerURL)));
+        QVERIFY(capture.text().endsWith(QStringLiteral("Local log output file path: ") + Log::logFilePath() +
+                                        u'\n'));
+    }
+};
+
+TREVALIN_TEST_MAIN(LogTest)
+#include "tst_Log.moc"
