@@ -137,6 +137,8 @@ const std::array<double, kAllDigests.size()>& relativeCosts() {
 // Splits `digests` into at most `threads` groups so that the most loaded group is as light
 // as possible (exhaustive search; at most 5^5 assignments).
 std::vector<std::vector<Digest>> partition(const std::vector<Digest>& digests, int threads) {
+    if (threads <= 1 || digests.size() <= 1)
+        return {digests};
     const auto& costs = relativeCosts();
     const size_t n = digests.size();
     std::vector<int> assignment(n, 0), best(n, 0);
@@ -194,6 +196,9 @@ public:
             close();
             return;
         }
+        // Regular files ignore O_NONBLOCK; clear it anyway so reads are plain blocking reads.
+        if (const int flags = ::fcntl(m_fd, F_GETFL); flags >= 0)
+            ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
         m_size = static_cast<quint64>(st.st_size);
         if (st.st_size >= kCacheAdviceMinimum) {
             m_advise = true;
