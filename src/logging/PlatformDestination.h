@@ -133,8 +133,8 @@ public:
     static QString defaultFolderPath();
 
 private:
-    // State shared with the completion of an upload, which may outlive nothing but
-    // the destination's upload thread.
+    // What the completion of an upload needs. Shared with it, so the completion never
+    // touches the destination itself and may safely run after its destruction began.
     struct Shared {
         std::atomic<bool> sendingInProgress{false};
         std::atomic<bool> showNSLog{false};
