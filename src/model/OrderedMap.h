@@ -1,12 +1,13 @@
 // OrderedMap: a hash map with unique keys that remembers insertion order.
 //
-// Lookup, insertion at the end, assignment in place and removal are average
-// constant time; removing the first entry (the work-queue pattern) is amortised
+// Lookup and assignment in place are average constant time; insertion at the end
+// and removal are average O(log n) (a Fenwick tree of live slots keeps positions
+// countable); removing the first entry (the work-queue pattern) is amortised
 // constant time. Removal leaves a hole in the slot vector that iteration skips;
 // holes are compacted away once they outnumber the live entries, so memory stays
 // proportional to the size. Position queries (`indexOf`, `at`) are constant time
 // while no entry after the first has been removed since the last compaction, and
-// linear otherwise; `compact()` makes them constant time again.
+// O(log n) otherwise.
 //
 // Thread-safety: none of its own, like the standard containers: concurrent const
 // use is safe, anything else needs the owner's lock. Any non-const call
@@ -17,6 +18,7 @@
 
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -119,6 +121,7 @@ public:
             return false;
         m_index.emplace(key, m_slots.size());
         m_slots.emplace_back(std::in_place, key, std::move(value));
+        treeAppend();
         return true;
     }
 
@@ -186,7 +189,10 @@ public:
         }
         if (removed) {
             advanceHead();
-            maybeCompact();
+            if (m_index.empty())
+                clear();
+            else if (!maybeCompact())
+                treeRebuild();
         }
         return removed;
     }
@@ -219,24 +225,14 @@ public:
             return std::nullopt;
         if (m_holes == 0)
             return it->second - m_head;
-        std::size_t position = 0;
-        for (std::size_t i = m_head; i < it->second; ++i)
-            if (m_slots[i])
-                ++position;
-        return position;
+        return std::size_t(treePrefix(it->second) - treePrefix(m_head));
     }
 
     // The entry at `position` in iteration order; position must be < size().
     const Entry& at(std::size_t position) const {
         if (m_holes == 0)
             return *m_slots[m_head + position];
-        for (std::size_t i = m_head;; ++i) {
-            if (m_slots[i]) {
-                if (position == 0)
-                    return *m_slots[i];
-                --position;
-            }
-        }
+        return *m_slots[treeFind(treePrefix(m_head) + std::int64_t(position) + 1)];
     }
 
     std::vector<Key> keys() const {
@@ -257,6 +253,7 @@ public:
     void clear() {
         m_slots.clear();
         m_index.clear();
+        m_tree.assign(1, 0);
         m_head = 0;
         m_holes = 0;
     }
@@ -264,6 +261,7 @@ public:
     void reserve(std::size_t n) {
         m_slots.reserve(n);
         m_index.reserve(n);
+        m_tree.reserve(n + 1);
     }
 
     // Closes every hole so that position queries are constant time.
@@ -284,6 +282,7 @@ public:
         m_slots.resize(out);
         m_head = 0;
         m_holes = 0;
+        treeRebuild();
     }
 
     // Equal when both hold equal keys with equal values in the same order.
@@ -306,10 +305,13 @@ private:
     void vacate(std::size_t slot) {
         m_slots[slot].reset();
         if (slot == m_head) {
+            // Slots before the head never take part in a count, so the tree is
+            // left as it is: taking the first entry stays constant time.
             ++m_head;
             advanceHead();
         } else {
             ++m_holes;
+            treeAdd(slot, -1);
         }
         if (m_index.empty()) {
             clear();
@@ -326,16 +328,66 @@ private:
         }
     }
 
-    void maybeCompact() {
+    // Compacts when the holes outnumber the live entries; returns whether it did.
+    bool maybeCompact() {
         const std::size_t dead = m_head + m_holes;
-        if (dead > 32 && dead > m_index.size())
+        if (dead > 32 && dead > m_index.size()) {
             compact();
+            return true;
+        }
+        return false;
+    }
+
+    // Fenwick tree over the slots, 1-based: m_tree[i] sums the liveness (1 or 0) of
+    // slots (i - lowbit(i), i]. Exact for every slot from m_head on; slots before
+    // m_head may still count as live, which cancels out in every difference taken.
+    static std::size_t lowbit(std::size_t i) { return i & (~i + 1); }
+
+    // Number of live slots among the first `count` slots.
+    std::int64_t treePrefix(std::size_t count) const {
+        std::int64_t sum = 0;
+        for (std::size_t i = count; i > 0; i -= lowbit(i))
+            sum += m_tree[i];
+        return sum;
+    }
+    void treeAdd(std::size_t slot, int delta) {
+        for (std::size_t i = slot + 1; i < m_tree.size(); i += lowbit(i))
+            m_tree[i] += delta;
+    }
+    // Extends the tree by the slot just appended (live).
+    void treeAppend() {
+        const std::size_t i = m_slots.size();
+        m_tree.push_back(std::int32_t(1 + treePrefix(i - 1) - treePrefix(i - lowbit(i))));
+    }
+    void treeRebuild() {
+        m_tree.assign(m_slots.size() + 1, 0);
+        for (std::size_t i = 1; i < m_tree.size(); ++i) {
+            m_tree[i] += m_slots[i - 1] ? 1 : 0;
+            const std::size_t parent = i + lowbit(i);
+            if (parent < m_tree.size())
+                m_tree[parent] += m_tree[i];
+        }
+    }
+    // The slot at which the running count of live slots first reaches `target`.
+    std::size_t treeFind(std::int64_t target) const {
+        std::size_t pos = 0;
+        std::size_t step = 1;
+        while (step * 2 < m_tree.size())
+            step *= 2;
+        for (; step > 0; step /= 2) {
+            if (pos + step < m_tree.size() && m_tree[pos + step] < target) {
+                pos += step;
+                target -= m_tree[pos];
+            }
+        }
+        return pos; // 1-based position pos + 1, i.e. slot pos
     }
 
     // m_slots[m_head] is the first live entry (or m_head == m_slots.size() when
     // empty); m_holes counts the empty slots after m_head.
     std::vector<std::optional<Entry>> m_slots;
     std::unordered_map<Key, std::size_t, Hash, Equal> m_index;
+    std::vector<std::int32_t> m_tree{0}; // see treePrefix()
     std::size_t m_head = 0;
     std::size_t m_holes = 0;
 };

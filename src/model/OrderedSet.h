@@ -2,9 +2,8 @@
 //
 // Appending an element that is already present changes nothing (the first
 // position is kept); removal keeps the order of the rest. Costs as OrderedMap:
-// average constant-time lookup, append and removal, amortised constant-time
-// removal of the first element, constant-time position queries while nothing
-// but the front has been removed since the last compaction.
+// average constant-time lookup, average O(log n) append and removal, amortised
+// constant-time removal of the first element, O(log n) position queries.
 //
 // Thread-safety: none of its own (as the standard containers); the owner locks.
 #pragma once
