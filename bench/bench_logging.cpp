@@ -18,8 +18,7 @@ namespace {
 
 const QString applicationFormat = QStringLiteral("$Dyyyy-MM-dd HH:mm:ss.SSS$d $C$L$c: $M");
 
-std::shared_ptr<FileDestination> installFile(const QTemporaryDir& dir, int amount = 1)
-{
+std::shared_ptr<FileDestination> installFile(const QTemporaryDir& dir, int amount = 1) {
     Logger::removeAllDestinations();
     auto file = std::make_shared<FileDestination>(dir.filePath(QStringLiteral("bench.log")));
     file->setFormat(applicationFormat);
@@ -30,8 +29,7 @@ std::shared_ptr<FileDestination> installFile(const QTemporaryDir& dir, int amoun
 
 // One TLOG_INFO call timed on its own. The queue is drained (untimed) every
 // 4096 calls, so memory stays bounded while the writer runs alongside.
-void BM_LogCallAsyncFile(benchmark::State& state)
-{
+void BM_LogCallAsyncFile(benchmark::State& state) {
     QTemporaryDir dir;
     installFile(dir);
     std::vector<double> samples;
@@ -59,8 +57,7 @@ void BM_LogCallAsyncFile(benchmark::State& state)
 BENCHMARK(BM_LogCallAsyncFile)->UseManualTime()->MinTime(1.0);
 
 // An entry below the destination's minimum level: no message is built.
-void BM_LogCallFilteredOut(benchmark::State& state)
-{
+void BM_LogCallFilteredOut(benchmark::State& state) {
     QTemporaryDir dir;
     installFile(dir)->setMinLevel(Level::Warning);
     int n = 0;
@@ -72,8 +69,7 @@ BENCHMARK(BM_LogCallFilteredOut);
 
 // Lines per second from the first call until the file holds every line
 // (rendering, the date, UTF-8 conversion and one append per line).
-void BM_FileLinesPerSecond(benchmark::State& state)
-{
+void BM_FileLinesPerSecond(benchmark::State& state) {
     QTemporaryDir dir;
     auto file = installFile(dir, int(state.range(1)));
     file->setLogFileMaxSize(64 * 1024 * 1024);
@@ -87,7 +83,11 @@ void BM_FileLinesPerSecond(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * lines);
     Logger::removeAllDestinations();
 }
-BENCHMARK(BM_FileLinesPerSecond)->Args({100000, 1})->Args({100000, 3})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FileLinesPerSecond)
+    ->Args({100000, 1})
+    ->Args({100000, 3})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
