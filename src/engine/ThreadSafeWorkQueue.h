@@ -21,6 +21,20 @@ public:
         std::lock_guard lock(m_mutex);
         return m_data.takeFirst();
     }
+
+    // Takes out the job at the front together with the jobs right behind it that refer
+    // to the same record, in queue order (one file's jobs, computed in one read); empty
+    // when the queue is empty.
+    QList<Job> removeFirstRun() {
+        std::lock_guard lock(m_mutex);
+        QList<Job> run;
+        while (const Job* front = m_data.first()) {
+            if (!run.isEmpty() && front->file != run.front().file)
+                break;
+            run.append(*m_data.takeFirst());
+        }
+        return run;
+    }
 };
 
 } // namespace trevalin

@@ -28,7 +28,11 @@
 #include <utility>
 #include <vector>
 
+class QIODevice;
+
 namespace trevalin {
+
+class PlistReader;
 
 class PlistWriter;
 
@@ -83,6 +87,8 @@ public:
     void calculateSize();
 
     // --- operations ----------------------------------------------------------------
+    // Stores one digest into the record under `location`; a digest added or replaced
+    // sets the record's status to Processed.
     void checksumStore(const Location& location, const Checksum& checksum);
     void remove(const OrderedSet<Location>& locations);
     // Removes one record without logging or marking the database modified; returns
@@ -106,6 +112,8 @@ public:
     static void encode(PlistWriter& writer, const Snapshot& entries);
     // Decodes a whole document. Throws PlistError with the reason.
     static Map decode(const QByteArray& document);
+    static Map decode(QIODevice* device);
+    static Map decode(PlistReader& reader);
 
 signals:
     void changed();
