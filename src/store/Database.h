@@ -28,11 +28,7 @@
 #include <utility>
 #include <vector>
 
-class QIODevice;
-
 namespace trevalin {
-
-class PlistReader;
 
 class PlistWriter;
 
@@ -112,8 +108,6 @@ public:
     static void encode(PlistWriter& writer, const Snapshot& entries);
     // Decodes a whole document. Throws PlistError with the reason.
     static Map decode(const QByteArray& document);
-    static Map decode(QIODevice* device);
-    static Map decode(PlistReader& reader);
 
 signals:
     void changed();
