@@ -13,6 +13,7 @@
 #include "store/PlistWriter.h"
 #include "store/StoreHooks.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentMap>
@@ -151,7 +152,10 @@ void BookmarkDatabase::load() {
     }
     Map map;
     try {
-        map = decode(PlistFile::read(m_file));
+        QFile file(m_file);
+        if (!file.open(QIODevice::ReadOnly))
+            throw PlistError(QStringLiteral("Unable to open %1: %2").arg(m_file, file.errorString()));
+        map = decode(&file);
     } catch (const PlistError& error) {
         TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
                    tag("BookmarkDatabase.load()"));
@@ -185,6 +189,7 @@ void BookmarkDatabase::encode(PlistWriter& writer,
         writer.key(QStringLiteral("token"));
         writer.data(bookmark.token());
         writer.endDict();
+        writer.newline();
     }
     writer.endArray();
     writer.endDict();
@@ -192,6 +197,15 @@ void BookmarkDatabase::encode(PlistWriter& writer,
 
 BookmarkDatabase::Map BookmarkDatabase::decode(const QByteArray& document) {
     PlistReader reader(document);
+    return decode(reader);
+}
+
+BookmarkDatabase::Map BookmarkDatabase::decode(QIODevice* device) {
+    PlistReader reader(device);
+    return decode(reader);
+}
+
+BookmarkDatabase::Map BookmarkDatabase::decode(PlistReader& reader) {
     reader.beginDocument();
     if (reader.peekType() != PlistReader::Type::Dict)
         reader.fail(

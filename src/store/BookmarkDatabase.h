@@ -25,7 +25,11 @@
 #include <mutex>
 #include <utility>
 
+class QIODevice;
+
 namespace trevalin {
+
+class PlistReader;
 
 class LocationState;
 
@@ -85,6 +89,8 @@ public:
                        const QList<std::pair<Location, SecurityBookmark>>& entries);
     // Throws PlistError with the reason.
     static Map decode(const QByteArray& document);
+    static Map decode(QIODevice* device);
+    static Map decode(PlistReader& reader);
 
 signals:
     void changed();

@@ -12,12 +12,19 @@
 #include "store/PlistWriter.h"
 #include "store/StoreHooks.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <atomic>
 
 namespace trevalin {
 
 namespace {
+
+// Set while a task that raises the save flag is queued but has not run yet: marks made
+// meanwhile are covered by it, so a burst of changes starts one task, not one each.
+std::atomic<bool> saveFlagTaskQueued{false};
 
 QString tag(const char* function) {
     return QStringLiteral(" [ ") + QLatin1StringView(function) + QStringLiteral(" ]");
@@ -313,7 +320,10 @@ void Database::load() {
     }
     Map map;
     try {
-        map = decode(PlistFile::read(m_file));
+        QFile file(m_file);
+        if (!file.open(QIODevice::ReadOnly))
+            throw PlistError(QStringLiteral("Unable to open %1: %2").arg(m_file, file.errorString()));
+        map = decode(&file);
     } catch (const PlistError& error) {
         TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
         TLOG_ERROR(error.message());
@@ -347,9 +357,11 @@ void Database::encode(PlistWriter& writer, const Snapshot& entries) {
     writer.beginDict();
     writer.key(QStringLiteral("db"));
     writer.beginArray();
+    writer.newline();
     for (const auto& [location, data] : entries) {
         LocationCoding::encode(writer, location);
         encodeRecord(writer, data);
+        writer.newline();
     }
     writer.endArray();
     writer.endDict();
@@ -357,6 +369,15 @@ void Database::encode(PlistWriter& writer, const Snapshot& entries) {
 
 Database::Map Database::decode(const QByteArray& document) {
     PlistReader reader(document);
+    return decode(reader);
+}
+
+Database::Map Database::decode(QIODevice* device) {
+    PlistReader reader(device);
+    return decode(reader);
+}
+
+Database::Map Database::decode(PlistReader& reader) {
     reader.beginDocument();
     if (reader.peekType() != PlistReader::Type::Dict)
         reader.fail(
@@ -405,14 +426,14 @@ void Database::save() {
         throw DatabaseException(DatabaseError::SaveDatabaseError);
     }
     TLOG_INFO(QStringLiteral("Save operation; database content written to storage") + tag("Database.save()"));
-    bool unchanged;
     {
+        // A change made after the snapshot keeps the flag set, so the next save writes it.
+        // Compared and cleared under the lock: markDatabaseModified() reads the flag
+        // under it too, so a change is never left with the flag cleared.
         std::lock_guard lock(m_mutex);
-        unchanged = m_generation == generation;
+        if (m_generation == generation)
+            StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
     }
-    // A change made after the snapshot keeps the flag set, so the next save writes it.
-    if (unchanged)
-        StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
     calculateSize();
 }
 
@@ -550,9 +571,16 @@ void Database::markDatabaseModified() {
     {
         std::lock_guard lock(m_mutex);
         ++m_generation;
+        // Already flagged: the next save writes this change (see save()).
+        if (StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save))
+            return;
     }
-    EnginePool::runLow(
-        [] { StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, true); });
+    if (saveFlagTaskQueued.exchange(true))
+        return;
+    EnginePool::runLow([] {
+        saveFlagTaskQueued = false; // cleared first: a later mark queues a task of its own
+        StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, true);
+    });
 }
 
 QString Database::csvExport() const {

@@ -28,7 +28,11 @@
 #include <utility>
 #include <vector>
 
+class QIODevice;
+
 namespace trevalin {
+
+class PlistReader;
 
 class PlistWriter;
 
@@ -108,6 +112,8 @@ public:
     static void encode(PlistWriter& writer, const Snapshot& entries);
     // Decodes a whole document. Throws PlistError with the reason.
     static Map decode(const QByteArray& document);
+    static Map decode(QIODevice* device);
+    static Map decode(PlistReader& reader);
 
 signals:
     void changed();

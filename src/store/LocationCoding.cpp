@@ -9,33 +9,45 @@ namespace trevalin {
 
 namespace {
 
-// The URL of a keyed URL, resolved against its base when it has one.
-QUrl decodeUrl(PlistReader& reader) {
+// The two parts of a keyed URL.
+struct UrlParts {
+    QString relative;
+    QUrl base;
+};
+
+QUrl toUrl(const UrlParts& parts);
+
+UrlParts decodeParts(PlistReader& reader) {
     if (reader.peekType() != PlistReader::Type::Dict)
         reader.fail(QStringLiteral("Expected to decode a URL dictionary but found %1 instead")
                         .arg(reader.peekName()));
     reader.beginDict();
     QString key;
-    QString relative;
-    QUrl base;
+    UrlParts parts;
     bool hasRelative = false;
     while (reader.nextKey(key)) {
         if (key == QLatin1StringView("relative")) {
-            relative = reader.readString();
+            parts.relative = reader.readString();
             hasRelative = true;
         } else if (key == QLatin1StringView("base")) {
             // The base is itself a URL in keyed form.
-            base = reader.peekType() == PlistReader::Type::Dict ? decodeUrl(reader)
-                                                                : QUrl(reader.readString(), QUrl::StrictMode);
+            parts.base = reader.peekType() == PlistReader::Type::Dict
+                             ? toUrl(decodeParts(reader))
+                             : QUrl(reader.readString(), QUrl::StrictMode);
         } else {
             reader.skipValue();
         }
     }
     if (!hasRelative)
         reader.fail(QStringLiteral("No value associated with key \"relative\""));
-    if (base.isEmpty())
-        return relative.startsWith(u'/') ? QUrl::fromLocalFile(relative) : QUrl(relative, QUrl::StrictMode);
-    return base.resolved(QUrl(relative, QUrl::StrictMode));
+    return parts;
+}
+
+QUrl toUrl(const UrlParts& parts) {
+    if (parts.base.isEmpty())
+        return parts.relative.startsWith(u'/') ? QUrl::fromLocalFile(parts.relative)
+                                               : QUrl(parts.relative, QUrl::StrictMode);
+    return parts.base.resolved(QUrl(parts.relative, QUrl::StrictMode));
 }
 
 } // namespace
@@ -48,7 +60,14 @@ void LocationCoding::encode(PlistWriter& writer, const Location& location) {
 }
 
 Location LocationCoding::decode(PlistReader& reader) {
-    const QUrl url = decodeUrl(reader);
+    const UrlParts parts = decodeParts(reader);
+    // Most stored URLs are plain "file:///path" texts without escapes: taken directly,
+    // they skip a full URL parse (a large database holds two per record).
+    static const QString plainPrefix = QStringLiteral("file:///");
+    if (parts.base.isEmpty() && parts.relative.startsWith(plainPrefix) && !parts.relative.contains(u'%') &&
+        !parts.relative.contains(u'?') && !parts.relative.contains(u'#'))
+        return Location(parts.relative.mid(plainPrefix.size() - 1));
+    const QUrl url = toUrl(parts);
     const Location location = Location::fromUrl(url);
     if (location.isEmpty())
         reader.fail(QStringLiteral("Invalid file URL: ") + url.toString());

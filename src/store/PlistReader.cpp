@@ -11,6 +11,9 @@ namespace trevalin {
 PlistReader::PlistReader(const QByteArray& document)
     : m_xml(document) {}
 
+PlistReader::PlistReader(QIODevice* device)
+    : m_xml(device) {}
+
 QString PlistReader::position() const {
     return QStringLiteral("line %1, column %2").arg(m_xml.lineNumber()).arg(m_xml.columnNumber());
 }
@@ -92,11 +95,35 @@ void PlistReader::expect(QLatin1StringView name) const {
         fail(QStringLiteral("Expected to decode %1 but found %2 instead").arg(name, peekName()));
 }
 
+// Reads the text of the current element into `out` (reusing its capacity) and moves
+// past the element.
+void PlistReader::textInto(QString& out) {
+    out.resize(0);
+    for (;;) {
+        switch (m_xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            out.append(m_xml.text());
+            break;
+        case QXmlStreamReader::EndElement:
+            advance();
+            return;
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction:
+            break;
+        case QXmlStreamReader::StartElement:
+            fail(QStringLiteral("Unexpected element inside a text value"));
+        case QXmlStreamReader::Invalid:
+            fail(QStringLiteral("The data is not a valid property list: ") + m_xml.errorString());
+        default:
+            fail(QStringLiteral("Unexpected end of data"));
+        }
+    }
+}
+
 QString PlistReader::elementText() {
-    QString text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-    if (m_xml.hasError())
-        fail(QStringLiteral("The data is not a valid property list: ") + m_xml.errorString());
-    advance();
+    QString text;
+    textInto(text);
     return text;
 }
 
@@ -113,7 +140,7 @@ bool PlistReader::nextKey(QString& key) {
         return false;
     }
     expect(QLatin1StringView("key"));
-    key = elementText();
+    textInto(key);
     if (!m_xml.isStartElement())
         fail(QStringLiteral("Dictionary key \"%1\" has no value").arg(key));
     return true;
@@ -143,7 +170,8 @@ QString PlistReader::readString() {
 
 quint64 PlistReader::readUnsigned() {
     expect(QLatin1StringView("integer"));
-    const QString text = elementText().trimmed();
+    textInto(m_scratch);
+    const QStringView text = QStringView(m_scratch).trimmed();
     bool ok = false;
     const quint64 value = text.startsWith(QLatin1StringView("0x"), Qt::CaseInsensitive)
                               ? text.mid(2).toULongLong(&ok, 16)
@@ -155,7 +183,8 @@ quint64 PlistReader::readUnsigned() {
 
 qint64 PlistReader::readSigned() {
     expect(QLatin1StringView("integer"));
-    const QString text = elementText().trimmed();
+    textInto(m_scratch);
+    const QStringView text = QStringView(m_scratch).trimmed();
     bool ok = false;
     const qint64 value = text.toLongLong(&ok, 10);
     if (!ok)
@@ -167,8 +196,25 @@ double PlistReader::readReal() {
     const Type type = peekType();
     if (type != Type::Real && type != Type::Integer)
         expect(QLatin1StringView("real"));
-    const QString text = elementText().trimmed();
-    const QString lower = text.toLower();
+    textInto(m_scratch);
+    const QStringView text = QStringView(m_scratch).trimmed();
+    // from_chars on the ASCII text: locale-independent, exact, keeps the sign of zero.
+    char ascii[64];
+    qsizetype length = 0;
+    for (QChar c : text) {
+        if (c.unicode() > 0x7F || length == qsizetype(sizeof ascii))
+            fail(QStringLiteral("Parsed property list number <%1> is not a valid real").arg(text));
+        ascii[length++] = char(c.unicode());
+    }
+    const char* begin = ascii;
+    const char* end = ascii + length;
+    if (begin != end && *begin == '+')
+        ++begin;
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (length > 0 && ec == std::errc() && ptr == end)
+        return value;
+    const QString lower = text.toString().toLower();
     if (lower == QLatin1StringView("nan"))
         return std::numeric_limits<double>::quiet_NaN();
     if (lower == QLatin1StringView("+infinity") || lower == QLatin1StringView("infinity") ||
@@ -176,24 +222,15 @@ double PlistReader::readReal() {
         return std::numeric_limits<double>::infinity();
     if (lower == QLatin1StringView("-infinity") || lower == QLatin1StringView("-inf"))
         return -std::numeric_limits<double>::infinity();
-    // from_chars: locale-independent, exact, and keeps the sign of zero.
-    const QByteArray latin = text.toLatin1();
-    const char* begin = latin.constData();
-    const char* end = begin + latin.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    double value = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || ptr != end || latin.isEmpty())
-        fail(QStringLiteral("Parsed property list number <%1> is not a valid real").arg(text));
-    return value;
+    fail(QStringLiteral("Parsed property list number <%1> is not a valid real").arg(text));
 }
 
 bool PlistReader::readBoolean() {
     if (peekType() != Type::Boolean)
         expect(QLatin1StringView("true"));
     const bool value = m_xml.name() == QLatin1StringView("true");
-    if (!elementText().isEmpty())
+    textInto(m_scratch);
+    if (!m_scratch.isEmpty())
         fail(QStringLiteral("A boolean element holds text"));
     return value;
 }

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QXmlStreamReader>
 
+class QIODevice;
+
 namespace trevalin {
 
 class PlistReader {
@@ -21,6 +23,8 @@ public:
 
     // The reader keeps a reference to `document`; it must outlive the reader.
     explicit PlistReader(const QByteArray& document);
+    // Reads from `device` in blocks, so a large file is never held whole in memory.
+    explicit PlistReader(QIODevice* device);
 
     // Moves onto the root value (inside <plist>).
     void beginDocument();
@@ -59,8 +63,10 @@ private:
     void advance();
     void expect(QLatin1StringView name) const;
     QString elementText();
+    void textInto(QString& out);
 
     QXmlStreamReader m_xml;
+    QString m_scratch; // reused text buffer for numbers and booleans
 };
 
 } // namespace trevalin

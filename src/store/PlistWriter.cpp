@@ -3,82 +3,146 @@
 #include <QIODevice>
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 
 namespace trevalin {
 
+namespace {
+
+constexpr qsizetype kBufferSize = 1 << 20;
+
+} // namespace
+
 PlistWriter::PlistWriter(QIODevice* device)
-    : m_xml(device) {
-    m_xml.setAutoFormatting(true);
-    m_xml.setAutoFormattingIndent(-1); // one tab per level
+    : m_device(device) {
+    m_buffer.reserve(kBufferSize + 4096);
+}
+
+PlistWriter::~PlistWriter() {
+    flush();
+}
+
+bool PlistWriter::flush() {
+    if (m_buffer.isEmpty())
+        return !m_error;
+    if (!m_error && m_device->write(m_buffer) != m_buffer.size())
+        m_error = true;
+    m_buffer.clear();
+    return !m_error;
+}
+
+void PlistWriter::maybeFlush() {
+    if (m_buffer.size() >= kBufferSize)
+        flush();
+}
+
+void PlistWriter::raw(const char* text, qsizetype size) {
+    m_buffer.append(text, size);
+}
+
+// Appends `text` as UTF-8 with the XML escapes. Scans runs of plain characters and
+// converts each run at once.
+void PlistWriter::escaped(QStringView text) {
+    qsizetype runStart = 0;
+    auto flushRun = [&](qsizetype end) {
+        if (end > runStart)
+            m_buffer.append(text.mid(runStart, end - runStart).toUtf8());
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x20 && c != u'&' && c != u'<' && c != u'>' && (c < 0xD800 || c > 0xDFFF) && c < 0xFFFE)
+            continue;
+        const char* replacement = nullptr;
+        switch (c) {
+        case u'&':
+            replacement = "&amp;";
+            break;
+        case u'<':
+            replacement = "&lt;";
+            break;
+        case u'>':
+            replacement = "&gt;";
+            break;
+        case u'\r':
+            replacement = "&#13;";
+            break;
+        case u'\t':
+        case u'\n':
+            continue;
+        default:
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+                ++i;
+                continue;
+            }
+            m_error = true; // no XML can carry this character
+            return;
+        }
+        flushRun(i);
+        m_buffer.append(replacement);
+        runStart = i + 1;
+    }
+    flushRun(n);
 }
 
 void PlistWriter::beginDocument() {
-    m_xml.writeStartDocument(QStringLiteral("1.0"));
-    m_xml.writeDTD(QStringLiteral("<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                                  "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"));
-    m_xml.writeStartElement(QStringLiteral("plist"));
-    m_xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+    raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">");
 }
 
 void PlistWriter::endDocument() {
-    m_xml.writeEndElement();
-    m_xml.writeEndDocument();
+    raw("</plist>\n");
+    flush();
 }
 
 void PlistWriter::beginDict() {
-    m_xml.writeStartElement(QStringLiteral("dict"));
+    raw("<dict>");
 }
 
 void PlistWriter::endDict() {
-    m_xml.writeEndElement();
+    raw("</dict>");
+    maybeFlush();
 }
 
-void PlistWriter::key(const QString& key) {
-    m_xml.writeStartElement(QStringLiteral("key"));
-    characters(key);
-    m_xml.writeEndElement();
+void PlistWriter::key(QStringView key) {
+    raw("<key>");
+    escaped(key);
+    raw("</key>");
 }
 
 void PlistWriter::beginArray() {
-    m_xml.writeStartElement(QStringLiteral("array"));
+    raw("<array>");
 }
 
 void PlistWriter::endArray() {
-    m_xml.writeEndElement();
+    raw("</array>");
+    maybeFlush();
 }
 
-void PlistWriter::string(const QString& text) {
-    m_xml.writeStartElement(QStringLiteral("string"));
-    characters(text);
-    m_xml.writeEndElement();
-}
-
-void PlistWriter::characters(const QString& text) {
-    // Writes the text with every CR as a character reference. An empty text still
-    // writes an (empty) characters token so that the element is not self-closed.
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype cr = text.indexOf(u'\r', start);
-        if (cr < 0) {
-            m_xml.writeCharacters(start == 0 ? text : text.mid(start));
-            return;
-        }
-        if (cr > start)
-            m_xml.writeCharacters(text.mid(start, cr - start));
-        m_xml.writeEntityReference(QStringLiteral("#13"));
-        start = cr + 1;
-        if (start == text.size())
-            return;
-    }
+void PlistWriter::string(QStringView text) {
+    raw("<string>");
+    escaped(text);
+    raw("</string>");
+    maybeFlush();
 }
 
 void PlistWriter::integer(quint64 value) {
-    m_xml.writeTextElement(QStringLiteral("integer"), QString::number(value));
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    raw("<integer>");
+    raw(digits, result.ptr - digits);
+    raw("</integer>");
 }
 
 void PlistWriter::integer(qint64 value) {
-    m_xml.writeTextElement(QStringLiteral("integer"), QString::number(value));
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    raw("<integer>");
+    raw(digits, result.ptr - digits);
+    raw("</integer>");
 }
 
 QString PlistWriter::realText(double value) {
@@ -92,15 +156,34 @@ QString PlistWriter::realText(double value) {
 }
 
 void PlistWriter::real(double value) {
-    m_xml.writeTextElement(QStringLiteral("real"), realText(value));
+    raw("<real>");
+    if (std::isfinite(value) && value != 0) {
+        // Shortest form that reads back bit for bit.
+        char digits[32];
+        const auto result = std::to_chars(digits, digits + sizeof digits, value);
+        raw(digits, result.ptr - digits);
+    } else {
+        m_buffer.append(realText(value).toLatin1());
+    }
+    raw("</real>");
 }
 
 void PlistWriter::boolean(bool value) {
-    m_xml.writeEmptyElement(value ? QStringLiteral("true") : QStringLiteral("false"));
+    if (value)
+        raw("<true/>");
+    else
+        raw("<false/>");
 }
 
 void PlistWriter::data(const QByteArray& bytes) {
-    m_xml.writeTextElement(QStringLiteral("data"), QString::fromLatin1(bytes.toBase64()));
+    raw("<data>");
+    m_buffer.append(bytes.toBase64());
+    raw("</data>");
+    maybeFlush();
+}
+
+void PlistWriter::newline() {
+    raw("\n");
 }
 
 } // namespace trevalin

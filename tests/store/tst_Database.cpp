@@ -425,7 +425,7 @@ private slots:
             try {
                 PlistFile::write(dbFile(), [](PlistWriter& w) {
                     w.beginDict();
-                    w.key("db");
+                    w.key(u"db");
                     w.beginArray();
                     w.string(QString(100000, 'x'));
                     _exit(0);
