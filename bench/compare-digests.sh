@@ -28,15 +28,21 @@ median() {
 
 echo "# $(date -u +%FT%TZ) $(nproc) cpus, load $(cut -d' ' -f1-3 /proc/loadavg), $(openssl version | cut -d' ' -f1-2), file $file ($bytes bytes)"
 cat "$file" >/dev/null
-printf '%-8s %14s %14s %8s\n' algo "openssl MB/s" "ours MB/s" ratio
+# openssl speed divides by CPU time; "ours cpu" does too (user+sys of the whole process), which
+# stays meaningful when other programs load the machine and wall-clock figures do not.
+cpu() { /usr/bin/time -f '%U %S' sh -c "$1 >/dev/null" 2>&1 | tail -1 | awk '{print $1+$2}'; }
+printf '%-8s %14s %14s %8s %14s\n' algo "openssl MB/s" "ours MB/s" ratio "ours cpu MB/s"
 for a in md5 sha1 sha256 sha384 sha512; do
     ref=$(openssl speed -seconds 3 -evp "$a" -bytes 16384 2>/dev/null | tail -1 | awk '{sub("k","",$2); print $2*1000/1e6}')
     t=$(median "'$tool' --$a '$file'")
     ours=$(awk -v b="$bytes" -v t="$t" 'BEGIN{printf "%.0f", b/t/1e6}')
-    printf '%-8s %14.0f %14s %8.2f\n' "$a" "$ref" "$ours" "$(awk -v o="$ours" -v r="$ref" 'BEGIN{print o/r}')"
+    c=$(cpu "'$tool' --$a '$file'")
+    printf '%-8s %14.0f %14s %8.2f %14.0f\n' "$a" "$ref" "$ours" "$(awk -v o="$ours" -v r="$ref" 'BEGIN{print o/r}')" \
+        "$(awk -v b="$bytes" -v t="$c" 'BEGIN{print b/t/1e6}')"
 done
 five='--md5 --sha1 --sha256 --sha384 --sha512'
 tr=$(median "rhash $five '$file'")
 to=$(median "'$tool' $five '$file'")
-printf 'rhash 5-alg %.3f s, ours 5-alg one pass %.3f s, ratio %.2f\n' "$tr" "$to" "$(awk -v a="$to" -v b="$tr" 'BEGIN{print a/b}')"
+printf 'rhash 5-alg %.3f s, ours 5-alg one pass %.3f s, ratio %.2f (cpu s: rhash %s, ours %s)\n' "$tr" "$to" \
+    "$(awk -v a="$to" -v b="$tr" 'BEGIN{print a/b}')" "$(cpu "rhash $five '$file'")" "$(cpu "'$tool' $five '$file'")"
 /usr/bin/time -f 'ours 5-alg peak RSS %M KiB' "$tool" $five "$file" >/dev/null

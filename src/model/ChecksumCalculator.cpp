@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -32,7 +32,7 @@ namespace {
 
 constexpr size_t kBlockSize = 1 << 20;         // one read
 constexpr size_t kSliceSize = 64 << 10;        // the unit a thread feeds to each of its algorithms in turn
-constexpr int kRingBlocks = 8;                 // blocks in flight between the reader and the hashers
+constexpr int kRingBlocks = 16;                // blocks in flight between the reader and the hashers
 constexpr quint64 kPipelineMinimum = 2 << 20;  // smaller files are read and hashed on the calling thread
 constexpr off_t kCacheAdviceMinimum = 1 << 20; // smaller files get no cache advice at all
 
@@ -103,69 +103,6 @@ void logFailure(const QString& reason) {
 
 QString systemReason(int error, const QString& path) {
     return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path;
-}
-
-// Relative cost per byte of each algorithm on this machine, measured once, used to split
-// the algorithms of one pass over the hashing threads.
-const std::array<double, kAllDigests.size()>& relativeCosts() {
-    static const std::array<double, kAllDigests.size()> costs = [] {
-        std::array<double, kAllDigests.size()> measured{};
-        std::vector<unsigned char> sample(256 << 10);
-        for (size_t i = 0; i < sample.size(); ++i)
-            sample[i] = static_cast<unsigned char>(i * 2654435761u >> 13);
-        for (Digest digest : kAllDigests) {
-            double best = 1e9;
-            for (int round = 0; round < 3; ++round) {
-                Context context = newContext(digest);
-                if (!context)
-                    break;
-                const auto start = std::chrono::steady_clock::now();
-                EVP_DigestUpdate(context.get(), sample.data(), sample.size());
-                unsigned char out[EVP_MAX_MD_SIZE];
-                unsigned int length = 0;
-                EVP_DigestFinal_ex(context.get(), out, &length);
-                best = std::min(
-                    best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-            }
-            measured[static_cast<size_t>(digest)] = best > 0 && best < 1e9 ? best : 1.0;
-        }
-        return measured;
-    }();
-    return costs;
-}
-
-// Splits `digests` into at most `threads` groups so that the most loaded group is as light
-// as possible (exhaustive search; at most 5^5 assignments).
-std::vector<std::vector<Digest>> partition(const std::vector<Digest>& digests, int threads) {
-    if (threads <= 1 || digests.size() <= 1)
-        return {digests};
-    const auto& costs = relativeCosts();
-    const size_t n = digests.size();
-    std::vector<int> assignment(n, 0), best(n, 0);
-    double bestLoad = 1e300;
-    size_t combinations = 1;
-    for (size_t i = 0; i < n; ++i)
-        combinations *= static_cast<size_t>(threads);
-    for (size_t code = 0; code < combinations; ++code) {
-        size_t rest = code;
-        std::vector<double> load(static_cast<size_t>(threads), 0.0);
-        for (size_t i = 0; i < n; ++i) {
-            assignment[i] = static_cast<int>(rest % static_cast<size_t>(threads));
-            rest /= static_cast<size_t>(threads);
-            load[static_cast<size_t>(assignment[i])] += costs[static_cast<size_t>(digests[i])];
-        }
-        const double worst = *std::max_element(load.begin(), load.end());
-        if (worst < bestLoad * (1 - 1e-9)) {
-            bestLoad = worst;
-            best = assignment;
-        }
-    }
-    std::vector<std::vector<Digest>> groups(static_cast<size_t>(threads));
-    for (size_t i = 0; i < n; ++i)
-        groups[static_cast<size_t>(best[i])].push_back(digests[i]);
-    groups.erase(std::remove_if(groups.begin(), groups.end(), [](const auto& g) { return g.empty(); }),
-                 groups.end());
-    return groups;
 }
 
 // An open regular file, refused (with its reason) when it is anything else.
@@ -290,38 +227,8 @@ private:
     std::vector<bool> m_cached;
 };
 
-// One hashing thread's share: its algorithms and their contexts.
-struct HashGroup {
-    std::vector<Digest> digests;
-    std::vector<Context> contexts;
-
-    bool init() {
-        for (Digest digest : digests) {
-            contexts.push_back(newContext(digest));
-            if (!contexts.back())
-                return false;
-        }
-        return true;
-    }
-
-    void update(const unsigned char* data, size_t length) {
-        if (contexts.size() == 1) {
-            EVP_DigestUpdate(contexts.front().get(), data, length);
-            return;
-        }
-        // Feed the block slice by slice to every algorithm, so each slice is still in the
-        // core's cache when the next algorithm reads it.
-        for (size_t offset = 0; offset < length; offset += kSliceSize) {
-            const size_t slice = std::min(kSliceSize, length - offset);
-            for (Context& context : contexts)
-                EVP_DigestUpdate(context.get(), data + offset, slice);
-        }
-    }
-};
-
-// Reads on the calling thread, hashes on the calling thread: for small files and
-// single-core machines.
-bool hashSequential(InputFile& file, std::vector<HashGroup>& groups) {
+// Reads on the calling thread and hashes there too: small files and single-core machines.
+bool hashSequential(InputFile& file, std::vector<Context>& contexts) {
     const size_t bufferSize =
         static_cast<size_t>(std::min<quint64>(kBlockSize, std::max<quint64>(file.size(), 1)));
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[bufferSize]);
@@ -330,50 +237,54 @@ bool hashSequential(InputFile& file, std::vector<HashGroup>& groups) {
         const qint64 length = file.readBlock(block, buffer.get());
         if (length < 0)
             return false;
-        for (HashGroup& group : groups)
-            group.update(buffer.get(), static_cast<size_t>(length));
+        // Slice by slice through every algorithm, so each slice is still in the core's
+        // cache when the next algorithm reads it.
+        for (size_t offset = 0; offset < size_t(length); offset += kSliceSize) {
+            const size_t slice = std::min(kSliceSize, size_t(length) - offset);
+            for (Context& context : contexts)
+                EVP_DigestUpdate(context.get(), buffer.get() + offset, slice);
+        }
     }
     return true;
 }
 
-// The calling thread reads blocks into a ring of buffers; one thread per group hashes
-// every block with its algorithms. A slot is refilled once every group is done with it.
+// The calling thread reads blocks into a ring of buffers; hashing threads feed them to
+// the algorithms. Each algorithm takes the blocks in order, one thread at a time; a free
+// thread always takes the algorithm that is furthest behind, so the work balances itself
+// over the threads whatever the algorithms cost, and a thread that the system holds back
+// only delays its current block. A slot is refilled once every algorithm is past it.
 class Pipeline {
 public:
-    Pipeline(InputFile& file, std::vector<HashGroup>& groups)
+    Pipeline(InputFile& file, std::vector<Context>& contexts)
         : m_file(file)
-        , m_groups(groups)
-        , m_consumed(groups.size(), 0) {
+        , m_contexts(contexts)
+        , m_next(contexts.size(), 0)
+        , m_busy(contexts.size(), false) {
         for (auto& slot : m_slots)
             slot.reset(new unsigned char[kBlockSize]);
     }
 
-    // Returns false when a read failed (the groups' states are then meaningless), or when
-    // a thread could not be started (`started` false: nothing was hashed, fall back).
-    bool run(bool& started) {
+    // Returns false when a read failed; `started` is false when not even one hashing
+    // thread could be started (nothing was hashed: the caller falls back).
+    bool run(int threadCount, bool& started) {
         std::vector<std::thread> threads;
-        started = true;
         try {
-            for (size_t g = 0; g < m_groups.size(); ++g)
-                threads.emplace_back([this, g] { consume(g); });
+            for (int t = 0; t < threadCount; ++t)
+                threads.emplace_back([this] { hashLoop(); });
         } catch (...) {
-            started = false;
-            finish(true);
-            for (std::thread& thread : threads)
-                thread.join();
-            return false;
+            // Fewer threads than wanted still finish the work; none at all cannot.
         }
+        started = !threads.empty();
+        if (!started)
+            return false;
         bool ok = true;
         const quint64 blocks = m_file.blockCount();
         for (quint64 block = 0; block < blocks; ++block) {
             const size_t slot = static_cast<size_t>(block % kRingBlocks);
             {
                 std::unique_lock lock(m_mutex);
-                // The slot last held block - kRingBlocks; wait until every group is past it.
-                m_slotFree.wait(lock, [&] {
-                    return block < static_cast<quint64>(kRingBlocks) ||
-                           *std::min_element(m_consumed.begin(), m_consumed.end()) + kRingBlocks > block;
-                });
+                // The slot last held block - kRingBlocks; wait until every algorithm is past it.
+                m_slotFree.wait(lock, [&] { return slowest() + kRingBlocks > block; });
             }
             const qint64 length = m_file.readBlock(block, m_slots[slot].get());
             if (length < 0) {
@@ -385,61 +296,81 @@ public:
                 m_lengths[slot] = static_cast<size_t>(length);
                 m_produced = block + 1;
             }
-            m_blockReady.notify_all();
+            m_work.notify_all();
         }
-        finish(!ok);
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+            m_abort = !ok;
+        }
+        m_work.notify_all();
         for (std::thread& thread : threads)
             thread.join();
         return ok;
     }
 
 private:
-    void finish(bool abort) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-            m_abort = abort;
-        }
-        m_blockReady.notify_all();
-    }
+    quint64 slowest() const { return *std::min_element(m_next.begin(), m_next.end()); }
 
-    void consume(size_t group) {
-        quint64 next = 0;
+    void hashLoop() {
+        std::unique_lock lock(m_mutex);
         for (;;) {
-            size_t slot = 0, length = 0;
-            {
-                std::unique_lock lock(m_mutex);
-                m_blockReady.wait(lock, [&] { return m_abort || m_produced > next || m_finished; });
-                if (m_abort || m_produced <= next)
-                    return;
-                slot = static_cast<size_t>(next % kRingBlocks);
-                length = m_lengths[slot];
-            }
-            m_groups[group].update(m_slots[slot].get(), length);
-            {
-                std::lock_guard lock(m_mutex);
-                m_consumed[group] = ++next;
-            }
-            m_slotFree.notify_one();
+            // The idle algorithm furthest behind that has a block to take.
+            size_t chosen = m_contexts.size();
+            m_work.wait(lock, [&] {
+                if (m_abort)
+                    return true;
+                chosen = m_contexts.size();
+                bool allDone = true;
+                for (size_t a = 0; a < m_contexts.size(); ++a) {
+                    if (m_next[a] < m_file.blockCount())
+                        allDone = false;
+                    if (!m_busy[a] && m_next[a] < m_produced &&
+                        (chosen == m_contexts.size() || m_next[a] < m_next[chosen]))
+                        chosen = a;
+                }
+                return chosen < m_contexts.size() || (m_finished && allDone) ||
+                       (m_finished && m_produced < m_file.blockCount());
+            });
+            if (m_abort || chosen == m_contexts.size())
+                return;
+            m_busy[chosen] = true;
+            const quint64 block = m_next[chosen];
+            const size_t slot = static_cast<size_t>(block % kRingBlocks);
+            const size_t length = m_lengths[slot];
+            lock.unlock();
+            EVP_DigestUpdate(m_contexts[chosen].get(), m_slots[slot].get(), length);
+            lock.lock();
+            m_busy[chosen] = false;
+            const bool wasSlowest = m_next[chosen] == slowest();
+            ++m_next[chosen];
+            if (wasSlowest)
+                m_slotFree.notify_one();
+            // Another thread may now take this algorithm's next block, or see that all is done.
+            m_work.notify_all();
         }
     }
 
     InputFile& m_file;
-    std::vector<HashGroup>& m_groups;
+    std::vector<Context>& m_contexts;
     std::array<std::unique_ptr<unsigned char[]>, kRingBlocks> m_slots;
-    std::array<size_t, kRingBlocks> m_lengths{};
 
-    std::mutex m_mutex; // guards everything below
-    std::condition_variable m_blockReady;
+    std::mutex m_mutex; // guards everything below, and the slot contents' hand-over
+    std::condition_variable m_work;
     std::condition_variable m_slotFree;
+    std::array<size_t, kRingBlocks> m_lengths{};
     quint64 m_produced = 0;
-    std::vector<quint64> m_consumed;
+    std::vector<quint64> m_next; // per algorithm: the next block it takes
+    std::vector<bool> m_busy;    // per algorithm: a thread is hashing a block with it
     bool m_finished = false;
     bool m_abort = false;
 };
 
+std::atomic<int> s_coresOverride{0}; // 0: the machine's count
+
 int availableCores() {
-    return std::max(1, QThread::idealThreadCount());
+    const int forced = s_coresOverride.load(std::memory_order_relaxed);
+    return forced > 0 ? forced : std::max(1, QThread::idealThreadCount());
 }
 
 // Hashes the file once with every digest of `unique`; results in the same order.
@@ -453,50 +384,32 @@ std::optional<std::vector<QString>> hashFile(const Location& location, const std
         return std::nullopt;
     }
 
-    const int cores = availableCores();
-    const bool pipelined = cores > 1 && file.size() >= kPipelineMinimum;
-    std::vector<HashGroup> groups;
-    if (pipelined) {
-        for (auto& digests : partition(unique, std::min<int>(cores, static_cast<int>(unique.size()))))
-            groups.push_back(HashGroup{std::move(digests), {}});
-    } else {
-        groups.push_back(HashGroup{unique, {}});
-    }
-    for (HashGroup& group : groups) {
-        if (!group.init()) {
+    std::vector<Context> contexts;
+    for (Digest digest : unique) {
+        contexts.push_back(newContext(digest));
+        if (!contexts.back()) {
             logFailure(QStringLiteral("The hash function could not be set up"));
             return std::nullopt;
         }
     }
 
+    const int cores = availableCores();
     bool ok = false;
-    if (pipelined) {
-        bool started = false;
-        Pipeline pipeline(file, groups);
-        ok = pipeline.run(started);
-        if (!started) {
-            // No thread could be started: redo the whole file on this thread.
-            for (HashGroup& group : groups) {
-                group.contexts.clear();
-                group.init();
-            }
-            ok = hashSequential(file, groups);
-        }
-    } else {
-        ok = hashSequential(file, groups);
+    bool started = false;
+    if (cores > 1 && file.size() >= kPipelineMinimum) {
+        Pipeline pipeline(file, contexts);
+        ok = pipeline.run(ChecksumCalculator::hasherThreads(static_cast<int>(unique.size())), started);
     }
+    if (!started)
+        ok = hashSequential(file, contexts);
     if (!ok) {
         logFailure(file.error());
         return std::nullopt;
     }
 
-    std::vector<QString> values(unique.size());
-    for (HashGroup& group : groups) {
-        for (size_t i = 0; i < group.digests.size(); ++i) {
-            const auto at = std::find(unique.begin(), unique.end(), group.digests[i]) - unique.begin();
-            values[static_cast<size_t>(at)] = finish(group.contexts[i].get());
-        }
-    }
+    std::vector<QString> values;
+    for (Context& context : contexts)
+        values.push_back(finish(context.get()));
     return values;
 }
 
@@ -519,6 +432,10 @@ QString ChecksumCalculator::hashBytes(const QByteArray& data, Digest algorithm) 
         return {};
     EVP_DigestUpdate(context.get(), data.constData(), static_cast<size_t>(data.size()));
     return finish(context.get());
+}
+
+void ChecksumCalculator::setCoresForTesting(int cores) {
+    s_coresOverride.store(std::max(0, cores), std::memory_order_relaxed);
 }
 
 int ChecksumCalculator::hasherThreads(int count) {

@@ -43,6 +43,8 @@ public:
 
     // Number of hashing threads checksumAll() uses for `count` algorithms (1 for one).
     static int hasherThreads(int count);
+    // Test-only: acts as if the machine had `cores` cores (0: the real count again).
+    static void setCoresForTesting(int cores);
 };
 
 // Shorthand for ChecksumCalculator::checksum.

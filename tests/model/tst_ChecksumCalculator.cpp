@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -144,14 +145,21 @@ private slots:
     // Sizes around the block size and the threshold for the hashing threads.
     void largeFiles_data() {
         QTest::addColumn<qsizetype>("size");
-        QTest::newRow("1 MiB - 1") << qsizetype((1 << 20) - 1);
-        QTest::newRow("1 MiB") << qsizetype(1 << 20);
-        QTest::newRow("2 MiB + 1") << qsizetype((2 << 20) + 1);
-        QTest::newRow("4 MiB") << qsizetype(4 << 20);
-        QTest::newRow("11 MiB + 7") << qsizetype((11 << 20) + 7); // more blocks than the ring holds
+        QTest::addColumn<int>("cores");
+        QTest::newRow("1 MiB - 1") << qsizetype((1 << 20) - 1) << 0;
+        QTest::newRow("1 MiB") << qsizetype(1 << 20) << 0;
+        QTest::newRow("2 MiB + 1") << qsizetype((2 << 20) + 1) << 0;
+        QTest::newRow("4 MiB") << qsizetype(4 << 20) << 0;
+        // More blocks than the ring holds, with one, two and five hashing threads.
+        QTest::newRow("19 MiB + 7, 1 core") << qsizetype((19 << 20) + 7) << 1;
+        QTest::newRow("19 MiB + 7, 2 cores") << qsizetype((19 << 20) + 7) << 2;
+        QTest::newRow("19 MiB + 7, 8 cores") << qsizetype((19 << 20) + 7) << 8;
     }
     void largeFiles() {
         QFETCH(qsizetype, size);
+        QFETCH(int, cores);
+        ChecksumCalculator::setCoresForTesting(cores);
+        const auto restore = qScopeGuard([] { ChecksumCalculator::setCoresForTesting(0); });
         const QByteArray data = pseudoRandom(size, quint32(size));
         const QString file = path(QStringLiteral("large-%1").arg(size));
         QVERIFY(writeFile(file, data));
