@@ -12,6 +12,7 @@
 #include "store/PlistWriter.h"
 #include "store/StoreHooks.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -319,7 +320,10 @@ void Database::load() {
     }
     Map map;
     try {
-        map = decode(PlistFile::read(m_file));
+        QFile file(m_file);
+        if (!file.open(QIODevice::ReadOnly))
+            throw PlistError(QStringLiteral("Unable to open %1: %2").arg(m_file, file.errorString()));
+        map = decode(&file);
     } catch (const PlistError& error) {
         TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
         TLOG_ERROR(error.message());
@@ -353,9 +357,11 @@ void Database::encode(PlistWriter& writer, const Snapshot& entries) {
     writer.beginDict();
     writer.key(QStringLiteral("db"));
     writer.beginArray();
+    writer.newline();
     for (const auto& [location, data] : entries) {
         LocationCoding::encode(writer, location);
         encodeRecord(writer, data);
+        writer.newline();
     }
     writer.endArray();
     writer.endDict();
@@ -363,6 +369,15 @@ void Database::encode(PlistWriter& writer, const Snapshot& entries) {
 
 Database::Map Database::decode(const QByteArray& document) {
     PlistReader reader(document);
+    return decode(reader);
+}
+
+Database::Map Database::decode(QIODevice* device) {
+    PlistReader reader(device);
+    return decode(reader);
+}
+
+Database::Map Database::decode(PlistReader& reader) {
     reader.beginDocument();
     if (reader.peekType() != PlistReader::Type::Dict)
         reader.fail(
