@@ -1,0 +1,427 @@
+// Change tracking of stored folders: the one-folder pass, the pass over every
+// stored folder, the watch loop for files that are still being written, and the
+// orphan scan. These are members of Process (declared in Process.h).
+//
+// Waiting: a pass takes the first readings of all the files it must check, sleeps
+// one settle interval, then takes all second readings; the watch loop does the same
+// for every round over its list. So any number of files settles in about one
+// interval, whatever the number of threads.
+//
+// Shared state of this file: the watch loop's running flag and the last reading of
+// every watched file, both guarded by WatchState::mutex.
+#include "engine/Process.h"
+
+#include "engine/EnginePool.h"
+#include "engine/FlagStore.h"
+#include "engine/Global.h"
+#include "engine/SafeQueue.h"
+#include "engine/ThreadSafeCounter.h"
+#include "engine/Timing.h"
+#include "logging/Logger.h"
+#include "model/DigestState.h"
+#include "model/FileObject.h"
+#include "model/FileSystem.h"
+#include "model/Job.h"
+#include "model/OrderedSet.h"
+#include "store/AppSettings.h"
+#include "store/CoreDatabase.h"
+#include "store/Database.h"
+#include "store/Debugging.h"
+#include "store/PlistFile.h"
+
+#include <QHash>
+#include <QThread>
+
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace trevalin {
+
+namespace {
+
+const QString kFolderTag = QStringLiteral("Process.triage(_:)");
+const QString kAllTag = QStringLiteral("Process.triageAll()");
+const QString kWatchTag = QStringLiteral("Process.watch()");
+const QString kOrphanTag = QStringLiteral("Process.orphaned(_:)");
+const QString kRecoveryTag = QStringLiteral("Process.errorRecovery(_:)");
+
+// " [ " + tag + " ]"
+QString tagged(const QString& tag) {
+    return QStringLiteral(" [ ") + tag + QStringLiteral(" ]");
+}
+
+QString threadDescription() {
+    QThread* thread = QThread::currentThread();
+    QString name = thread ? thread->objectName() : QString();
+    if (name.isEmpty())
+        name = QStringLiteral("(null)");
+    return QStringLiteral("<QThread: 0x%1>{number = %2, name = %3}")
+        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
+        .arg(static_cast<long>(::syscall(SYS_gettid)))
+        .arg(name);
+}
+
+void settle() {
+    std::this_thread::sleep_for(Timing::settleInterval());
+}
+
+// A fresh record of the file on disk, or null when it cannot be read (the reason
+// is logged by FileObject).
+FileObjectPtr reading(const Location& location) {
+    try {
+        return FileObject::create(location, false);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+// The watch loop's state.
+struct WatchState {
+    std::mutex mutex;
+    bool running = false;                    // guarded by mutex: a watch loop runs
+    QHash<Location, FileObjectPtr> readings; // guarded by mutex: last reading of each watched file
+};
+
+WatchState& watchState() {
+    static WatchState state;
+    return state;
+}
+
+// Change tracking hands its files to triage() one caller at a time, so two passes
+// never take the same batch from the added queue.
+std::mutex& triageMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool runTriage() {
+    std::lock_guard lock(triageMutex());
+    return Process::triage();
+}
+
+// Runs queue processing for jobs the watch loop queued (and triage first when
+// locations are waiting for it). Never blocks the caller.
+void startProcessing() {
+    EnginePool::runMedium([] {
+        SafeQueue& queues = SafeQueue::shared();
+        if (!queues.files.added.data().isEmpty() || !queues.folders.added.data().isEmpty())
+            runTriage();
+        if (!queues.files.queued.data().isEmpty())
+            Process::process();
+    });
+}
+
+// The children of one pass over every folder, and their join.
+struct TaskGroup {
+    ThreadSafeCounter counter;
+    std::mutex mutex;
+    std::condition_variable done;
+    int remaining = 0; // guarded by mutex
+};
+
+} // namespace
+
+void Process::triageAll() {
+    if (AppSettings::shared().autoLaunch()) {
+        TLOG_VERBOSE(QStringLiteral("Sleeping for a while before proceeding with work") + tagged(kAllTag));
+        std::this_thread::sleep_for(Timing::startupDelay());
+    }
+    const QList<Location> folders = CoreDatabase::allFolders();
+    TLOG_INFO(QStringLiteral("Checking [ ") + QString::number(folders.size()) +
+              QStringLiteral(" ] folder location(s) for modifications") + tagged(kAllTag));
+    const bool debugging = Debugging::flag();
+    if (debugging)
+        TLOG_DEBUG(QStringLiteral("Current thread ") + threadDescription() + tagged(kAllTag));
+
+    auto group = std::make_shared<TaskGroup>();
+    group->remaining = int(folders.size());
+    for (const Location& folder : folders) {
+        EnginePool::runLow([group, folder, debugging] {
+            struct Leave {
+                TaskGroup& group;
+                ~Leave() {
+                    std::lock_guard lock(group.mutex);
+                    if (--group.remaining == 0)
+                        group.done.notify_all();
+                }
+            } leave{*group};
+            const auto n = group->counter.increment();
+            if (debugging)
+                TLOG_DEBUG(QStringLiteral("OrphanTask [ ") + QString::number(n) + QStringLiteral(" ] ") +
+                           folder.urlText() + tagged(kAllTag));
+            triage(folder);
+        });
+    }
+    {
+        std::unique_lock lock(group->mutex);
+        group->done.wait(lock, [&] { return group->remaining == 0; });
+    }
+    process();
+}
+
+bool Process::triage(const Location& folder) {
+    EnginePool::runBackground([folder] {
+        orphaned(folder);
+        Global::shared().scheduleSave();
+    });
+
+    const bool debugging = Debugging::flag();
+    SafeQueue& queues = SafeQueue::shared();
+    Database& database = Database::shared();
+
+    QList<Location> listed;
+    try {
+        listed = FileSystem(folder).directoryContents();
+    } catch (const std::exception&) {
+        TLOG_WARNING(QStringLiteral("Monitored folder location could not be listed: ") + folder.path() +
+                     tagged(kFolderTag));
+        return false;
+    }
+    // Only regular files with a path the database can hold ever become records; a FIFO,
+    // socket or device in the folder is neither counted nor opened.
+    QList<Location> files;
+    files.reserve(listed.size());
+    for (const Location& url : listed) {
+        if (!FileSystem(url).isRegularFile())
+            continue;
+        if (!Database::isStorable(url)) {
+            TLOG_ERROR(
+                QStringLiteral("Location refused; its path cannot be stored in the content database: ") +
+                PlistFile::printable(url.path()) + tagged(kFolderTag));
+            continue;
+        }
+        files.append(url);
+    }
+    if (debugging)
+        TLOG_DEBUG(QStringLiteral("Directory contains [ ") + QString::number(files.size()) +
+                   QStringLiteral(" ] files") + tagged(kFolderTag));
+
+    qsizetype recordCount = 0;
+    try {
+        recordCount = database.files(folder).size();
+    } catch (const std::exception&) {
+        recordCount = 0;
+    }
+    if (debugging)
+        TLOG_DEBUG(QStringLiteral("Database has [ ") + QString::number(recordCount) +
+                   QStringLiteral(" ] records for directory") + tagged(kFolderTag));
+    if (recordCount < files.size())
+        Global::shared().set(ApplicationState::Evaluating);
+
+    // First readings: a file that matches its record is Unchanged; the others are
+    // read again after one settle interval for all of them. A file already on the
+    // watch list is left to the watch loop; one that cannot be read is skipped (its
+    // reason is logged) and the others go on.
+    struct Candidate {
+        Location url;
+        FileObjectPtr first;
+    };
+    QList<Candidate> candidates;
+    int n = 0;
+    for (const Location& url : files) {
+        ++n;
+        if (debugging)
+            TLOG_DEBUG(QStringLiteral("EvaluateTask [ ") + QString::number(n) + QStringLiteral(" ] for ") +
+                       url.urlText() + tagged(kFolderTag));
+        if (queues.files.watched.contains(url))
+            continue;
+        FileObjectPtr first = reading(url);
+        if (!first)
+            continue;
+        const FileObjectPtr stored = database.record(url);
+        if (stored && *stored == *first)
+            continue; // Unchanged
+        if (!stored && debugging)
+            TLOG_DEBUG(QStringLiteral("EvaluateTask [ ") + QString::number(n) +
+                       QStringLiteral(" ] discovered a new file") + tagged(kFolderTag));
+        candidates.append({url, std::move(first)});
+    }
+
+    if (!candidates.isEmpty()) {
+        settle();
+        QList<Location> changed;
+        QList<Location> updating;
+        WatchState& watch = watchState();
+        for (const Candidate& candidate : candidates) {
+            FileObjectPtr second = reading(candidate.url);
+            if (!second)
+                continue;
+            if (*second == *candidate.first) {
+                changed.append(candidate.url); // Changed: it has settled
+            } else {
+                updating.append(candidate.url); // Updating: still being written
+                std::lock_guard lock(watch.mutex);
+                watch.readings.insert(candidate.url, second);
+            }
+        }
+        if (!changed.isEmpty())
+            queues.files.added.add(changed);
+        if (!updating.isEmpty())
+            queues.files.watched.add(updating);
+    }
+
+    const OrderedSet<Location> watched = queues.files.watched.data();
+    if (!watched.isEmpty()) {
+        TLOG_INFO(QStringLiteral("Watching files in monitored location: ") + QString::number(watched.size()) +
+                  tagged(kFolderTag));
+        EnginePool::runMedium([] { watch(); });
+    }
+
+    const OrderedSet<Location> added = queues.files.added.data();
+    if (!added.isEmpty()) {
+        TLOG_INFO(QStringLiteral("Files added/updated in monitored location: ") +
+                  QString::number(added.size()) + tagged(kFolderTag));
+        if (debugging) {
+            for (const Location& url : added)
+                TLOG_DEBUG(QStringLiteral("Send for processing: ") + url.urlText() + tagged(kFolderTag));
+        }
+        runTriage();
+        return true;
+    }
+    TLOG_INFO(QStringLiteral("No actions immediately required in new monitored location") +
+              tagged(kFolderTag));
+    return false;
+}
+
+void Process::watch() {
+    WatchState& state = watchState();
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.running)
+            return; // the running loop takes whatever was added to the list
+        state.running = true;
+        FlagStore::shared().set(SubSystem::watching, Flag::active, true);
+    }
+    TLOG_INFO(QStringLiteral("Spawned background loop/thread to monitor changing/updating files") +
+              tagged(kWatchTag));
+    if (Debugging::flag())
+        TLOG_DEBUG(QStringLiteral("Current thread ") + threadDescription() + tagged(kWatchTag));
+
+    SafeQueue& queues = SafeQueue::shared();
+    ThreadSafeLocationQueue& watched = queues.files.watched;
+    Database& database = Database::shared();
+    for (;;) {
+        OrderedSet<Location> round;
+        {
+            // The emptiness test and the end of the loop are one step under the mutex,
+            // so a file added meanwhile is either seen here or starts a new loop.
+            std::lock_guard lock(state.mutex);
+            round = watched.data();
+            if (round.isEmpty()) {
+                state.running = false;
+                FlagStore::shared().set(SubSystem::watching, Flag::active, false);
+                break;
+            }
+        }
+        QList<Location> urls;
+        QList<FileObjectPtr> stored;
+        for (const Location& url : round) {
+            urls.append(url);
+            stored.append(database.record(url));
+        }
+        settle();
+
+        const QList<Digest> enabled = DigestState::shared().enabledDigests();
+        bool queued = false;
+        for (qsizetype i = 0; i < urls.size(); ++i) {
+            const Location& url = urls[i];
+            const FileObjectPtr fresh = reading(url);
+            if (!fresh) {
+                watched.remove(url);
+                {
+                    std::lock_guard lock(state.mutex);
+                    state.readings.remove(url);
+                }
+                errorRecovery(url);
+                continue;
+            }
+            FileObjectPtr previous;
+            {
+                std::lock_guard lock(state.mutex);
+                previous = state.readings.value(url);
+            }
+            // Ready when it matches its record again, or when two consecutive readings
+            // agree: it has stopped changing (it may have no record at all).
+            const bool matchesRecord = stored[i] && *stored[i] == *fresh;
+            const bool settled = previous && *previous == *fresh;
+            if (!matchesRecord && !settled) {
+                std::lock_guard lock(state.mutex);
+                state.readings.insert(url, fresh);
+                continue;
+            }
+            TLOG_INFO(QStringLiteral("Blocked file now ready for processing: ") + url.urlText() +
+                      tagged(kWatchTag));
+            QList<Job> jobs;
+            for (Digest algorithm : enabled)
+                jobs.append(Job{fresh, algorithm});
+            // The record is stored before its jobs can run, so every digest finds it.
+            fresh->setStatus(FileState::Changing);
+            database.set(url, fresh);
+            queues.files.queued.add(jobs);
+            watched.remove(url);
+            {
+                std::lock_guard lock(state.mutex);
+                state.readings.remove(url);
+            }
+            queued = true;
+        }
+        if (queued && Global::shared().status() != ApplicationState::Processing)
+            startProcessing();
+    }
+    TLOG_INFO(QStringLiteral("Background task monitoring changing/updating files terminated") +
+              tagged(kWatchTag));
+}
+
+void Process::errorRecovery(const Location& location) {
+    TLOG_WARNING(QStringLiteral("A watched file was possibly deleted or renamed: ") + location.urlText() +
+                 tagged(kRecoveryTag));
+    Database::shared().markDatabaseModified();
+}
+
+int Process::orphaned(const Location& folder) {
+    TLOG_INFO(QStringLiteral("Checking folder location for orphaned files: ") + folder.path() +
+              tagged(kOrphanTag));
+    // A folder that is missing or unreadable (an unmounted volume, a folder moved
+    // away) says nothing about its files: its records stay.
+    const auto folderAvailable = [&folder] {
+        const FileSystem directory(folder);
+        return directory.isDirectory() && directory.isReadable();
+    };
+    if (!folderAvailable()) {
+        TLOG_WARNING(QStringLiteral("Folder location missing or unreadable; no orphaned files removed: ") +
+                     folder.path() + tagged(kOrphanTag));
+        return 0;
+    }
+    QList<FileObjectPtr> records;
+    try {
+        records = Database::shared().files(folder);
+    } catch (const std::exception&) {
+        TLOG_ERROR(QStringLiteral("Error while scanning for orphaned files at: ") + folder.path() +
+                   tagged(kOrphanTag));
+        return 0;
+    }
+    OrderedSet<Location> orphans;
+    for (const FileObjectPtr& record : records) {
+        if (!FileSystem(record->location()).exists())
+            orphans.append(record->location());
+    }
+    if (orphans.isEmpty())
+        return 0;
+    // Checked again right before removing: the folder may have gone while its files
+    // were checked.
+    if (!folderAvailable()) {
+        TLOG_WARNING(QStringLiteral("Folder location missing or unreadable; no orphaned files removed: ") +
+                     folder.path() + tagged(kOrphanTag));
+        return 0;
+    }
+    Database::shared().removeAsync(orphans);
+    return int(orphans.size());
+}
+
+} // namespace trevalin

@@ -1,0 +1,68 @@
+// FileSystemNotifier: the watch of one monitored folder. Creating it returns at
+// once; a low-priority task then checks that the folder can be accessed and adds
+// its watch on the watch thread (WatchThread). Every change event of the folder
+// asks FolderNotifications for an engine pass over it. stop() ends the watch.
+//
+// States: Created -> SettingUp -> Watching (the watch is in place) or Failed (no
+// access, or the watch could not be added; logged) -> Stopped.
+//
+// Thread-safety: the state is guarded by m_mutex; every public function may be
+// called from any thread. Always held through std::shared_ptr (create()).
+#pragma once
+
+#include "model/Location.h"
+
+#include <QtGlobal>
+
+#include <memory>
+#include <mutex>
+
+namespace trevalin {
+
+class FileSystemNotifier : public std::enable_shared_from_this<FileSystemNotifier> {
+    struct Private {};
+
+public:
+    // The error of a folder that could not be opened for watching.
+    enum class EventProcessorError { FileDescriptor };
+    enum class State { Created, SettingUp, Watching, Failed, Stopped };
+
+    // A notifier for `location`; its set-up runs in a new low-priority task.
+    static std::shared_ptr<FileSystemNotifier> create(const Location& location);
+
+    FileSystemNotifier(Private, const Location& location);
+    ~FileSystemNotifier();
+    FileSystemNotifier(const FileSystemNotifier&) = delete;
+    FileSystemNotifier& operator=(const FileSystemNotifier&) = delete;
+
+    const Location& location() const { return m_location; }
+    // Set at creation (300 and 0); nothing consults them.
+    quint32 trigger() const { return m_trigger; }
+    quint32 timer() const { return m_timer; }
+
+    State state() const;
+    // The watch is in place (the event source is active).
+    bool hasSource() const { return state() == State::Watching; }
+
+    // Ends the watch: "Cancelled filesystem notifications for: <path>" when it was in
+    // place, else the warning that there was no event source. A set-up still running
+    // adds no watch afterwards.
+    void stop();
+    // As stop(), without a log line: for a notifier replaced by a newer one.
+    void release();
+
+private:
+    void setUp();
+    // Ends the watch; returns whether it was in place.
+    bool end();
+
+    const Location m_location;
+    const quint32 m_trigger = 300;
+    const quint32 m_timer = 0;
+
+    mutable std::mutex m_mutex;
+    State m_state = State::Created; // guarded by m_mutex
+    bool m_stopped = false;         // guarded by m_mutex: stop() or release() was called
+};
+
+} // namespace trevalin
