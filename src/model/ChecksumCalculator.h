@@ -1,6 +1,8 @@
 // ChecksumCalculator: computes digests of files with OpenSSL EVP over streamed reads
-// (1 MiB blocks; the kernel is told the file is read sequentially and its pages are
-// dropped from the cache afterwards). Links are followed; anything that is not a
+// (1 MiB blocks; files of 1 MiB and more are announced as read sequentially, and the
+// pages the read brings into the page cache are dropped again afterwards, while pages
+// that were cached before are left alone). The digest covers the size the file had when
+// opened; a file that turns out shorter gives no digest. Links are followed; anything that is not a
 // regular file once opened is refused (no checksum) without being read.
 //
 // Thread-safety: stateless apart from the EVP_MD objects fetched once per process;
@@ -29,9 +31,11 @@ public:
     static std::optional<Checksum> checksum(const Location& location, Digest algorithm);
 
     // Several digests from one read of the file, one per entry of `algorithms` in that
-    // order (duplicates are computed once and repeated). With more than one algorithm the
-    // hashing is spread over worker threads that each consume every block. Results equal
-    // those of checksum() per algorithm. Absent on failure, with the same log lines.
+    // order (duplicates are computed once and repeated). For files of 2 MiB and more the
+    // calling thread reads 1 MiB blocks into a ring of 16 buffers while up to
+    // min(algorithms, cores) threads hash them, each taking the algorithm that is furthest
+    // behind; smaller files are read and hashed on the calling thread. Results equal those
+    // of checksum() per algorithm. Absent on failure, with the same log lines.
     static std::optional<QList<Checksum>> checksumAll(const Location& location,
                                                       const QList<Digest>& algorithms);
 
