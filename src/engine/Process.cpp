@@ -117,6 +117,8 @@ QFuture<void> Process::added(const Location& location) {
 }
 
 void Process::singleIntake(const Location& location) {
+    if (refuseUnstorable(location, kIntakeTag))
+        return;
     const bool debugging = Debugging::flag();
     LocationState& access = LocationState::shared();
     if (!access.hasAccess(location)) {
@@ -132,8 +134,6 @@ void Process::singleIntake(const Location& location) {
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Proceeding to invoke queue triage and processing") + tagged(kIntakeTag));
 
-    if (refuseUnstorable(location, kIntakeTag))
-        return;
     SafeQueue& queues = SafeQueue::shared();
     if (FileSystem(location).isDirectory())
         queues.folders.added.add(QList<Location>{location});
@@ -145,9 +145,17 @@ void Process::singleIntake(const Location& location) {
 void Process::bulkIntake(const QList<Location>& locations) {
     const bool debugging = Debugging::flag();
     const QString n = QString::number(locations.size());
+    // Refused before anything is recorded for them, bookmarks included.
+    QList<Location> accepted;
+    for (const Location& location : locations) {
+        if (!refuseUnstorable(location, kIntakeTag))
+            accepted.append(location);
+    }
+    if (accepted.isEmpty())
+        return;
     LocationState& access = LocationState::shared();
     QList<Location> missing;
-    for (const Location& location : locations) {
+    for (const Location& location : accepted) {
         if (!access.hasAccess(location))
             missing.append(location);
     }
@@ -170,9 +178,7 @@ void Process::bulkIntake(const QList<Location>& locations) {
                    QStringLiteral(" ] locations") + tagged(kIntakeTag));
 
     QList<Location> folders, files;
-    for (const Location& location : locations) {
-        if (refuseUnstorable(location, kIntakeTag))
-            continue;
+    for (const Location& location : accepted) {
         if (FileSystem(location).isDirectory())
             folders.append(location);
         else

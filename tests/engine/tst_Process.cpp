@@ -13,10 +13,12 @@
 #include "engine/ThreadSafeCounters.h"
 #include "model/DigestState.h"
 #include "model/FileObject.h"
+#include "store/BookmarkDatabase.h"
 #include "store/CoreDatabase.h"
 #include "store/Database.h"
 #include "store/Debugging.h"
 #include "store/Persistence.h"
+#include "store/PlistFile.h"
 
 #include "LogCapture.h"
 #include "TestMain.h"
@@ -520,10 +522,17 @@ private slots:
         QCOMPARE(refused.size(), 1);
         QVERIFY(refused.front().contains("bad\\x01name.txt"));
 
+        // Refused at intake before any bookmark is made for it.
         log.clear();
-        intake(bad);
+        const Location other = write(QStringLiteral("elsewhere/other.txt"), 5);
+        intake(QList<Location>{bad, other});
         QVERIFY(!Database::shared().record(bad));
-        QCOMPARE(log.countContaining("[ added(_:) ]"), 1);
+        QVERIFY(!BookmarkDatabase::shared().contains(bad));
+        QVERIFY(BookmarkDatabase::shared().contains(other));
+        QVERIFY(Database::shared().record(other));
+        QCOMPARE(
+            log.countContaining("content database: " + PlistFile::printable(bad.path()) + " [ added(_:) ]"),
+            1);
     }
 };
 
