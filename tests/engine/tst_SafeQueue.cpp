@@ -181,7 +181,8 @@ private slots:
         q.count();
         q.remove(loc("/a"));
         q.reset();
-        q.reset(); // on an empty queue: a count of 0
+        q.reset();                // on an empty queue: a count of 0
+        q.add(QStringList{"/x"}); // refused, after the same first line
         ThreadSafeWorkQueue w("Files.queued");
         w.add(std::vector<Job>{});
         w.add(OrderedSet<Job, JobIdentityHash, JobIdentityEqual>{});
@@ -199,6 +200,8 @@ private slots:
                 "]",
                 "Queue [ Folders.added) ] cleared/reset of elements: [ 0 ] [ ThreadSafeLocationQueue.reset() "
                 "]",
+                "Generics function was provided with [ Array<String> ] content [ "
+                "ThreadSafeLocationQueue.add(_:) ]",
                 "Generics function was provided with [ Array<Job> ] content [ ThreadSafeWorkQueue.add(_:) ]",
                 "Generics function was provided with [ OrderedSet<Job> ] content [ "
                 "ThreadSafeWorkQueue.add(_:) ]",
