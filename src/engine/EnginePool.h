@@ -27,7 +27,8 @@ class EnginePool {
 public:
     static constexpr int kMinimumThreads = 16;
 
-    // The shared pool, created on first use.
+    // The shared pool, created on first use and never destroyed, so tasks still
+    // sleeping when the process exits never hold the exit up.
     static QThreadPool& pool();
 
     // Starts `task` on the pool with `priority`; never blocks the caller.

@@ -62,9 +62,10 @@ QString toString(Flag flag) {
     return QString();
 }
 
+// Never destroyed: pool tasks may still save while the process exits.
 FlagStore& FlagStore::shared() {
-    static FlagStore instance;
-    return instance;
+    static FlagStore* instance = new FlagStore();
+    return *instance;
 }
 
 void FlagStore::initialise() {

@@ -27,9 +27,11 @@ public:
         ThreadSafeLocationQueue notified{QStringLiteral("Folders.notified")}; // kept, unused
     };
 
+    // The shared instance, created on first use and never destroyed: pool tasks
+    // may still use it while the process exits.
     static SafeQueue& shared() {
-        static SafeQueue instance;
-        return instance;
+        static SafeQueue* instance = new SafeQueue();
+        return *instance;
     }
 
     SafeQueue() = default;

@@ -22,10 +22,11 @@ public:
         , locations(std::make_shared<CounterActor>())
         , jobs(std::make_shared<CounterActor>()) {}
 
-    // The process-wide instance used by queue processing, created on first use.
+    // The process-wide instance used by queue processing, created on first use and
+    // never destroyed (pool tasks may still use it while the process exits).
     static ThreadSafeCounters& shared() {
-        static ThreadSafeCounters instance;
-        return instance;
+        static ThreadSafeCounters* instance = new ThreadSafeCounters();
+        return *instance;
     }
 
     std::shared_ptr<CounterActor> invocations;
