@@ -1,0 +1,67 @@
+// CtlCommand: trevalinctl's commands — parsing the command line (one QCommandLineParser
+// for the global options and one per command), the logging set-up, loading the data
+// files, and running one command against the engine and the stores.
+//
+// Exit statuses: 0 success; 1 failure (or, for check, a corrupt, missing or unreadable
+// file); 2 usage error; 75 the data files are in use by another Trevalin process.
+// Data goes to standard output; errors are one line on standard error; log lines go
+// to the log file and, with --verbose, to standard error.
+//
+// Thread-safety: created and run on the main thread, once per process.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace trevalin {
+
+class DataLock;
+class Log;
+
+class CtlCommand {
+public:
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitFailure = 1;
+    static constexpr int kExitUsage = 2;
+    static constexpr int kExitInUse = 75;
+
+    CtlCommand();
+    ~CtlCommand();
+
+    // Parses `arguments` (program name first) and runs the command; returns the exit
+    // status. Needs a QCoreApplication with organisation "corvane" and application
+    // "Trevalin" (the data folder is derived from them).
+    int run(const QStringList& arguments);
+
+private:
+    struct Spec;
+    static const QList<Spec>& specs();
+    static const Spec* find(const QString& name);
+    static QString mainHelp();
+
+    int usage(const QString& message, const QString& command = {});
+    int fail(const QString& message, int status = kExitFailure);
+    void installLogging(bool verbose);
+    bool lockForWriting(int* status);
+    void loadContent();
+    void loadBookmarks();
+    bool saveAll(QString* error);
+
+    int runAdd(const QStringList& paths, bool showProgress);
+    int runList(const QStringList& args);
+    int runShow(const QString& path);
+    int runExport(const QStringList& args);
+    int runFolders();
+    int runMonitor(const QString& folder, const QString& state);
+    int runAlgorithms(const QCommandLineParser& parser);
+    int runCheck(const QStringList& paths, bool quiet, int jobs);
+
+    std::unique_ptr<Log> m_log;
+    std::unique_ptr<DataLock> m_lock;
+    bool m_verbose = false;
+};
+
+} // namespace trevalin

@@ -1,0 +1,394 @@
+// Runs the built trevalinctl program against a private HOME and checks what it prints,
+// its exit statuses and the data files it leaves behind.
+#include "TestMain.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QString programPath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/trevalinctl");
+}
+
+// A private home with a data folder of files to track.
+class Home {
+public:
+    Home() {
+        QDir().mkpath(root() + QStringLiteral("/.config"));
+        QDir().mkpath(root() + QStringLiteral("/.local/share"));
+        QDir().mkpath(data());
+    }
+    QString root() const { return m_dir.path(); }
+    QString data() const { return m_dir.path() + QStringLiteral("/files"); }
+    QString container() const { return root() + QStringLiteral("/.local/share/corvane/Trevalin"); }
+    QString write(const QString& name, const QByteArray& content) const {
+        const QString path = data() + u'/' + name;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            qFatal("cannot write test file");
+        return path;
+    }
+
+    Result run(const QStringList& args) const {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), root());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/.config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + QStringLiteral("/.local/share"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), root() + QStringLiteral("/.cache"));
+        process.setProcessEnvironment(env);
+        process.start(programPath(), args);
+        Result result;
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QString hex(const QByteArray& data, QCryptographicHash::Algorithm algorithm) {
+    return QString::fromLatin1(QCryptographicHash::hash(data, algorithm).toHex());
+}
+
+// The digest lines of `show`, e.g. "SHA256: 0f..." -> {"SHA256", "0f..."}.
+QMap<QString, QString> shownDigests(const QByteArray& out) {
+    QMap<QString, QString> digests;
+    for (const QByteArray& line : out.split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() == 2 && parts[0].endsWith(':') && (parts[0].startsWith("SHA") || parts[0] == "MD5:"))
+            digests.insert(QString::fromLatin1(parts[0].chopped(1)), QString::fromLatin1(parts[1]));
+    }
+    return digests;
+}
+
+// Lines of `check` output, path -> verdict.
+QMap<QString, QString> verdicts(const QByteArray& out) {
+    QMap<QString, QString> map;
+    for (const QByteArray& line : out.split('\n')) {
+        const int space = line.indexOf(' ');
+        if (space <= 0 || line.startsWith("Checked"))
+            continue;
+        QString path = QString::fromUtf8(line.mid(space).trimmed());
+        path = path.section(QStringLiteral(" ("), 0, 0);
+        map.insert(path, QString::fromLatin1(line.left(space)));
+    }
+    return map;
+}
+
+} // namespace
+
+class TrevalinctlTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY2(QFile::exists(programPath()), qPrintable(programPath())); }
+
+    void helpForEveryCommand_data() {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"add", "list", "show", "export", "folders", "monitor", "algorithms", "check"})
+            QTest::newRow(c) << QString::fromLatin1(c);
+    }
+    void helpForEveryCommand() {
+        QFETCH(QString, command);
+        Home home;
+        const Result r = home.run({command, QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Usage: trevalinctl " + command.toLatin1() + " "), r.out.constData());
+        QVERIFY(r.err.isEmpty());
+        QVERIFY(!QFile::exists(home.container() + QStringLiteral("/Trevalin.database.plist")));
+    }
+
+    void usageErrors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")};
+        QTest::newRow("unknown global option")
+            << QStringList{QStringLiteral("--frob"), QStringLiteral("list")};
+        QTest::newRow("unknown command option")
+            << QStringList{QStringLiteral("list"), QStringLiteral("--frob")};
+        QTest::newRow("show needs a path") << QStringList{QStringLiteral("show")};
+        QTest::newRow("add needs a path") << QStringList{QStringLiteral("add")};
+        QTest::newRow("too many for list")
+            << QStringList{QStringLiteral("list"), QStringLiteral("a"), QStringLiteral("b")};
+        QTest::newRow("monitor state")
+            << QStringList{QStringLiteral("monitor"), QStringLiteral("/tmp"), QStringLiteral("maybe")};
+        QTest::newRow("unknown algorithm") << QStringList{
+            QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("SHA1,CRC32")};
+        QTest::newRow("bad jobs") << QStringList{QStringLiteral("check"), QStringLiteral("--jobs"),
+                                                 QStringLiteral("0")};
+        QTest::newRow("check untracked")
+            << QStringList{QStringLiteral("check"), QStringLiteral("/nonexistent/file")};
+    }
+    void usageErrors() {
+        QFETCH(QStringList, args);
+        Home home;
+        const Result r = home.run(args);
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("trevalinctl: "), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1); // one clear line
+    }
+
+    void addListExportAgainstIndependentDigests() {
+        Home home;
+        QMap<QString, QByteArray> contents;
+        contents.insert(home.write(QStringLiteral("alpha.txt"), "alpha\n"), "alpha\n");
+        QByteArray big(3 * 1024 * 1024 + 17, '\0');
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char((i * 131) ^ (i >> 9));
+        contents.insert(home.write(QStringLiteral("big.bin"), big), big);
+        contents.insert(home.write(QStringLiteral("comma, quote\".txt"), "x"), "x");
+        contents.insert(home.write(QStringLiteral("empty"), QByteArray()), QByteArray());
+        home.write(QStringLiteral(".hidden"), "skipped");
+
+        Result r = home.run({QStringLiteral("algorithms"), QStringLiteral("--enable"),
+                             QStringLiteral("MD5,SHA1,SHA256,SHA384,SHA512")});
+        QCOMPARE(r.status, 0);
+        r = home.run({QStringLiteral("add"), home.data()});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Added 4 file(s)"), r.out.constData());
+        QCOMPARE(r.out.count('\n'), 1);
+        QVERIFY(r.err.isEmpty()); // not a terminal: no progress bar
+
+        r = home.run({QStringLiteral("list"), home.data()});
+        QCOMPARE(r.status, 0);
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 4);
+        for (const QByteArray& line : lines)
+            QVERIFY2(line.startsWith("Processed "), line.constData());
+        QVERIFY(r.out.contains(QByteArray::number(big.size()) + " " + home.data().toUtf8() + "/big.bin\n"));
+
+        r = home.run({QStringLiteral("folders")});
+        QCOMPARE(r.out, "off " + home.data().toUtf8() + "\n");
+        r = home.run({QStringLiteral("monitor"), home.data(), QStringLiteral("on")});
+        QCOMPARE(r.status, 0);
+        r = home.run({QStringLiteral("folders")});
+        QCOMPARE(r.out, "on  " + home.data().toUtf8() + "\n");
+
+        const QString csvPath = home.root() + QStringLiteral("/export.csv");
+        r = home.run({QStringLiteral("export"), csvPath});
+        QCOMPARE(r.status, 0);
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray text = csv.readAll();
+        QVERIFY(text.endsWith('\r'));
+        QVERIFY(!text.contains('\n'));
+        QList<QByteArray> rows = text.split('\r');
+        rows.removeLast();
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows[0], QByteArray("Path,MD5,SHA1,SHA256,SHA384,SHA512"));
+        int matched = 0;
+        for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
+            const QByteArray& data = it.value();
+            const QString field =
+                it.key().contains(u',') || it.key().contains(u'"')
+                    ? u'"' + QString(it.key()).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"'
+                    : it.key();
+            const QString expected = QStringList{field,
+                                                 hex(data, QCryptographicHash::Md5),
+                                                 hex(data, QCryptographicHash::Sha1),
+                                                 hex(data, QCryptographicHash::Sha256),
+                                                 hex(data, QCryptographicHash::Sha384),
+                                                 hex(data, QCryptographicHash::Sha512)}
+                                         .join(u',');
+            for (const QByteArray& row : rows)
+                matched += QString::fromUtf8(row) == expected;
+        }
+        QCOMPARE(matched, contents.size());
+
+        // The same text on standard output, with no log line in it even when verbose.
+        r = home.run({QStringLiteral("--verbose"), QStringLiteral("export"), QStringLiteral("-")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, text);
+        QVERIFY2(r.err.contains("INFO"), r.err.constData()); // the log lines went to standard error
+        r = home.run({QStringLiteral("export")});
+        QCOMPARE(r.out, text);
+        QVERIFY(r.err.isEmpty());
+        QVERIFY(QFile::exists(home.container() + QStringLiteral("/org.corvane.Trevalin.log")));
+    }
+
+    void checkReportsCorruptChangedAndMissing() {
+        Home home;
+        const QByteArray original(64 * 1024, 'a');
+        const QString rotten = home.write(QStringLiteral("rotten.bin"), original);
+        const QString edited = home.write(QStringLiteral("edited.txt"), "version 1\n");
+        const QString gone = home.write(QStringLiteral("gone.txt"), "bye\n");
+        const QString fine = home.write(QStringLiteral("fine.txt"), "fine\n");
+        QCOMPARE(
+            home.run({QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("SHA256,MD5")})
+                .status,
+            0);
+        QCOMPARE(home.run({QStringLiteral("add"), home.data()}).status, 0);
+
+        Result r = home.run({QStringLiteral("check")});
+        QCOMPARE(r.status, 0);
+        QMap<QString, QString> v = verdicts(r.out);
+        QCOMPARE(v.size(), 4);
+        for (const QString& verdict : v)
+            QCOMPARE(verdict, QStringLiteral("ok"));
+
+        // Bit rot: one byte flipped, size and times as before.
+        struct stat before {};
+        QCOMPARE(::stat(QFile::encodeName(rotten).constData(), &before), 0);
+        {
+            QFile file(rotten);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(1000));
+            QVERIFY(file.write("b", 1) == 1);
+        }
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(rotten).constData(), times, 0), 0);
+        // An ordinary edit: new size and time.
+        QThread::msleep(20);
+        {
+            QFile file(edited);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("version 2\n");
+        }
+        QVERIFY(QFile::remove(gone));
+        const QByteArray storedBefore = home.run({QStringLiteral("show"), rotten}).out;
+
+        r = home.run({QStringLiteral("check")});
+        QCOMPARE(r.status, 1);
+        v = verdicts(r.out);
+        QCOMPARE(v.value(rotten), QStringLiteral("corrupt"));
+        QCOMPARE(v.value(edited), QStringLiteral("changed"));
+        QCOMPARE(v.value(gone), QStringLiteral("missing"));
+        QCOMPARE(v.value(fine), QStringLiteral("ok"));
+        QVERIFY(r.out.contains("(MD5,SHA256 differs)") || r.out.contains("(SHA256,MD5 differs)"));
+        QVERIFY(r.out.contains("Checked 4 file(s): 1 ok, 1 changed, 1 corrupt, 1 missing, 0 unreadable"));
+
+        // The corrupt file's record still holds the digests of the good content.
+        const QByteArray storedAfter = home.run({QStringLiteral("show"), rotten}).out;
+        QCOMPARE(storedAfter, storedBefore);
+        QCOMPARE(shownDigests(storedAfter).value(QStringLiteral("SHA256")),
+                 hex(original, QCryptographicHash::Sha256));
+        // The changed file's record now describes the new content.
+        const QMap<QString, QString> editedDigests =
+            shownDigests(home.run({QStringLiteral("show"), edited}).out);
+        QCOMPARE(editedDigests.value(QStringLiteral("SHA256")),
+                 hex("version 1\nversion 2\n", QCryptographicHash::Sha256));
+        QCOMPARE(editedDigests.value(QStringLiteral("MD5")),
+                 hex("version 1\nversion 2\n", QCryptographicHash::Md5));
+
+        // Checking only the good files succeeds; the corrupt one alone fails again.
+        r = home.run({QStringLiteral("check"), fine, edited});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(verdicts(r.out).value(edited), QStringLiteral("ok"));
+        r = home.run({QStringLiteral("check"), QStringLiteral("--quiet"), rotten});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(verdicts(r.out).size(), 1);
+    }
+
+    void writersRefusedWhileTheLockIsHeld() {
+        Home home;
+        home.write(QStringLiteral("a.txt"), "a");
+        QCOMPARE(home.run({QStringLiteral("add"), home.data()}).status, 0);
+
+        QDir().mkpath(home.container());
+        const QByteArray lockPath = QFile::encodeName(home.container() + QStringLiteral("/Trevalin.lock"));
+        const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+
+        const QList<QStringList> writers{
+            {QStringLiteral("add"), home.data()},
+            {QStringLiteral("check")},
+            {QStringLiteral("monitor"), home.data(), QStringLiteral("on")},
+            {QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("MD5")}};
+        for (const QStringList& args : writers) {
+            const Result r = home.run(args);
+            QCOMPARE(r.status, 75);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY2(r.err.contains("in use by another Trevalin process"), r.err.constData());
+            QCOMPARE(r.err.count('\n'), 1);
+        }
+        // Readers still work.
+        QCOMPARE(home.run({QStringLiteral("list")}).status, 0);
+        QCOMPARE(home.run({QStringLiteral("algorithms")}).out,
+                 QByteArray("off MD5\non  SHA1\noff SHA256\noff SHA384\noff SHA512\n"));
+
+        ::close(fd);
+        QCOMPARE(home.run({QStringLiteral("monitor"), home.data(), QStringLiteral("on")}).status, 0);
+    }
+
+    void writersRefusedWhileTheDesktopProgramRuns() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            QSKIP("no session bus (run the tests under dbus-run-session)");
+        if (!bus.registerService(QStringLiteral("org.corvane.Trevalin")))
+            QSKIP("the bus name is owned by a running Trevalin");
+        Home home;
+        home.write(QStringLiteral("a.txt"), "a");
+        const Result r = home.run({QStringLiteral("add"), home.data()});
+        bus.unregisterService(QStringLiteral("org.corvane.Trevalin"));
+        QCOMPARE(r.status, 75);
+        QVERIFY2(r.err.contains("Trevalin is running"), r.err.constData());
+        QCOMPARE(home.run({QStringLiteral("list")}).status, 0);
+        QCOMPARE(home.run({QStringLiteral("add"), home.data()}).status, 0);
+    }
+
+    void algorithmSelectionKeepsOneEnabled() {
+        Home home;
+        Result r = home.run({QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("off MD5\non  SHA1\noff SHA256\noff SHA384\noff SHA512\n"));
+        r = home.run(
+            {QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("sha512, md5")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(home.run({QStringLiteral("algorithms")}).out,
+                 QByteArray("on  MD5\noff SHA1\noff SHA256\noff SHA384\non  SHA512\n"));
+    }
+
+    void failuresAreOneLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("add missing path")
+            << QStringList{QStringLiteral("add"), QStringLiteral("/nonexistent/x")};
+        QTest::newRow("show untracked")
+            << QStringList{QStringLiteral("show"), QStringLiteral("/nonexistent/x")};
+        QTest::newRow("monitor unknown folder")
+            << QStringList{QStringLiteral("monitor"), QStringLiteral("/tmp"), QStringLiteral("on")};
+        QTest::newRow("export to a missing folder")
+            << QStringList{QStringLiteral("export"), QStringLiteral("/nonexistent/dir/x.csv")};
+    }
+    void failuresAreOneLine() {
+        QFETCH(QStringList, args);
+        Home home;
+        const Result r = home.run(args);
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("trevalinctl: "), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+    }
+};
+
+TREVALIN_TEST_MAIN(TrevalinctlTest)
+
+#include "tst_Trevalinctl.moc"
