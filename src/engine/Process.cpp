@@ -25,6 +25,7 @@
 
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include <sys/syscall.h>
@@ -101,6 +102,10 @@ std::optional<QList<Checksum>> computeRun(const QList<Job>& run) {
         algorithms.append(job.algorithm);
     return ChecksumCalculator::checksumAll(location, algorithms);
 }
+
+// One processing run at a time: set while a run (or its follow-up) is active.
+std::mutex runMutex;
+bool runActive = false; // guarded by runMutex
 
 } // namespace
 
@@ -286,19 +291,50 @@ bool Process::triage() {
 }
 
 bool Process::process() {
-    Global& global = Global::shared();
-    if (global.status() == ApplicationState::Processing) {
+    ThreadSafeWorkQueue& queued = SafeQueue::shared().files.queued;
+    // The guard and the claim of the run are one step, so two callers never both run.
+    enum class Refusal { None, Active, Empty } refusal = Refusal::None;
+    int jobCount = 0;
+    {
+        std::lock_guard lock(runMutex);
+        if (runActive || Global::shared().status() == ApplicationState::Processing)
+            refusal = Refusal::Active;
+        else if ((jobCount = queued.count()) == 0)
+            refusal = Refusal::Empty;
+        else
+            runActive = true;
+    }
+    if (refusal == Refusal::Active) {
         TLOG_INFO(QStringLiteral("Queue processing currently active; do not need more than one instance") +
                   tagged(kProcessTag));
         return false;
     }
-    ThreadSafeWorkQueue& queued = SafeQueue::shared().files.queued;
-    const int jobCount = queued.count();
-    if (jobCount == 0) {
+    if (refusal == Refusal::Empty) {
         TLOG_WARNING(QStringLiteral("Queue processing invoked, but NO files are queued") +
                      tagged(kProcessTag));
         return false;
     }
+    for (;;) {
+        try {
+            runOnce(jobCount);
+        } catch (...) {
+            std::lock_guard lock(runMutex);
+            runActive = false;
+            throw;
+        }
+        // Jobs queued after the loop ended, by a caller that was turned away because this
+        // run was active, would otherwise wait for the next run: start it now.
+        std::lock_guard lock(runMutex);
+        if ((jobCount = queued.count()) == 0) {
+            runActive = false;
+            return true;
+        }
+    }
+}
+
+void Process::runOnce(int jobCount) {
+    Global& global = Global::shared();
+    ThreadSafeWorkQueue& queued = SafeQueue::shared().files.queued;
     ThreadSafeCounters& counters = ThreadSafeCounters::shared();
     const QString run = QString::number(counters.invocations->increment());
     TLOG_DEBUG(QStringLiteral("Queue processing STARTED: [ ") + run + QStringLiteral(" ]") +
@@ -356,7 +392,6 @@ bool Process::process() {
     TLOG_DEBUG(QStringLiteral("Queue processing TERMINATING: [ ") + run + QStringLiteral(" ]") +
                tagged(kProcessTag));
     global.set(ApplicationState::Idle);
-    return true;
 }
 
 bool Process::rescan(const Location& location) {

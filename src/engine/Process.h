@@ -1,7 +1,8 @@
 // Process: the engine's intake, triage and queue processing — the road from a file
 // or folder the user adds to the digests stored in the content database.
 //
-// Stateless: every operation is static and works on the shared queues (SafeQueue),
+// Stateless apart from the flag that keeps processing runs from overlapping: every
+// operation is static and works on the shared queues (SafeQueue),
 // the run counters, the content database, the folder store, the bookmark stores,
 // the progress model and the application state.
 //
@@ -44,7 +45,9 @@ public:
 
     // Drains the work queue in queue order, storing each digest; moves the application
     // to Processing and back to Idle (which schedules a save). Returns false without
-    // doing anything when a run is already active or nothing is queued.
+    // doing anything when a run is already active or nothing is queued. Only one run is
+    // active at a time (a flag under a private mutex); jobs found queued when a run has
+    // gone back to Idle are taken by a further run before it returns.
     static bool process();
 
     // Puts one tracked file back through the engine: queues its location for triage
@@ -82,6 +85,11 @@ public:
     // exist. A folder that is itself missing or unreadable removes nothing. Returns
     // the number of records removed.
     static int orphaned(const Location& folder);
+
+private:
+    // One processing run: `jobCount` jobs found queued at its start; Processing, the
+    // loop, Idle.
+    static void runOnce(int jobCount);
 };
 
 } // namespace trevalin

@@ -29,6 +29,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 
 #include <sys/stat.h>
@@ -114,6 +116,29 @@ private:
     mutable std::mutex m_mutex;
     QStringList m_titles;
     QList<std::pair<double, double>> m_values;
+};
+
+// A synchronous log destination that runs `action` once, when a message starting with
+// `prefix` is logged (on the logging thread, before the logger returns).
+class InjectOnLine : public BaseDestination {
+public:
+    InjectOnLine(QString prefix, std::function<void()> action)
+        : m_prefix(std::move(prefix))
+        , m_action(std::move(action)) {
+        setAsynchronously(false);
+    }
+    std::optional<QString> send(const LogEntry& entry) override {
+        if (!m_done && entry.message.startsWith(m_prefix)) {
+            m_done = true;
+            m_action();
+        }
+        return entry.message;
+    }
+
+private:
+    QString m_prefix;
+    std::function<void()> m_action;
+    std::atomic<bool> m_done{false};
 };
 
 } // namespace
@@ -479,6 +504,33 @@ private slots:
         Global::shared().setStatusForTesting(ApplicationState::Idle);
         QVERIFY(Process::process());
         QCOMPARE(queuedJobs(), 0);
+    }
+
+    void jobsQueuedAsARunEndsAreNotLeftBehind() {
+        // Jobs that arrive after the loop found the queue empty, while the state is still
+        // Processing (so their own process() call would be turned away), are taken by a
+        // further run before process() returns.
+        const Location first = write(QStringLiteral("first.bin"), 100, 1);
+        const Location late = write(QStringLiteral("late.bin"), 200, 2);
+        SafeQueue::shared().files.added.add(QList<Location>{first, late});
+        QVERIFY(Process::triage());
+        const FileObjectPtr lateRecord = Database::shared().record(late);
+        const Job lateJob = SafeQueue::shared().files.queued.data().toVector().back();
+        SafeQueue::shared().files.queued.replaceData();
+        SafeQueue::shared().files.queued.add(QList<Job>{{Database::shared().record(first), Digest::SHA1}});
+
+        auto injector = std::make_shared<InjectOnLine>(QStringLiteral("Queue processing TERMINATING"), [&] {
+            SafeQueue::shared().files.queued.add(QList<Job>{lateJob});
+        });
+        Logger::addDestination(injector);
+        const auto runsBefore = runsCounted();
+        const bool ran = Process::process();
+        Logger::removeDestination(injector);
+        QVERIFY(ran);
+        QCOMPARE(runsCounted() - runsBefore, std::int64_t(2));
+        QCOMPARE(queuedJobs(), 0);
+        QCOMPARE(lateRecord->checksums().size(), 1);
+        QCOMPARE(toString(Global::shared().status()), toString(ApplicationState::Idle));
     }
 
     void rescanComputesTheDigestsAgain() {
