@@ -416,7 +416,7 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
 
     QElapsedTimer clock;
     clock.start();
-    ProgressBar bar(Progress::shared());
+    ProgressBar bar(Progress::shared(), DigestState::shared().enabledCount());
     if (showProgress)
         bar.start();
     QFutureWatcher<void> watcher;

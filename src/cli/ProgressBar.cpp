@@ -32,9 +32,10 @@ bool ProgressBar::stderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-ProgressBar::ProgressBar(Progress& progress, QObject* parent)
+ProgressBar::ProgressBar(Progress& progress, int jobsPerFile, QObject* parent)
     : QObject(parent)
-    , m_progress(progress) {
+    , m_progress(progress)
+    , m_jobsPerFile(std::max(1, jobsPerFile)) {
     connect(&m_timer, &QTimer::timeout, this, &ProgressBar::draw);
 }
 
@@ -70,8 +71,8 @@ QString ProgressBar::render(double bytes, double totalBytes, qint64 jobs, qint64
                              .arg(int(fraction * 100))
                              .arg(jobs)
                              .arg(totalJobs)
-                             .arg(byteCountString(bytes), byteCountString(totalBytes), byteCountString(rate),
-                                  durationText(left));
+                             .arg(byteCountString(bytes), byteCountString(totalBytes),
+                                  rate > 0 ? byteCountString(rate) : QStringLiteral("-"), durationText(left));
     const int barWidth = std::max(10, width - int(tail.size()) - 3);
     const int filled = int(fraction * barWidth);
     return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
@@ -85,8 +86,8 @@ void ProgressBar::draw() {
     if (!m_clock.isValid())
         m_clock.start(); // the rate counts from the first job, not from intake
     const qint64 totalJobs = s.processed + s.remaining;
-    QString line =
-        render(s.value, s.total, s.processed, totalJobs, m_clock.elapsed() / 1000.0, terminalWidth() - 1);
+    QString line = render(s.value / m_jobsPerFile, s.total / m_jobsPerFile, s.processed, totalJobs,
+                          m_clock.elapsed() / 1000.0, terminalWidth() - 1);
     writeStderr(QStringLiteral("\r") + line + QStringLiteral("\x1b[K"));
     m_drawn = true;
 }

@@ -21,7 +21,9 @@ public:
     // Whether standard error is a terminal (the bar is shown only then).
     static bool stderrIsTerminal();
 
-    explicit ProgressBar(Progress& progress, QObject* parent = nullptr);
+    // `jobsPerFile`: the number of jobs queued for each file (one per enabled
+    // algorithm). The model counts every job's bytes; the bar shows bytes of files.
+    explicit ProgressBar(Progress& progress, int jobsPerFile = 1, QObject* parent = nullptr);
 
     // Starts polling every `intervalMs` milliseconds.
     void start(int intervalMs = 200);
@@ -39,6 +41,7 @@ private:
     void draw();
 
     Progress& m_progress;
+    const int m_jobsPerFile;
     QTimer m_timer;
     QElapsedTimer m_clock;
     bool m_drawn = false;
