@@ -35,6 +35,7 @@
 #include <QSet>
 #include <QThread>
 
+#include <cmath>
 #include <cstdio>
 #include <exception>
 
@@ -453,7 +454,7 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
             .arg(digests)
             .arg(byteCountString(bytes))
             .arg(QString::number(seconds, 'f', 2))
-            .arg(byteCountString(rate))
+            .arg(byteCountString(std::round(rate)))
             .arg(failed ? QStringLiteral("; %1 file(s) could not be read").arg(failed) : QString()));
     return failed ? kExitFailure : kExitOk;
 }

@@ -72,7 +72,7 @@ QString ProgressBar::render(double bytes, double totalBytes, qint64 jobs, qint64
                              .arg(jobs)
                              .arg(totalJobs)
                              .arg(byteCountString(bytes), byteCountString(totalBytes),
-                                  rate > 0 ? byteCountString(rate) : QStringLiteral("-"), durationText(left));
+                                  rate > 0 ? byteCountString(std::round(rate)) : QStringLiteral("-"), durationText(left));
     const int barWidth = std::max(10, width - int(tail.size()) - 3);
     const int filled = int(fraction * barWidth);
     return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
