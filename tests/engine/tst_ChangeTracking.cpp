@@ -1,0 +1,330 @@
+// Tests of change tracking on real folders with the real content database, folder
+// store and queues, the settle interval shortened to a few tens of milliseconds:
+// new files that settle, files still being written (watched, then hashed), orphan
+// removal and the folder that is itself gone (its records stay), the quiet pass,
+// the watch loop's end for every file, files that never become records, and the
+// pass over every stored folder with the start-at-login delay.
+#include "engine/EnginePool.h"
+#include "engine/FlagStore.h"
+#include "engine/Global.h"
+#include "engine/Process.h"
+#include "engine/SafeQueue.h"
+#include "engine/Timing.h"
+#include "model/DigestState.h"
+#include "model/FileObject.h"
+#include "store/AppSettings.h"
+#include "store/CoreDatabase.h"
+#include "store/Database.h"
+#include "store/Debugging.h"
+#include "store/Persistence.h"
+
+#include "LogCapture.h"
+#include "TestMain.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace trevalin;
+using namespace std::chrono_literals;
+using trevalin::test::LogCapture;
+
+namespace {
+
+constexpr auto kSettle = 60ms;
+
+QString sha1(const QByteArray& data) {
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex());
+}
+
+QString storedSha1(const Location& location) {
+    const FileObjectPtr record = Database::shared().record(location);
+    if (!record)
+        return QString();
+    const std::optional<Checksum> digest = record->checksum(Digest::SHA1);
+    return digest ? digest->value : QString();
+}
+
+bool processed(const Location& location) {
+    const FileObjectPtr record = Database::shared().record(location);
+    return record && record->status() == FileState::Processed;
+}
+
+} // namespace
+
+class ChangeTrackingTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    Location folder(const QString& name) {
+        QDir().mkpath(m_dir->filePath(name));
+        return Location(m_dir->filePath(name));
+    }
+    static Location write(const Location& dir, const QString& name, const QByteArray& data) {
+        const Location location = dir.child(name);
+        QFile file(location.path());
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write(data);
+        return location;
+    }
+    // A folder added the way the user adds one: stored and every file hashed.
+    Location trackedFolder(const QString& name, int files) {
+        const Location dir = folder(name);
+        for (int i = 0; i < files; ++i)
+            write(dir, QStringLiteral("f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
+        QFuture<void> done = Process::added(dir);
+        [&] { QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000)); }();
+        settleEngine();
+        return dir;
+    }
+    static void settleEngine() { QVERIFY(EnginePool::waitForDone(20000)); }
+
+private slots:
+    void initTestCase() {
+        registerPersistence();
+        FlagStore::shared().initialise();
+        Debugging::setFlagForTesting(false);
+        Timing::setForTesting(kSettle, 50ms, 50ms);
+        QList<Digests> list;
+        for (Digest d : kAllDigests)
+            list.append(Digests::make(d, d == Digest::SHA1));
+        DigestState::shared().setAlgorithms(list);
+    }
+
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        AppSettings::shared().setAutoLaunch(false);
+        Global::shared().setStatusForTesting(ApplicationState::Idle);
+    }
+
+    void cleanup() {
+        settleEngine();
+        QVERIFY(SafeQueue::shared().files.watched.data().isEmpty());
+        m_dir.reset();
+    }
+
+    void completeNewFilesSettleInOneIntervalAndAreHashed() {
+        const Location dir = trackedFolder(QStringLiteral("new"), 2);
+        QList<Location> added;
+        for (int i = 0; i < 20; ++i)
+            added.append(
+                write(dir, QStringLiteral("added%1.txt").arg(i), "copied in whole " + QByteArray::number(i)));
+        LogCapture log;
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(Process::triage(dir));
+        // One settle interval for the whole pass, not one per file (20 would be 1.2 s).
+        QVERIFY2(timer.elapsed() < 10 * kSettle.count(), qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(Process::process());
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(storedSha1(added[i]), sha1("copied in whole " + QByteArray::number(i)));
+            QVERIFY(processed(added[i]));
+        }
+        QCOMPARE(log.countContaining("Files added/updated in monitored location: 20 [ Process.triage(_:) ]"),
+                 1);
+        QCOMPARE(log.countContaining("Watching files"), 0);
+        QCOMPARE(toString(Global::shared().status()), toString(ApplicationState::Idle));
+    }
+
+    void aFileStillBeingWrittenIsWatchedAndHashedOnceItStops() {
+        Timing::setForTesting(150ms, 50ms, 50ms);
+        const Location dir = trackedFolder(QStringLiteral("growing"), 1);
+        const Location growing = write(dir, QStringLiteral("download.part"), "start");
+        QByteArray written("start");
+        std::atomic<bool> writing{true};
+        std::thread appender([&] {
+            while (writing) {
+                QFile file(growing.path());
+                if (file.open(QIODevice::Append)) {
+                    file.write("more data ");
+                    written += "more data ";
+                }
+                file.close();
+                std::this_thread::sleep_for(5ms);
+            }
+        });
+        LogCapture log;
+        Process::triage(dir);
+        const bool watched = SafeQueue::shared().files.watched.contains(growing);
+        QTest::qWait(400);
+        writing = false;
+        appender.join();
+        QVERIFY(watched);
+
+        QTRY_VERIFY_WITH_TIMEOUT(processed(growing), 10000);
+        Timing::setForTesting(kSettle, 50ms, 50ms);
+        QCOMPARE(storedSha1(growing), sha1(written));
+        QTRY_VERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
+        QCOMPARE(log.countContaining("Watching files in monitored location: 1 [ Process.triage(_:) ]"), 1);
+        QCOMPARE(log.countContaining("Spawned background loop/thread to monitor changing/updating files"), 1);
+        QCOMPARE(log.countContaining("Blocked file now ready for processing: " + growing.urlText() +
+                                     " [ Process.watch() ]"),
+                 1);
+        QTRY_COMPARE(log.countContaining("Background task monitoring changing/updating files terminated"), 1);
+    }
+
+    void aDeletedTrackedFileIsRemovedAtTheNextPass() {
+        const Location dir = trackedFolder(QStringLiteral("orphans"), 3);
+        const Location gone = dir.child(QStringLiteral("f1.txt"));
+        QVERIFY(Database::shared().record(gone));
+        QVERIFY(QFile::remove(gone.path()));
+        LogCapture log;
+        QVERIFY(!Process::triage(dir));
+        QTRY_VERIFY(!Database::shared().record(gone));
+        QVERIFY(Database::shared().record(dir.child(QStringLiteral("f0.txt"))));
+        QVERIFY(Database::shared().record(dir.child(QStringLiteral("f2.txt"))));
+        QCOMPARE(log.countContaining("Checking folder location for orphaned files: " + dir.path() +
+                                     " [ Process.orphaned(_:) ]"),
+                 1);
+    }
+
+    void aFolderThatMatchesItsRecordsChangesNothing() {
+        const Location dir = trackedFolder(QStringLiteral("quiet"), 3);
+        // Neither a FIFO nor a sub-folder ever becomes a record: they must not make
+        // the folder look as if it held new files.
+        QVERIFY(::mkfifo(dir.child(QStringLiteral("pipe")).path().toLocal8Bit().constData(), 0600) == 0);
+        QDir().mkpath(dir.child(QStringLiteral("sub")).path());
+        int stateChanges = 0;
+        const auto connection = connect(
+            &Global::shared(), &Global::statusChanged, this, [&] { ++stateChanges; }, Qt::DirectConnection);
+        LogCapture log;
+        QVERIFY(!Process::triage(dir));
+        disconnect(connection);
+        QCOMPARE(stateChanges, 0);
+        QCOMPARE(log.countContaining(
+                     "No actions immediately required in new monitored location [ Process.triage(_:) ]"),
+                 1);
+        QCOMPARE(log.countContaining("Specified location is not a file"), 0);
+        QVERIFY(SafeQueue::shared().files.added.data().isEmpty());
+    }
+
+    void aMissingFolderKeepsItsRecords_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("deleted") << "deleted";
+        QTest::newRow("replaced by a file") << "file";
+        QTest::newRow("unreadable") << "unreadable";
+    }
+    void aMissingFolderKeepsItsRecords() {
+        QFETCH(QString, how);
+        if (how == QLatin1String("unreadable") && ::geteuid() == 0)
+            QSKIP("Running as root: every folder is readable, so unreadability cannot be made real here");
+        const Location dir = trackedFolder(QStringLiteral("volume"), 3);
+        if (how == QLatin1String("deleted") || how == QLatin1String("file")) {
+            QVERIFY(QDir(dir.path()).removeRecursively());
+            if (how == QLatin1String("file"))
+                write(dir.parent(), dir.fileName(), "now a file");
+        } else {
+            QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0) == 0);
+        }
+        LogCapture log;
+        QVERIFY(!Process::triage(dir));
+        settleEngine();
+        if (how == QLatin1String("unreadable"))
+            ::chmod(dir.path().toLocal8Bit().constData(), 0700);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(Database::shared().record(dir.child(QStringLiteral("f%1.txt").arg(i))));
+        QCOMPARE(log.countContaining("Folder location missing or unreadable; no orphaned files removed: " +
+                                     dir.path() + " [ Process.orphaned(_:) ]"),
+                 1);
+        QCOMPARE(log.countContaining("Database records to remove"), 0);
+    }
+
+    // Every watched file leaves the list: settled (two readings agree), matching its
+    // record, or gone.
+    void theWatchLoopEndsForEveryFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("no record, settled") << "new";
+        QTest::newRow("record with old metadata, settled") << "stale";
+        QTest::newRow("rewritten to match its record") << "restored";
+        QTest::newRow("deleted while watched") << "deleted";
+    }
+    void theWatchLoopEndsForEveryFile() {
+        QFETCH(QString, kind);
+        const Location dir = trackedFolder(QStringLiteral("watch"), 1);
+        const Location file = dir.child(QStringLiteral("f0.txt"));
+        Location watched = file;
+        QByteArray expected("content 0");
+        if (kind == QLatin1String("new")) {
+            expected = "never recorded";
+            watched = write(dir, QStringLiteral("new.txt"), expected);
+        } else if (kind == QLatin1String("stale")) {
+            expected = "rewritten with other bytes";
+            write(dir, QStringLiteral("f0.txt"), expected);
+        } else if (kind == QLatin1String("deleted")) {
+            QVERIFY(QFile::remove(file.path()));
+        }
+        SafeQueue::shared().files.watched.add(QList<Location>{watched});
+        LogCapture log;
+        Process::watch();
+        QVERIFY(!SafeQueue::shared().files.watched.contains(watched));
+        QVERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
+        if (kind == QLatin1String("deleted")) {
+            QCOMPARE(log.countContaining("A watched file was possibly deleted or renamed: " + file.urlText() +
+                                         " [ Process.errorRecovery(_:) ]"),
+                     1);
+            QVERIFY(Database::shared().record(file)); // until the next orphan scan
+            return;
+        }
+        QCOMPARE(log.countContaining("Blocked file now ready for processing: " + watched.urlText()), 1);
+        QTRY_VERIFY(processed(watched));
+        QCOMPARE(storedSha1(watched), sha1(expected));
+    }
+
+    void aWatchedFileIsLeftToTheWatchLoop() {
+        const Location dir = trackedFolder(QStringLiteral("owned"), 0);
+        const Location file = write(dir, QStringLiteral("busy.bin"), "x");
+        SafeQueue& queues = SafeQueue::shared();
+        queues.files.watched.add(QList<Location>{file});
+        QVERIFY(!Process::triage(dir)); // not evaluated twice
+        QVERIFY(!queues.files.added.contains(file));
+        QTRY_VERIFY(processed(file)); // the loop the pass started takes it
+    }
+
+    void triageAllWaitsBeforeItsStartupPassWhenStartedAtLogin_data() {
+        QTest::addColumn<bool>("autoLaunch");
+        QTest::newRow("started at login") << true;
+        QTest::newRow("started by the user") << false;
+    }
+    void triageAllWaitsBeforeItsStartupPassWhenStartedAtLogin() {
+        QFETCH(bool, autoLaunch);
+        Timing::setForTesting(kSettle, 400ms, 50ms);
+        AppSettings::shared().setAutoLaunch(autoLaunch);
+        const Location dir = trackedFolder(QStringLiteral("startup"), 1);
+        const QByteArray data("found at start-up");
+        const Location added = write(dir, QStringLiteral("later.txt"), data);
+        const int folders = int(CoreDatabase::allFolders().size());
+        LogCapture log;
+        QElapsedTimer timer;
+        timer.start();
+        Process::triageAll();
+        const qint64 elapsed = timer.elapsed();
+        Timing::setForTesting(kSettle, 50ms, 50ms);
+        QCOMPARE(
+            log.countContaining("Sleeping for a while before proceeding with work [ Process.triageAll() ]"),
+            autoLaunch ? 1 : 0);
+        if (autoLaunch)
+            QVERIFY(elapsed >= 400);
+        QCOMPARE(log.countContaining(QStringLiteral("Checking [ %1 ] folder location(s) for modifications "
+                                                    "[ Process.triageAll() ]")
+                                         .arg(folders)),
+                 1);
+        QCOMPARE(storedSha1(added), sha1(data)); // triageAll ends with process()
+    }
+};
+
+TREVALIN_TEST_MAIN(ChangeTrackingTest)
+#include "tst_ChangeTracking.moc"
