@@ -2,6 +2,7 @@
 
 #include "engine/FlagStore.h"
 #include "engine/Global.h"
+#include "engine/Process.h"
 #include "store/BookmarkDatabase.h"
 #include "store/Cleanup.h"
 #include "store/CoreDatabase.h"
@@ -34,7 +35,7 @@ void registerPersistence() {
             [](StoreHooks::SubSystem s, StoreHooks::Flag f, bool value) {
                 FlagStore::shared().set(engineSubSystem(s), engineFlag(f), value);
             },
-            [] { Global::shared().scheduleSave(); }, nullptr);
+            [] { Global::shared().scheduleSave(); }, [] { Process::triageAll(); });
         FlagStore& flags = FlagStore::shared();
         // An exception thrown by a saver counts as a failed save; the flag stays set.
         flags.setBookmarkSaver([] {

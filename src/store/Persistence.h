@@ -2,11 +2,8 @@
 // the store's flag reads and writes go to FlagStore, FlagStore::save() writes the
 // bookmark database, then the content database, then flushes the folder store, and
 // start-up completion starts Cleanup::databases() in the background. Saves scheduled
-// by the store go through Global::scheduleSave().
-//
-// The re-evaluation of all folders after the clean-up belongs to the engine's
-// Process; it is installed with StoreHooks::install(nullptr, nullptr, nullptr,
-// triageAll) by whoever owns it.
+// by the store go through Global::scheduleSave(), and the clean-up's re-evaluation of
+// all folders is Process::triageAll().
 //
 // Call once during start-up, before the databases are loaded; later calls do nothing.
 // Thread-safe.

@@ -6,6 +6,7 @@
 
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
+#include "engine/Timing.h"
 #include "store/BookmarkDatabase.h"
 #include "store/CoreDataStack.h"
 #include "store/CoreDatabase.h"
@@ -25,6 +26,9 @@ class TestPersistence : public QObject {
 private slots:
     void saveOrderAndStartupCompletion() {
         auto log = LogCapture::install();
+        // The clean-up re-evaluates the stored folder; its settle waits are shortened.
+        Timing::setForTesting(std::chrono::milliseconds(10), std::chrono::milliseconds(10),
+                              std::chrono::milliseconds(10));
         registerPersistence();
         FlagStore& flags = FlagStore::shared();
         flags.initialise();
