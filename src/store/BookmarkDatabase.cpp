@@ -376,6 +376,10 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
     if (data.isEmpty()) {
         TLOG_INFO(QStringLiteral("No locations provided in sandbox escape request; nothing to do") +
                   tag("BookmarkDatabase.sandboxValidate(data:)"));
+        // Nothing to reopen is still a validated bookmark database: without this, a run
+        // whose bookmarks are empty (first launch, a file set aside as unreadable) would
+        // never complete start-up, and stored monitored folders would never be watched.
+        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::ready, true);
         return;
     }
     enum class Outcome { Open, Unresolvable, Renewed, StaleUnrenewable };

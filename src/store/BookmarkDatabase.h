@@ -78,7 +78,8 @@ public:
     // Records one bookmark, opens access, marks the database modified.
     void store(const Location& location, const SecurityBookmark& bookmark);
     // Reopens every bookmark of `data`; unresolvable ones and stale ones that cannot be
-    // renewed go to staleBookmarks; then sets the bookmarks' ready flag.
+    // renewed go to staleBookmarks; then sets the bookmarks' ready flag (also when
+    // `data` is empty).
     void sandboxValidate(const Map& data);
     // The bookmarked locations split into (files, folders).
     std::pair<QList<Location>, QList<Location>> splitFilesAndFolders() const;
