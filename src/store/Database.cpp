@@ -585,8 +585,17 @@ void Database::markDatabaseModified() {
 
 QString Database::csvExport() const {
     const QList<FileObjectPtr> records = values();
-    QString text = QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r");
-    text.reserve(records.size() * 400 + 40);
+    // The text is allocated once at (about) its final size, so a large export never
+    // copies a half-built text into a bigger buffer.
+    qsizetype size = 40;
+    for (const FileObjectPtr& file : records) {
+        size += file->path().size() + 8;
+        for (const Checksum& checksum : file->checksums())
+            size += checksum.value.size();
+    }
+    QString text;
+    text.reserve(size + size / 64);
+    text += QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r");
     for (const FileObjectPtr& file : records) {
         text += file->csvRow();
         text += u'\r';
