@@ -195,18 +195,27 @@ private:
         void* map = ::mmap(nullptr, m_size, PROT_READ, MAP_SHARED, m_fd, 0);
         if (map == MAP_FAILED)
             return;
-        const size_t pagesPerBlock = kBlockSize / static_cast<size_t>(page);
+        const size_t pageSize = static_cast<size_t>(page);
+        const size_t pagesPerBlock = kBlockSize / pageSize;
         const quint64 blocks = blockCount();
         m_cached.assign(blocks, false);
-        std::vector<unsigned char> vector(pagesPerBlock);
-        for (quint64 block = 0; block < blocks; ++block) {
-            const quint64 offset = block * kBlockSize;
-            const size_t length = static_cast<size_t>(std::min<quint64>(kBlockSize, m_size - offset));
+        // One query per 64 blocks: one byte per page, 16 KiB of answer per query.
+        constexpr quint64 kBlocksPerQuery = 64;
+        std::vector<unsigned char> vector(kBlocksPerQuery * pagesPerBlock);
+        for (quint64 first = 0; first < blocks; first += kBlocksPerQuery) {
+            const quint64 offset = first * kBlockSize;
+            const size_t length =
+                static_cast<size_t>(std::min<quint64>(kBlocksPerQuery * kBlockSize, m_size - offset));
             if (::mincore(static_cast<char*>(map) + offset, length, vector.data()) != 0)
                 break;
-            const size_t pages = (length + static_cast<size_t>(page) - 1) / static_cast<size_t>(page);
-            m_cached[block] = std::all_of(vector.begin(), vector.begin() + static_cast<qsizetype>(pages),
-                                          [](unsigned char v) { return (v & 1) != 0; });
+            const size_t pages = (length + pageSize - 1) / pageSize;
+            for (size_t start = 0; start < pages; start += pagesPerBlock) {
+                const auto begin = vector.begin() + static_cast<qsizetype>(start);
+                const auto end =
+                    vector.begin() + static_cast<qsizetype>(std::min(pages, start + pagesPerBlock));
+                m_cached[first + start / pagesPerBlock] =
+                    std::all_of(begin, end, [](unsigned char v) { return (v & 1) != 0; });
+            }
         }
         ::munmap(map, m_size);
     }
