@@ -123,6 +123,10 @@ private slots:
         for (int i = 0; i < 20; ++i)
             added.append(
                 write(dir, QStringLiteral("added%1.txt").arg(i), "copied in whole " + QByteArray::number(i)));
+        QStringList states;
+        const auto connection = connect(
+            &Global::shared(), &Global::statusChanged, this,
+            [&](ApplicationState state) { states << toString(state); }, Qt::DirectConnection);
         LogCapture log;
         QElapsedTimer timer;
         timer.start();
@@ -137,7 +141,9 @@ private slots:
         QCOMPARE(log.countContaining("Files added/updated in monitored location: 20 [ Process.triage(_:) ]"),
                  1);
         QCOMPARE(log.countContaining("Watching files"), 0);
-        QCOMPARE(toString(Global::shared().status()), toString(ApplicationState::Idle));
+        disconnect(connection);
+        // More files than records: the pass evaluates first.
+        QCOMPARE(states, (QStringList{"Evaluating", "Processing", "Idle"}));
     }
 
     void aFileStillBeingWrittenIsWatchedAndHashedOnceItStops() {
