@@ -32,6 +32,7 @@
 #include <QHash>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -105,15 +106,34 @@ bool runTriage() {
     return Process::triage();
 }
 
+std::atomic<bool> g_processingStarter{false}; // a startProcessing() task runs
+
 // Runs queue processing for jobs the watch loop queued (and triage first when
-// locations are waiting for it). Never blocks the caller.
+// locations are waiting for it). A run that is just ending may no longer see jobs
+// queued a moment ago, so the task looks again each settle interval while a run is
+// active, until the queue is empty. At most one such task runs. Never blocks the
+// caller.
 void startProcessing() {
+    if (g_processingStarter.exchange(true))
+        return;
     EnginePool::runMedium([] {
         SafeQueue& queues = SafeQueue::shared();
         if (!queues.files.added.data().isEmpty() || !queues.folders.added.data().isEmpty())
             runTriage();
-        if (!queues.files.queued.data().isEmpty())
-            Process::process();
+        for (;;) {
+            if (queues.files.queued.data().isEmpty()) {
+                g_processingStarter = false;
+                // Jobs queued between the test and the reset are taken here, unless a
+                // new task has already taken over.
+                if (queues.files.queued.data().isEmpty() || g_processingStarter.exchange(true))
+                    return;
+                continue;
+            }
+            if (Global::shared().status() == ApplicationState::Processing)
+                settle();
+            else
+                Process::process();
+        }
     });
 }
 
@@ -371,7 +391,8 @@ void Process::watch() {
             }
             queued = true;
         }
-        if (queued && Global::shared().status() != ApplicationState::Processing)
+        // Also while a run is active: that run may be ending without seeing these jobs.
+        if (queued)
             startProcessing();
     }
     TLOG_INFO(QStringLiteral("Background task monitoring changing/updating files terminated") +
