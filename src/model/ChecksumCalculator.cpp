@@ -257,6 +257,20 @@ bool hashSequential(InputFile& file, std::vector<Context>& contexts) {
     return true;
 }
 
+using Ring = std::array<std::unique_ptr<unsigned char[]>, kRingBlocks>;
+
+// The ring's buffers, kept per calling thread and reused for every file it hashes:
+// allocated afresh for each file they would go back to the system and be faulted in
+// (and zeroed) again, which costs more than reading a file of a few MiB.
+Ring& ringBuffers() {
+    thread_local Ring buffers;
+    for (auto& buffer : buffers) {
+        if (!buffer)
+            buffer.reset(new unsigned char[kBlockSize]);
+    }
+    return buffers;
+}
+
 // The calling thread reads blocks into a ring of buffers; hashing threads feed them to
 // the algorithms. Each algorithm takes the blocks in order, one thread at a time; a free
 // thread always takes the algorithm that is furthest behind, so the work balances itself
@@ -267,11 +281,9 @@ public:
     Pipeline(InputFile& file, std::vector<Context>& contexts)
         : m_file(file)
         , m_contexts(contexts)
+        , m_slots(ringBuffers())
         , m_next(contexts.size(), 0)
-        , m_busy(contexts.size(), false) {
-        for (auto& slot : m_slots)
-            slot.reset(new unsigned char[kBlockSize]);
-    }
+        , m_busy(contexts.size(), false) {}
 
     // Returns false when a read failed; `started` is false when not even one hashing
     // thread could be started (nothing was hashed: the caller falls back).
@@ -362,7 +374,7 @@ private:
 
     InputFile& m_file;
     std::vector<Context>& m_contexts;
-    std::array<std::unique_ptr<unsigned char[]>, kRingBlocks> m_slots;
+    Ring& m_slots; // the calling thread's buffers
 
     std::mutex m_mutex; // guards everything below, and the slot contents' hand-over
     std::condition_variable m_work;
