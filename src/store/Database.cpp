@@ -4,6 +4,7 @@
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/ByteCount.h"
+#include "store/DatabaseReader.h"
 #include "store/Debugging.h"
 #include "store/LocationCoding.h"
 #include "store/PlistError.h"
@@ -45,45 +46,46 @@ int keyIndex(const QString& key) {
 
 void encodeChecksum(PlistWriter& w, const Checksum& checksum) {
     w.beginDict();
-    w.key(QStringLiteral("algorithm"));
+    w.key(QLatin1StringView("algorithm"));
     w.string(toString(checksum.algorithm));
-    w.key(QStringLiteral("value"));
+    w.key(QLatin1StringView("value"));
     w.string(checksum.value);
-    w.key(QStringLiteral("id"));
-    w.string(LocationCoding::uuidText(checksum.id));
+    w.key(QLatin1StringView("id"));
+    LocationCoding::writeUuid(w, checksum.id);
     w.endDict();
 }
 
-void encodeRecord(PlistWriter& w, const FileObjectData& d) {
+// `urlText` is the location's URL text (the caller has it already for the map key).
+void encodeRecord(PlistWriter& w, const FileObjectData& d, const QString& urlText) {
     w.beginDict();
-    w.key(QStringLiteral("identifier"));
-    w.string(LocationCoding::uuidText(d.identifier));
-    w.key(QStringLiteral("location"));
-    LocationCoding::encode(w, d.location);
-    w.key(QStringLiteral("path"));
+    w.key(QLatin1StringView("identifier"));
+    LocationCoding::writeUuid(w, d.identifier);
+    w.key(QLatin1StringView("location"));
+    LocationCoding::encodeUrlText(w, urlText);
+    w.key(QLatin1StringView("path"));
     w.string(d.path);
-    w.key(QStringLiteral("directory"));
+    w.key(QLatin1StringView("directory"));
     w.string(d.directory);
-    w.key(QStringLiteral("prefix"));
+    w.key(QLatin1StringView("prefix"));
     w.string(d.prefix);
-    w.key(QStringLiteral("suffix"));
+    w.key(QLatin1StringView("suffix"));
     w.string(d.suffix);
-    w.key(QStringLiteral("name"));
+    w.key(QLatin1StringView("name"));
     w.string(d.name);
-    w.key(QStringLiteral("bytes"));
+    w.key(QLatin1StringView("bytes"));
     w.integer(quint64(d.bytes));
-    w.key(QStringLiteral("created"));
+    w.key(QLatin1StringView("created"));
     w.real(d.created);
-    w.key(QStringLiteral("modified"));
+    w.key(QLatin1StringView("modified"));
     w.real(d.modified);
-    w.key(QStringLiteral("status"));
+    w.key(QLatin1StringView("status"));
     w.string(toString(d.status));
-    w.key(QStringLiteral("checksums"));
+    w.key(QLatin1StringView("checksums"));
     w.beginArray();
     for (const Checksum& checksum : d.checksums)
         encodeChecksum(w, checksum);
     w.endArray();
-    w.key(QStringLiteral("bookmarked"));
+    w.key(QLatin1StringView("bookmarked"));
     w.boolean(d.bookmarked);
     w.endDict();
 }
@@ -359,8 +361,9 @@ void Database::encode(PlistWriter& writer, const Snapshot& entries) {
     writer.beginArray();
     writer.newline();
     for (const auto& [location, data] : entries) {
-        LocationCoding::encode(writer, location);
-        encodeRecord(writer, data);
+        const QString urlText = location.urlText();
+        LocationCoding::encodeUrlText(writer, urlText);
+        encodeRecord(writer, data, data.location == location ? urlText : data.location.urlText());
         writer.newline();
     }
     writer.endArray();
@@ -368,11 +371,22 @@ void Database::encode(PlistWriter& writer, const Snapshot& entries) {
 }
 
 Database::Map Database::decode(const QByteArray& document) {
+    if (std::optional<Map> map = DatabaseReader::decode(document))
+        return std::move(*map);
     PlistReader reader(document);
     return decode(reader);
 }
 
 Database::Map Database::decode(QIODevice* device) {
+    if (device->isSequential())
+        return decode(device->readAll());
+    const qint64 start = device->pos();
+    if (std::optional<Map> map = DatabaseReader::decode(device))
+        return std::move(*map);
+    // Anything the fast reader does not handle: the general reader gives the same
+    // records or the exact error.
+    if (!device->seek(start))
+        throw PlistError(QStringLiteral("Unable to read the property list: ") + device->errorString());
     PlistReader reader(device);
     return decode(reader);
 }
@@ -585,19 +599,32 @@ void Database::markDatabaseModified() {
 
 QString Database::csvExport() const {
     const QList<FileObjectPtr> records = values();
-    // The text is allocated once at (about) its final size, so a large export never
-    // copies a half-built text into a bigger buffer.
-    qsizetype size = 40;
+    // One pass takes each record's checksums (an implicitly shared copy) and sizes the
+    // text; the second writes every row straight into the text, allocated once.
+    std::vector<QList<Checksum>> sums;
+    sums.reserve(std::size_t(records.size()));
+    qsizetype size = 36;
     for (const FileObjectPtr& file : records) {
+        sums.push_back(file->checksums());
         size += file->path().size() + 8;
-        for (const Checksum& checksum : file->checksums())
+        for (const Checksum& checksum : sums.back())
             size += checksum.value.size();
     }
     QString text;
     text.reserve(size + size / 64);
     text += QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r");
-    for (const FileObjectPtr& file : records) {
-        text += file->csvRow();
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        // The same row as FileObject::csvRow(), without its temporaries.
+        text += FileObject::csvField(records[i]->path());
+        for (Digest algorithm : kAllDigests) {
+            text += u',';
+            for (const Checksum& checksum : sums[std::size_t(i)]) {
+                if (checksum.algorithm == algorithm) {
+                    text += checksum.value;
+                    break;
+                }
+            }
+        }
         text += u'\r';
     }
     return text;

@@ -110,9 +110,12 @@ public:
     Snapshot snapshot() const;
     // Writes the root dictionary {"db": [key, record, ...]}.
     static void encode(PlistWriter& writer, const Snapshot& entries);
-    // Decodes a whole document. Throws PlistError with the reason.
+    // Decodes a whole document. Throws PlistError with the reason. The common form is
+    // decoded by DatabaseReader; anything else by PlistReader (same result or error).
     static Map decode(const QByteArray& document);
+    // Reads the device from its current position to its end.
     static Map decode(QIODevice* device);
+    // Decodes with the general reader only.
     static Map decode(PlistReader& reader);
 
 signals:

@@ -53,9 +53,13 @@ QUrl toUrl(const UrlParts& parts) {
 } // namespace
 
 void LocationCoding::encode(PlistWriter& writer, const Location& location) {
+    encodeUrlText(writer, location.urlText());
+}
+
+void LocationCoding::encodeUrlText(PlistWriter& writer, const QString& urlText) {
     writer.beginDict();
-    writer.key(QStringLiteral("relative"));
-    writer.string(location.urlText());
+    writer.key(QLatin1StringView("relative"));
+    writer.string(urlText);
     writer.endDict();
 }
 
@@ -76,6 +80,28 @@ Location LocationCoding::decode(PlistReader& reader) {
 
 QString LocationCoding::uuidText(const QUuid& uuid) {
     return uuid.toString(QUuid::WithoutBraces).toUpper();
+}
+
+void LocationCoding::writeUuid(PlistWriter& writer, const QUuid& uuid) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    char text[36];
+    char* out = text;
+    auto put = [&out](quint64 value, int digits) {
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+            *out++ = hex[(value >> shift) & 0xF];
+    };
+    put(uuid.data1, 8);
+    *out++ = '-';
+    put(uuid.data2, 4);
+    *out++ = '-';
+    put(uuid.data3, 4);
+    *out++ = '-';
+    put(uuid.data4[0], 2);
+    put(uuid.data4[1], 2);
+    *out++ = '-';
+    for (int i = 2; i < 8; ++i)
+        put(uuid.data4[i], 2);
+    writer.plainString(QLatin1StringView(text, 36));
 }
 
 QUuid LocationCoding::uuidFromText(PlistReader& reader, const QString& text) {

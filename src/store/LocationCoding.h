@@ -18,10 +18,14 @@ class PlistWriter;
 class LocationCoding {
 public:
     static void encode(PlistWriter& writer, const Location& location);
+    // The same dictionary from a location's urlText() computed by the caller.
+    static void encodeUrlText(PlistWriter& writer, const QString& urlText);
     // Throws PlistError when the dictionary lacks "relative" or is not a file location.
     static Location decode(PlistReader& reader);
 
     static QString uuidText(const QUuid& uuid);
+    // Writes uuidText(uuid) as a string value without building the text.
+    static void writeUuid(PlistWriter& writer, const QUuid& uuid);
     // Throws PlistError (via reader) when the text is not a UUID.
     static QUuid uuidFromText(PlistReader& reader, const QString& text);
 };

@@ -5,12 +5,21 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace trevalin {
 
 namespace {
 
 constexpr qsizetype kBufferSize = 1 << 20;
+
+// Printable ASCII without the characters XML escapes.
+[[maybe_unused]] bool isPlain(QLatin1StringView text) {
+    for (char c : text)
+        if (c < 0x20 || c > 0x7E || c == '&' || c == '<' || c == '>')
+            return false;
+    return true;
+}
 
 } // namespace
 
@@ -28,7 +37,7 @@ bool PlistWriter::flush() {
         return !m_error;
     if (!m_error && m_device->write(m_buffer) != m_buffer.size())
         m_error = true;
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps the capacity
     return !m_error;
 }
 
@@ -41,49 +50,73 @@ void PlistWriter::raw(const char* text, qsizetype size) {
     m_buffer.append(text, size);
 }
 
-// Appends `text` as UTF-8 with the XML escapes. Scans runs of plain characters and
-// converts each run at once.
+// Appends `text` as UTF-8 with the XML escapes, encoded straight into the buffer.
 void PlistWriter::escaped(QStringView text) {
-    qsizetype runStart = 0;
-    auto flushRun = [&](qsizetype end) {
-        if (end > runStart)
-            m_buffer.append(text.mid(runStart, end - runStart).toUtf8());
-    };
     const qsizetype n = text.size();
+    const qsizetype start = m_buffer.size();
+    // At most 5 bytes per UTF-16 unit ("&amp;", "&#13;"; UTF-8 needs at most 3).
+    m_buffer.resize(start + 5 * n);
+    char* const base = m_buffer.data();
+    char* out = base + start;
+    const char16_t* in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x20 && c != u'&' && c != u'<' && c != u'>' && (c < 0xD800 || c > 0xDFFF) && c < 0xFFFE)
-            continue;
-        const char* replacement = nullptr;
-        switch (c) {
-        case u'&':
-            replacement = "&amp;";
-            break;
-        case u'<':
-            replacement = "&lt;";
-            break;
-        case u'>':
-            replacement = "&gt;";
-            break;
-        case u'\r':
-            replacement = "&#13;";
-            break;
-        case u'\t':
-        case u'\n':
-            continue;
-        default:
-            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-                ++i;
+        const char16_t c = in[i];
+        if (c < 0x80) {
+            if (c >= 0x20 && c != u'&' && c != u'<' && c != u'>') {
+                *out++ = char(c);
                 continue;
             }
-            m_error = true; // no XML can carry this character
+            switch (c) {
+            case u'&':
+                std::memcpy(out, "&amp;", 5);
+                out += 5;
+                break;
+            case u'<':
+                std::memcpy(out, "&lt;", 4);
+                out += 4;
+                break;
+            case u'>':
+                std::memcpy(out, "&gt;", 4);
+                out += 4;
+                break;
+            case u'\r':
+                std::memcpy(out, "&#13;", 5);
+                out += 5;
+                break;
+            case u'\t':
+            case u'\n':
+                *out++ = char(c);
+                break;
+            default:
+                m_buffer.resize(start);
+                m_error = true; // no XML can carry this character
+                return;
+            }
+        } else if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isSurrogate(c)) {
+            if (!QChar::isHighSurrogate(c) || i + 1 >= n || !QChar::isLowSurrogate(in[i + 1])) {
+                m_buffer.resize(start);
+                m_error = true;
+                return;
+            }
+            const char32_t u = QChar::surrogateToUcs4(c, in[++i]);
+            *out++ = char(0xF0 | (u >> 18));
+            *out++ = char(0x80 | ((u >> 12) & 0x3F));
+            *out++ = char(0x80 | ((u >> 6) & 0x3F));
+            *out++ = char(0x80 | (u & 0x3F));
+        } else if (c >= 0xFFFE) {
+            m_buffer.resize(start);
+            m_error = true;
             return;
+        } else {
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
         }
-        flushRun(i);
-        m_buffer.append(replacement);
-        runStart = i + 1;
     }
-    flushRun(n);
+    m_buffer.resize(out - base);
 }
 
 void PlistWriter::beginDocument() {
@@ -113,6 +146,13 @@ void PlistWriter::key(QStringView key) {
     raw("</key>");
 }
 
+void PlistWriter::key(QLatin1StringView key) {
+    Q_ASSERT(isPlain(key));
+    raw("<key>");
+    raw(key.data(), key.size());
+    raw("</key>");
+}
+
 void PlistWriter::beginArray() {
     raw("<array>");
 }
@@ -125,6 +165,14 @@ void PlistWriter::endArray() {
 void PlistWriter::string(QStringView text) {
     raw("<string>");
     escaped(text);
+    raw("</string>");
+    maybeFlush();
+}
+
+void PlistWriter::plainString(QLatin1StringView text) {
+    Q_ASSERT(isPlain(text));
+    raw("<string>");
+    raw(text.data(), text.size());
     raw("</string>");
     maybeFlush();
 }

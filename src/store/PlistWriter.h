@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
 
@@ -39,10 +40,15 @@ public:
     void endDict();
     // The <key> of the next dictionary entry.
     void key(QStringView key);
+    // A key of printable ASCII that needs no escaping, written as it is.
+    void key(QLatin1StringView key);
     void beginArray();
     void endArray();
 
     void string(QStringView text);
+    // A string of printable ASCII that needs no escaping (UUIDs, names of states),
+    // written as it is.
+    void plainString(QLatin1StringView text);
     void integer(quint64 value);
     void integer(qint64 value);
     void real(double value);
