@@ -15,7 +15,8 @@ namespace trevalin {
 
 namespace {
 
-constexpr qsizetype kBlockSize = qsizetype(4) << 20;
+constexpr qsizetype kDefaultBlockSize = qsizetype(4) << 20;
+qsizetype blockSize = kDefaultBlockSize; // changed by tests only
 constexpr int kMaxDepth = 64;
 // Enough bytes for any start tag ("<integer/>") plus a margin.
 constexpr qsizetype kTagLookahead = 16;
@@ -270,7 +271,7 @@ public:
 
     explicit Parser(QIODevice* device)
         : m_device(device) {
-        m_buffer.resize(kBlockSize);
+        m_buffer.resize(blockSize);
         m_data = m_buffer.constData();
     }
 
@@ -946,6 +947,10 @@ std::optional<Database::Map> DatabaseReader::decode(const QByteArray& document) 
     } catch (const Unsupported&) {
         return std::nullopt;
     }
+}
+
+void DatabaseReader::setBlockSizeForTesting(qsizetype bytes) {
+    blockSize = bytes > 0 ? bytes : kDefaultBlockSize;
 }
 
 std::optional<Database::Map> DatabaseReader::decode(QIODevice* device) {

@@ -32,6 +32,10 @@ public:
     // in blocks (the document is never held whole). On std::nullopt the device's
     // position is unspecified.
     static std::optional<Database::Map> decode(QIODevice* device);
+
+    // Tests only: the size of the blocks read from a device (default 4 MiB), so that
+    // small documents cross block boundaries everywhere. Not for concurrent use.
+    static void setBlockSizeForTesting(qsizetype bytes);
 };
 
 } // namespace trevalin

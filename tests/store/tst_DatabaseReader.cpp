@@ -1,0 +1,416 @@
+// The fast content-database reader against the general one: every document of the
+// table is decoded by both; where the fast reader returns records they must equal the
+// general reader's, documents it must handle are handled, malformed ones are never
+// accepted, and Database::decode() gives exactly the general reader's result or error.
+// Also read from a device in tiny blocks, so every step crosses a block boundary.
+#include "StoreTestSupport.h"
+#include "TestMain.h"
+
+#include "store/Database.h"
+#include "store/DatabaseReader.h"
+#include "store/PlistError.h"
+#include "store/PlistReader.h"
+#include "store/PlistWriter.h"
+
+#include <QBuffer>
+
+#include <cstring>
+#include <variant>
+
+using namespace trevalin;
+using trevalin::test::makeRecord;
+
+namespace {
+
+using Outcome = std::variant<Database::Map, QString>; // records or the error text
+
+Outcome general(const QByteArray& bytes) {
+    try {
+        PlistReader reader(bytes);
+        return Database::decode(reader);
+    } catch (const PlistError& error) {
+        return error.message();
+    }
+}
+
+Outcome combined(const QByteArray& bytes) {
+    try {
+        return Database::decode(bytes);
+    } catch (const PlistError& error) {
+        return error.message();
+    }
+}
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Empty when equal, else what differs.
+QString difference(const Database::Map& a, const Database::Map& b) {
+    if (a.size() != b.size())
+        return QString("sizes %1 and %2").arg(a.size()).arg(b.size());
+    auto i = a.begin();
+    auto j = b.begin();
+    for (int n = 0; i != a.end(); ++i, ++j, ++n) {
+        const FileObjectData x = i->second->snapshot();
+        const FileObjectData y = j->second->snapshot();
+        const bool same = i->first == j->first && x.identifier == y.identifier && x.location == y.location &&
+                          x.path == y.path && x.directory == y.directory && x.prefix == y.prefix &&
+                          x.suffix == y.suffix && x.name == y.name && x.bytes == y.bytes &&
+                          sameBits(x.created, y.created) && sameBits(x.modified, y.modified) &&
+                          x.status == y.status && x.checksums == y.checksums && x.bookmarked == y.bookmarked;
+        if (!same)
+            return QString("entry %1 (%2 / %3)").arg(n).arg(i->first.path(), j->first.path());
+    }
+    return {};
+}
+
+QByteArray written(const QList<FileObjectPtr>& records) {
+    Database::Snapshot entries;
+    for (const FileObjectPtr& record : records)
+        entries.emplace_back(record->location(), record->snapshot());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        PlistWriter writer(&buffer);
+        writer.beginDocument();
+        Database::encode(writer, entries);
+        writer.endDocument();
+    }
+    return buffer.data();
+}
+
+QByteArray writtenPath(const QString& path) {
+    return written({makeRecord(
+        path, 7,
+        {Checksum::make(Digest::MD5, QString(32, 'a')), Checksum::make(Digest::SHA256, QString(64, 'b'))})});
+}
+
+QByteArray escapeXml(const QByteArray& text) {
+    QByteArray out = text;
+    return out.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
+}
+
+QByteArray url(const QByteArray& relative) {
+    return "<dict><key>relative</key><string>" + relative + "</string></dict>";
+}
+
+// One record dictionary with the given URL text and extra raw entries.
+QByteArray record(const QByteArray& relative, const QByteArray& path, const QByteArray& extra = {}) {
+    return "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
+           "<key>location</key>" +
+           url(relative) + "<key>path</key><string>" + path +
+           "</string><key>directory</key><string>/data</string><key>prefix</key><string>a</string>"
+           "<key>suffix</key><string>txt</string><key>name</key><string>a.txt</string>"
+           "<key>bytes</key><integer>12</integer><key>created</key><real>1.5</real>"
+           "<key>modified</key><real>2.5</real><key>status</key><string>Processed</string>"
+           "<key>checksums</key><array><dict><key>algorithm</key><string>SHA1</string><key>value</key>"
+           "<string>abc</string><key>id</key><string>00000000-0000-0000-0000-000000000000</string></dict>"
+           "</array><key>bookmarked</key><false/>" +
+           extra + "</dict>";
+}
+
+QByteArray document(const QByteArray& entries) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>db</key><array>" +
+           entries + "</array></dict></plist>\n";
+}
+
+QByteArray single(const QByteArray& relative = "file:///data/a.txt", const QByteArray& extra = {}) {
+    return document(url(relative) + record(relative, "/data/a.txt", extra));
+}
+
+} // namespace
+
+class TestDatabaseReader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { DatabaseReader::setBlockSizeForTesting(0); }
+
+    void documents_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("fast"); // the fast reader must handle it
+        QTest::addColumn<bool>("valid");
+
+        // What the writer produces, for paths that stress escaping and URL coding.
+        const QStringList paths{"/data/plain.txt",
+                                "/data/a file with spaces.txt",
+                                "/data/R&D <draft> \"final\" 'v2'.txt",
+                                "/data/one,two;three=[4]!$*+@~.csv",
+                                QString("/data/carriage\rreturn"),
+                                QString("/data/line\nfeed\ttab"),
+                                QString::fromUtf8("/data/snap \xF0\x9F\x93\xB7 \xC3\xA9t\xC3\xA9.jpg"),
+                                "/data/100% sure",
+                                "/data/a]]>b",
+                                "/data/  padded  "};
+        for (const QString& path : paths)
+            QTest::newRow(qPrintable("writer " + path.toUtf8().toPercentEncoding(" /")))
+                << writtenPath(path) << true << true;
+        QTest::newRow("writer hash and query")
+            << writtenPath("/data/100% #1 ?query=a;b.txt") << false << true;
+        QTest::newRow("writer several")
+            << written({makeRecord("/data/1"), makeRecord("/data/2"),
+                        makeRecord("/other/3", 5, {Checksum::make(Digest::SHA512, "f")})})
+            << true << true;
+        QTest::newRow("writer empty") << written({}) << true << true;
+
+        // Hand-edited layouts the fast reader handles.
+        QTest::newRow("no declaration, comments, white space")
+            << QByteArray("<!-- by hand -->\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                          "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n"
+                          " <dict>\n  <!-- records -->\n  <key>db</key>\n  <array>\n   " +
+                          url("file:///data/a.txt") + "\n   " + record("file:///data/a.txt", "/data/a.txt") +
+                          "\n  </array>\n </dict>\n</plist>\n<!-- end -->\n")
+            << true << true;
+        QTest::newRow("short declaration, plain plist tag")
+            << QByteArray("<?xml version=\"1.0\"?><plist><dict><key>db</key><array/></dict></plist>") << true
+            << true;
+        QTest::newRow("entities and references")
+            << document(url("file:///data/a%20&amp;%26b.txt") +
+                        record("file:///data/a%20&amp;%26b.txt",
+                               "/d&amp;&lt;&gt;&quot;&apos;&#233;&#xE9;&#x1F4F7;&#13;&#10;&#9;x"))
+            << true << true;
+        QTest::newRow("comment inside a string")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "/da<!-- c -->ta/a.txt"))
+            << true << true;
+        QTest::newRow("keys shuffled, unknown keys, odd numbers")
+            << document(
+                   url("file:///data/a.txt") +
+                   "<dict><key>bookmarked</key><true></true><key>unknown</key><dict><key>x</key>"
+                   "<date>2020-01-01T00:00:00Z</date><key>y</key><data>AAEC</data><key>z</key><array>"
+                   "<integer>1</integer><true/><string/></array></dict><key>status</key><string>Pending"
+                   "</string><key>modified</key><integer>2</integer><key>created</key><real> +1.25e3 "
+                   "</real><key>bytes</key><integer> 007 </integer><key>name</key><string/><key>suffix"
+                   "</key><string></string><key>prefix</key><string>  </string><key>directory</key>"
+                   "<string>/data</string><key>path</key><string>/data/a.txt</string><key>location</key>" +
+                   url("file:///data/a.txt") +
+                   "<key>identifier</key><string>0f2b6c1e-3d4a-4b5c-8d9e-0a1b2c3d4e5f</string>"
+                   "<key>checksums</key><array/><key>checksums</key><array><dict><key>id</key>"
+                   "<string>{0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F}</string><key>extra</key><real>1</real>"
+                   "<key>value</key><string>v</string><key>algorithm</key><string>MD5</string></dict>"
+                   "</array><key>checksums</key><array><dict><key>algorithm</key><string>SHA384</string>"
+                   "<key>value</key><string>w</string><key>id</key><string>00000000-0000-0000-0000-"
+                   "000000000001</string></dict></array></dict>")
+            << true << true;
+        QTest::newRow("location other than the key, unnormalised URL")
+            << document(url("file:///data/./x/../a%2fb%c3%a9.txt") +
+                        record("file:///data/b.txt", "/data/b.txt"))
+            << true << true;
+        QTest::newRow("other root keys, db twice")
+            << QByteArray("<plist><dict><key>db</key><array>" + url("file:///data/old") +
+                          record("file:///data/old", "/data/old") + "</array><key>other</key><array/>" +
+                          "<key>db</key><array>" + url("file:///data/new") +
+                          record("file:///data/new", "/data/new") + "</array></dict></plist>")
+            << true << true;
+        QTest::newRow("special reals")
+            << single("file:///data/a.txt",
+                      "<key>created</key><real>-0.0</real><key>modified</key><real>inf</real>")
+            << true << true;
+
+        // Valid, but left to the general reader.
+        QTest::newRow("hex integer") << single("file:///data/a.txt",
+                                               "<key>bytes</key><integer>0x10</integer>")
+                                     << false << true;
+        QTest::newRow("base URL") << document("<dict><key>base</key>" + url("file:///data/") +
+                                              "<key>relative</key><string>a.txt</string></dict>" +
+                                              record("file:///data/a.txt", "/data/a.txt"))
+                                  << false << true;
+        QTest::newRow("CDATA") << document(url("file:///data/a.txt") +
+                                           record("file:///data/a.txt", "<![CDATA[/data/<a>.txt]]>"))
+                               << false << true;
+        QTest::newRow("raw CR in a string")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "/data/a\r\nb\rc")) << false
+            << true;
+        QTest::newRow("raw non-ASCII with escapes")
+            << single(QByteArray("file:///data/\xC3\xA9%20a.txt")) << false << true;
+        QTest::newRow("escaped non-character") << single("file:///data/%EF%BF%BE.txt") << false << true;
+        QTest::newRow("processing instruction")
+            << QByteArray(
+                   "<?xml version=\"1.0\"?><?style x?><plist><dict><key>db</key><array/></dict></plist>")
+            << false << true;
+        QTest::newRow("nan") << single("file:///data/a.txt", "<key>created</key><real>nan</real>") << false
+                             << true;
+        QTest::newRow("attribute") << QByteArray("<plist><dict><key>db</key><array id=\"1\"/></dict></plist>")
+                                   << false << true;
+
+        // Malformed or not a content database.
+        const QByteArray good = single();
+        QTest::newRow("empty") << QByteArray() << false << false;
+        QTest::newRow("truncated") << good.left(good.size() / 2) << false << false;
+        QTest::newRow("truncated at the end") << good.left(good.size() - 3) << false << false;
+        QTest::newRow("not a plist") << QByteArray("hello, world\n") << false << false;
+        QTest::newRow("binary") << QByteArray("bplist00\xd1\x01\x02", 11) << false << false;
+        QTest::newRow("root is an array") << QByteArray("<plist><array/></plist>") << false << false;
+        QTest::newRow("root is empty") << QByteArray("<plist></plist>") << false << false;
+        QTest::newRow("no db key") << QByteArray("<plist><dict><key>other</key><array/></dict></plist>")
+                                   << false << false;
+        QTest::newRow("db is a string")
+            << QByteArray("<plist><dict><key>db</key><string>x</string></dict></plist>") << false << false;
+        QTest::newRow("odd array") << document(url("file:///data/a.txt") +
+                                               record("file:///data/a.txt", "/data/a") +
+                                               url("file:///data/b.txt"))
+                                   << false << false;
+        QTest::newRow("duplicate key")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "/a") +
+                        url("file:///data/a.txt") + record("file:///data/a.txt", "/a"))
+            << false << false;
+        QByteArray noBytes = single();
+        noBytes.replace("<key>bytes</key><integer>12</integer>", "");
+        QTest::newRow("record without bytes") << noBytes << false << false;
+        QByteArray noRelative = single();
+        noRelative.replace("<key>relative</key>", "<key>relativ</key>");
+        QTest::newRow("URL without relative") << noRelative << false << false;
+        QTest::newRow("unknown status")
+            << single("file:///data/a.txt", "<key>status</key><string>Done</string>") << false << false;
+        QTest::newRow("unknown digest")
+            << single(
+                   "file:///data/a.txt",
+                   "<key>checksums</key><array><dict><key>algorithm</key><string>MD4</string><key>value</key>"
+                   "<string>a</string><key>id</key><string>00000000-0000-0000-0000-000000000000</string>"
+                   "</dict></array>")
+            << false << false;
+        QTest::newRow("negative size")
+            << single("file:///data/a.txt", "<key>bytes</key><integer>-1</integer>") << false << false;
+        QTest::newRow("size too large")
+            << single("file:///data/a.txt", "<key>bytes</key><integer>18446744073709551616</integer>")
+            << false << false;
+        QTest::newRow("bad real") << single("file:///data/a.txt", "<key>created</key><real>1.2.3</real>")
+                                  << false << false;
+        QTest::newRow("bad identifier")
+            << single("file:///data/a.txt", "<key>identifier</key><string>x</string>") << false << false;
+        QTest::newRow("boolean with text")
+            << single("file:///data/a.txt", "<key>bookmarked</key><true>x</true>") << false << false;
+        QTest::newRow("string where a number belongs")
+            << single("file:///data/a.txt", "<key>bytes</key><string>1</string>") << false << false;
+        QTest::newRow("not a file URL") << single("http://host/a.txt") << false << false;
+        QTest::newRow("trailing element")
+            << QByteArray("<plist><dict><key>db</key><array/></dict><dict/></plist>") << false << false;
+        QTest::newRow("content after plist")
+            << QByteArray("<plist><dict><key>db</key><array/></dict></plist>x") << false << false;
+        QTest::newRow("second root") << QByteArray(
+                                            "<plist><dict><key>db</key><array/></dict></plist><plist/>")
+                                     << false << false;
+        QTest::newRow("mismatched end tag")
+            << QByteArray("<plist><dict><key>db</key><array></dict></array></plist>") << false << false;
+        QTest::newRow("text between elements")
+            << QByteArray("<plist><dict>x<key>db</key><array/></dict></plist>") << false << false;
+        QTest::newRow("key without value")
+            << QByteArray("<plist><dict><key>db</key></dict></plist>") << false << false;
+        QTest::newRow("unknown entity")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "&foo;")) << false << false;
+        QTest::newRow("reference to NUL")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "&#0;")) << false << false;
+        QTest::newRow("unterminated entity")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "a &amp b")) << false
+            << false;
+        QTest::newRow("invalid UTF-8")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "\xC3(")) << false << false;
+        QTest::newRow("overlong UTF-8")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "\xC0\xAF")) << false
+            << false;
+        QTest::newRow("control character")
+            << document(url("file:///data/a.txt") + record("file:///data/a.txt", "a\x01"
+                                                                                 "b"))
+            << false << false;
+        QTest::newRow("]]> in text") << document(url("file:///data/a.txt") +
+                                                 record("file:///data/a.txt", "a]]>b"))
+                                     << false << false;
+        QTest::newRow("double hyphen in comment")
+            << QByteArray("<plist><!-- a -- b --><dict><key>db</key><array/></dict></plist>") << false
+            << false;
+        QTest::newRow("unterminated comment")
+            << QByteArray("<plist><!-- a <dict><key>db</key><array/></dict></plist>") << false << false;
+        QTest::newRow("declaration not first")
+            << QByteArray("\n<?xml version=\"1.0\"?><plist><dict><key>db</key><array/></dict></plist>")
+            << false << false;
+        QTest::newRow("unknown element")
+            << QByteArray("<plist><dict><key>db</key><list/></dict></plist>") << false << false;
+    }
+
+    void documents() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, fast);
+        QFETCH(bool, valid);
+        const Outcome expected = general(bytes);
+        QCOMPARE(std::holds_alternative<Database::Map>(expected), valid);
+
+        const std::optional<Database::Map> quick = DatabaseReader::decode(bytes);
+        if (fast)
+            QVERIFY2(quick, "the fast reader gave up");
+        if (!valid)
+            QVERIFY2(!quick, "the fast reader accepted a document the general reader rejects");
+        if (quick) {
+            const QString diff = difference(*quick, std::get<Database::Map>(expected));
+            QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        }
+
+        // The combined decoder: the same records, or exactly the general reader's error.
+        const Outcome actual = combined(bytes);
+        QCOMPARE(actual.index(), expected.index());
+        if (valid)
+            QVERIFY(difference(std::get<Database::Map>(actual), std::get<Database::Map>(expected)).isEmpty());
+        else
+            QCOMPARE(std::get<QString>(actual), std::get<QString>(expected));
+
+        // From a device in tiny blocks: every step is cut short and run again.
+        for (qsizetype block : {1, 7, 64}) {
+            DatabaseReader::setBlockSizeForTesting(block);
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            const std::optional<Database::Map> chunked = DatabaseReader::decode(&buffer);
+            QCOMPARE(bool(chunked), bool(quick));
+            if (chunked)
+                QVERIFY(difference(*chunked, *quick).isEmpty());
+        }
+        DatabaseReader::setBlockSizeForTesting(0);
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        try {
+            const Database::Map map = Database::decode(&buffer);
+            QVERIFY(valid);
+            QVERIFY(difference(map, std::get<Database::Map>(expected)).isEmpty());
+        } catch (const PlistError& error) {
+            QVERIFY(!valid);
+            QCOMPARE(error.message(), std::get<QString>(expected));
+        }
+    }
+
+    // Every percent escape and every literal URL character: the fast reader either gives
+    // the general reader's location or leaves the document to it.
+    void urlCharacters() {
+        QList<QByteArray> texts;
+        for (int b = 0; b < 256; ++b) {
+            texts << QByteArray("file:///x%") + QByteArray::number(b, 16).rightJustified(2, '0') + "y";
+            texts << QByteArray("file:///x%") + QByteArray::number(b, 16).rightJustified(2, '0').toUpper() +
+                         "y";
+        }
+        for (int c = 0x20; c < 0x7F; ++c) {
+            texts << QByteArray("file:///x") + char(c) + "y";
+            texts << QByteArray("file:///x%20") + char(c) + "y";
+        }
+        texts << "file:///x%"
+              << "file:///x%4"
+              << "file:///x%zz"
+              << "file:///%C3%A9%F0%9F%93%B7"
+              << "file:///%ED%A0%80"
+              << "file:///%F4%90%80%80"
+              << "file:///%EF%B7%90"
+              << "file:///%C3";
+        int handled = 0;
+        for (const QByteArray& text : texts) {
+            const QByteArray bytes = single(escapeXml(text));
+            const Outcome expected = general(bytes);
+            const std::optional<Database::Map> quick = DatabaseReader::decode(bytes);
+            if (!quick)
+                continue;
+            ++handled;
+            QVERIFY2(std::holds_alternative<Database::Map>(expected), text.constData());
+            const QString diff = difference(*quick, std::get<Database::Map>(expected));
+            QVERIFY2(diff.isEmpty(), qPrintable(text + ": " + diff));
+        }
+        QVERIFY2(handled > 400, qPrintable(QString::number(handled)));
+    }
+};
+
+TREVALIN_TEST_MAIN(TestDatabaseReader)
+#include "tst_DatabaseReader.moc"
