@@ -592,6 +592,29 @@ private slots:
         QVERIFY(db.csvExport().endsWith("\"/data/line\nfeed\",,,,,\r"));
     }
 
+    void csvExportMatchesRows() {
+        // The export writes each record's row itself: it must equal FileObject::csvRow(),
+        // also for repeated algorithms (the first counts), all five digests and quoting.
+        Database db(dbFile());
+        QList<Checksum> all;
+        for (Digest digest : kAllDigests)
+            all.append(Checksum::make(digest, toString(digest).toLower()));
+        const QList<FileObjectPtr> records{
+            makeRecord("/data/all five", 1, all),
+            makeRecord("/data/repeated", 1,
+                       {Checksum::make(Digest::SHA1, "first"), Checksum::make(Digest::SHA1, "second"),
+                        Checksum::make(Digest::MD5, "m")}),
+            makeRecord("/data/\"q\",\r\n", 1, {Checksum::make(Digest::SHA384, "x")}),
+            makeRecord(QString::fromUtf8("/data/\xC3\xA9t\xC3\xA9")),
+        };
+        QString expected = "Path,MD5,SHA1,SHA256,SHA384,SHA512\r";
+        for (const FileObjectPtr& r : records) {
+            db.set(r->location(), r);
+            expected += r->csvRow() + '\r';
+        }
+        QCOMPARE(db.csvExport(), expected);
+    }
+
     void saveWhileChanging() {
         // Writers change records and the map while saves run; every file written loads back.
         Database db(dbFile());
