@@ -19,6 +19,10 @@
 
 #include <atomic>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 namespace trevalin {
 
 namespace {
@@ -612,6 +616,17 @@ QString Database::csvExport() const {
     }
     QString text;
     text.reserve(size + size / 64);
+#ifdef Q_OS_LINUX
+    // A large export is tens of MiB written once: huge pages save a page fault every 4 KiB.
+    const qsizetype bytes = text.capacity() * qsizetype(sizeof(QChar));
+    if (bytes >= (qsizetype(8) << 20)) {
+        constexpr quintptr huge = quintptr(2) << 20;
+        const auto begin = (reinterpret_cast<quintptr>(text.data()) + huge - 1) & ~(huge - 1);
+        const auto end = (reinterpret_cast<quintptr>(text.data()) + quintptr(bytes)) & ~(huge - 1);
+        if (end > begin)
+            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+#endif
     text += QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r");
     for (qsizetype i = 0; i < records.size(); ++i) {
         // The same row as FileObject::csvRow(), without its temporaries.
