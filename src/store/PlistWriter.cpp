@@ -25,7 +25,7 @@ constexpr qsizetype kBufferSize = 1 << 20;
 
 PlistWriter::PlistWriter(QIODevice* device)
     : m_device(device) {
-    m_buffer.reserve(kBufferSize + 4096);
+    m_buffer.resize(kBufferSize + 4096);
 }
 
 PlistWriter::~PlistWriter() {
@@ -33,31 +33,39 @@ PlistWriter::~PlistWriter() {
 }
 
 bool PlistWriter::flush() {
-    if (m_buffer.isEmpty())
+    if (m_used == 0)
         return !m_error;
-    if (!m_error && m_device->write(m_buffer) != m_buffer.size())
+    if (!m_error && m_device->write(m_buffer.constData(), m_used) != m_used)
         m_error = true;
-    m_buffer.resize(0); // keeps the capacity
+    m_used = 0;
     return !m_error;
 }
 
 void PlistWriter::maybeFlush() {
-    if (m_buffer.size() >= kBufferSize)
+    if (m_used >= kBufferSize)
         flush();
 }
 
+char* PlistWriter::room(qsizetype size) {
+    if (m_used + size > m_buffer.size()) {
+        flush();
+        if (size > m_buffer.size())
+            m_buffer.resize(size);
+    }
+    return m_buffer.data() + m_used;
+}
+
 void PlistWriter::raw(const char* text, qsizetype size) {
-    m_buffer.append(text, size);
+    std::memcpy(room(size), text, std::size_t(size));
+    m_used += size;
 }
 
 // Appends `text` as UTF-8 with the XML escapes, encoded straight into the buffer.
 void PlistWriter::escaped(QStringView text) {
     const qsizetype n = text.size();
-    const qsizetype start = m_buffer.size();
     // At most 5 bytes per UTF-16 unit ("&amp;", "&#13;"; UTF-8 needs at most 3).
-    m_buffer.resize(start + 5 * n);
-    char* const base = m_buffer.data();
-    char* out = base + start;
+    char* const base = room(5 * n);
+    char* out = base;
     const char16_t* in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = in[i];
@@ -88,7 +96,6 @@ void PlistWriter::escaped(QStringView text) {
                 *out++ = char(c);
                 break;
             default:
-                m_buffer.resize(start);
                 m_error = true; // no XML can carry this character
                 return;
             }
@@ -97,7 +104,6 @@ void PlistWriter::escaped(QStringView text) {
             *out++ = char(0x80 | (c & 0x3F));
         } else if (QChar::isSurrogate(c)) {
             if (!QChar::isHighSurrogate(c) || i + 1 >= n || !QChar::isLowSurrogate(in[i + 1])) {
-                m_buffer.resize(start);
                 m_error = true;
                 return;
             }
@@ -107,7 +113,6 @@ void PlistWriter::escaped(QStringView text) {
             *out++ = char(0x80 | ((u >> 6) & 0x3F));
             *out++ = char(0x80 | (u & 0x3F));
         } else if (c >= 0xFFFE) {
-            m_buffer.resize(start);
             m_error = true;
             return;
         } else {
@@ -116,7 +121,7 @@ void PlistWriter::escaped(QStringView text) {
             *out++ = char(0x80 | (c & 0x3F));
         }
     }
-    m_buffer.resize(out - base);
+    m_used += out - base;
 }
 
 void PlistWriter::beginDocument() {
@@ -211,7 +216,8 @@ void PlistWriter::real(double value) {
         const auto result = std::to_chars(digits, digits + sizeof digits, value);
         raw(digits, result.ptr - digits);
     } else {
-        m_buffer.append(realText(value).toLatin1());
+        const QByteArray text = realText(value).toLatin1();
+        raw(text.constData(), text.size());
     }
     raw("</real>");
 }
@@ -225,7 +231,8 @@ void PlistWriter::boolean(bool value) {
 
 void PlistWriter::data(const QByteArray& bytes) {
     raw("<data>");
-    m_buffer.append(bytes.toBase64());
+    const QByteArray encoded = bytes.toBase64();
+    raw(encoded.constData(), encoded.size());
     raw("</data>");
     maybeFlush();
 }

@@ -70,9 +70,12 @@ private:
     template <qsizetype N> void raw(const char (&text)[N]) { raw(text, N - 1); }
     void escaped(QStringView text);
     void maybeFlush();
+    // Room for `size` more bytes at the end of the buffer (flushes or grows it).
+    char* room(qsizetype size);
 
     QIODevice* m_device;
-    QByteArray m_buffer;
+    QByteArray m_buffer; // storage; its first m_used bytes are pending
+    qsizetype m_used = 0;
     bool m_error = false;
 };
 
