@@ -780,9 +780,12 @@ void Parser::pair(Location& keyOut, FileObjectPtr& valueOut) {
             // Nearly always the entry's own key: share it instead of decoding it again.
             d.location = m_url == m_keyUrl ? key : locationFromUrl(m_url);
             break;
-        case 2:
-            d.path = stringValue().toString();
+        case 2: {
+            const Text path = stringValue();
+            // Nearly always the key's path: share its text without building another.
+            d.path = path.ascii && key.path() == path.latin1() ? key.path() : path.toString();
             break;
+        }
         case 3:
             d.directory = shared(stringValue(), m_lastDirectory);
             break;
