@@ -62,8 +62,8 @@ private slots:
         QFETCH(QByteArray, bytes);
         const auto [written, error] = encode(text);
         QCOMPARE(error, bytes.isEmpty());
-        // A refused text leaves nothing of itself in the output.
-        QCOMPARE(written, error ? QByteArray("<string></string>") : bytes);
+        // Once in the error state the writer hands nothing more to the device.
+        QCOMPARE(written, error ? QByteArray() : bytes);
     }
 
     void longerThanTheBuffer() {
