@@ -13,6 +13,8 @@
 #include "store/PlistWriter.h"
 
 #include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <variant>
@@ -153,6 +155,18 @@ private slots:
                         makeRecord("/other/3", 5, {Checksum::make(Digest::SHA512, "f")})})
             << true << true;
         QTest::newRow("writer empty") << written({}) << true << true;
+        QList<FileObjectPtr> many;
+        for (int i = 0; i < 40; ++i)
+            many << makeRecord(QString("/data/dir %1/file %2.txt").arg(i % 3).arg(i), quint64(i),
+                               {Checksum::make(Digest::SHA1, QString(40, QChar('a' + i % 6)))});
+        const QByteArray manyBytes = written(many);
+        QTest::newRow("writer many") << manyBytes << true << true;
+        // A whole entry and the array's end inside a comment near the middle.
+        QByteArray decoy = manyBytes;
+        const qsizetype middle = decoy.indexOf("\n<dict><key>relative</key>", decoy.size() / 2);
+        decoy.insert(middle, "<!--" + QByteArray(4000, ' ') + "\n" + url("file:///fake") +
+                                 record("file:///fake", "/fake") + "</array></dict></plist>-->");
+        QTest::newRow("entry start inside a comment") << decoy << true << true;
 
         // Hand-edited layouts the fast reader handles.
         QTest::newRow("no declaration, comments, white space")
@@ -361,6 +375,21 @@ private slots:
             QCOMPARE(bool(chunked), bool(quick));
             if (chunked)
                 QVERIFY(difference(*chunked, *quick).isEmpty());
+        }
+        // From a file, in blocks of several sizes.
+        QTemporaryDir dir;
+        QFile file(dir.filePath("doc.plist"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        for (qsizetype block : {1, 16, 64, 0}) {
+            DatabaseReader::setBlockSizeForTesting(block);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const std::optional<Database::Map> fromFile = DatabaseReader::decode(&file);
+            file.close();
+            QCOMPARE(bool(fromFile), bool(quick));
+            if (fromFile)
+                QVERIFY(difference(*fromFile, *quick).isEmpty());
         }
         DatabaseReader::setBlockSizeForTesting(0);
         QBuffer buffer(&bytes);
