@@ -215,7 +215,10 @@ bool Process::triage() {
     if (folderCount > 0) {
         TLOG_INFO(QStringLiteral("Pre-processing: [ ") + QString::number(folderCount) +
                   QStringLiteral(" ] folder(s)") + tagged(kTriageTag));
-        for (const Location& folder : queues.folders.added.data()) {
+        // Work through a snapshot and take out exactly what it held: a folder queued by
+        // another intake while this pass runs stays queued for the next pass.
+        const auto folders = queues.folders.added.data();
+        for (const Location& folder : folders) {
             const FileSystem directory(folder);
             if (!directory.isDirectory())
                 continue;
@@ -238,7 +241,7 @@ bool Process::triage() {
             else
                 queues.files.added.add(entries);
         }
-        queues.folders.added.reset();
+        queues.folders.added.reset(folders);
     }
 
     const int files = queues.files.added.count();
@@ -256,7 +259,8 @@ bool Process::triage() {
     const QList<Digest> enabled = DigestState::shared().enabledDigests();
     Database& database = Database::shared();
     QList<Job> jobs;
-    for (const Location& url : queues.files.added.data()) {
+    const auto addedFiles = queues.files.added.data();
+    for (const Location& url : addedFiles) {
         if (refuseUnstorable(url, kTriageTag))
             continue;
         FileObjectPtr file;
@@ -285,7 +289,7 @@ bool Process::triage() {
         for (Digest algorithm : enabled)
             jobs.append(Job{file, algorithm});
     }
-    queues.files.added.replaceData();
+    queues.files.added.discard(addedFiles);
     queues.files.queued.add(jobs);
     return true;
 }

@@ -77,6 +77,25 @@ public:
                        QStringLiteral(" ] [ ") + tag(QStringLiteral("reset()")) + QStringLiteral(" ]"));
     }
 
+    // Removes the elements of `taken` (a snapshot a caller has worked through) and writes
+    // the reset line with their number. Elements queued since the snapshot stay queued.
+    void reset(const Set& taken) {
+        const std::size_t n = discard(taken);
+        if (Debugging::flag())
+            TLOG_DEBUG(QStringLiteral("Queue [ ") + m_name +
+                       QStringLiteral(") ] cleared/reset of elements: [ ") + QString::number(n) +
+                       QStringLiteral(" ] [ ") + tag(QStringLiteral("reset()")) + QStringLiteral(" ]"));
+    }
+
+    // Removes the elements of `taken` without a log line; returns how many were queued.
+    std::size_t discard(const Set& taken) {
+        std::lock_guard lock(m_mutex);
+        std::size_t n = 0;
+        for (const Element& element : taken)
+            n += m_data.remove(element) ? 1 : 0;
+        return n;
+    }
+
     // A snapshot copy of the queued elements, in order.
     Set data() const {
         std::lock_guard lock(m_mutex);

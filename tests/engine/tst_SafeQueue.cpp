@@ -231,6 +231,20 @@ private slots:
         QCOMPARE(q.data().size(), std::size_t(2));
     }
 
+    // A pass that worked through a snapshot takes out only what the snapshot held:
+    // locations queued meanwhile by another intake are not lost.
+    void resetOfSnapshotKeepsLaterArrivals() {
+        ThreadSafeLocationQueue q("Test.queue");
+        q.add(QList<Location>{loc("/a"), loc("/b")});
+        const auto taken = q.data();
+        q.add(QList<Location>{loc("/c"), loc("/a")});
+        q.reset(taken);
+        QCOMPARE(paths(q), (QStringList{"/c"}));
+        q.add(QList<Location>{loc("/d")});
+        QCOMPARE(q.discard(q.data()), std::size_t(2));
+        QCOMPARE(q.count(), 0);
+    }
+
     // Producers and consumers race on one queue: every job is taken exactly once.
     void concurrentProducersAndConsumers() {
         ThreadSafeWorkQueue q("Test.jobs");
