@@ -235,6 +235,13 @@ private slots:
         QTest::newRow("raw CR in a string")
             << document(url("file:///data/a.txt") + record("file:///data/a.txt", "/data/a\r\nb\rc")) << false
             << true;
+        QTest::newRow("non-characters in text")
+            << document(url("file:///data/a.txt") +
+                        record("file:///data/a.txt",
+                               "/data/\xEF\xB7\x90\xF0\x9F\xBF\xBE\xF4\x8F\xBF\xBF\xEF\xBF\xBD"))
+            << true << true;
+        QTest::newRow("non-characters in a URL")
+            << single("file:///data/\xEF\xB7\x90\xF0\x9F\xBF\xBE.txt") << true << true;
         QTest::newRow("raw non-ASCII with escapes")
             << single(QByteArray("file:///data/\xC3\xA9%20a.txt")) << false << true;
         QTest::newRow("escaped non-character") << single("file:///data/%EF%BF%BE.txt") << false << true;
