@@ -1,5 +1,6 @@
-// CounterActor: one named run counter of ThreadSafeCounters — a signed count that
-// starts at 0 and only goes up by one.
+// CounterActor: one named run counter of ThreadSafeCounters, and (under the name
+// ThreadSafeCounter) a subtask counter — a signed count that starts at 0 and only
+// goes up by one.
 //
 // Thread-safety: the count is guarded by m_mutex; each operation is one critical
 // section, so concurrent increments are never lost.
