@@ -39,7 +39,6 @@
 #include <mutex>
 #include <thread>
 
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace trevalin {
@@ -55,17 +54,6 @@ const QString kRecoveryTag = QStringLiteral("Process.errorRecovery(_:)");
 // " [ " + tag + " ]"
 QString tagged(const QString& tag) {
     return QStringLiteral(" [ ") + tag + QStringLiteral(" ]");
-}
-
-QString threadDescription() {
-    QThread* thread = QThread::currentThread();
-    QString name = thread ? thread->objectName() : QString();
-    if (name.isEmpty())
-        name = QStringLiteral("(null)");
-    return QStringLiteral("<QThread: 0x%1>{number = %2, name = %3}")
-        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
-        .arg(static_cast<long>(::syscall(SYS_gettid)))
-        .arg(name);
 }
 
 void settle() {
@@ -157,7 +145,7 @@ void Process::triageAll() {
               QStringLiteral(" ] folder location(s) for modifications") + tagged(kAllTag));
     const bool debugging = Debugging::flag();
     if (debugging)
-        TLOG_DEBUG(QStringLiteral("Current thread ") + threadDescription() + tagged(kAllTag));
+        TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() + tagged(kAllTag));
 
     auto group = std::make_shared<TaskGroup>();
     group->remaining = int(folders.size());
@@ -321,7 +309,8 @@ void Process::watch() {
     TLOG_INFO(QStringLiteral("Spawned background loop/thread to monitor changing/updating files") +
               tagged(kWatchTag));
     if (Debugging::flag())
-        TLOG_DEBUG(QStringLiteral("Current thread ") + threadDescription() + tagged(kWatchTag));
+        TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() +
+                   tagged(kWatchTag));
 
     SafeQueue& queues = SafeQueue::shared();
     ThreadSafeLocationQueue& watched = queues.files.watched;

@@ -28,7 +28,6 @@
 #include <mutex>
 #include <optional>
 
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace trevalin {
@@ -42,17 +41,6 @@ const QString kProcessTag = QStringLiteral("Process.process()");
 // " [ " + tag + " ]"
 QString tagged(const QString& tag) {
     return QStringLiteral(" [ ") + tag + QStringLiteral(" ]");
-}
-
-QString threadDescription() {
-    QThread* thread = QThread::currentThread();
-    QString name = thread ? thread->objectName() : QString();
-    if (name.isEmpty())
-        name = QStringLiteral("(null)");
-    return QStringLiteral("<QThread: 0x%1>{number = %2, name = %3}")
-        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
-        .arg(static_cast<long>(::syscall(SYS_gettid)))
-        .arg(name);
 }
 
 // A location whose path the content database file cannot carry is refused before it
@@ -208,7 +196,7 @@ bool Process::triage() {
     }
     const bool debugging = Debugging::flag();
     if (debugging)
-        TLOG_DEBUG(QStringLiteral("Triage/pre-processing running: ") + threadDescription() +
+        TLOG_DEBUG(QStringLiteral("Triage/pre-processing running: ") + Logger::currentThreadDescription() +
                    tagged(kTriageTag));
 
     // Folder phase: record each new folder and queue the files directly inside it.
@@ -344,7 +332,8 @@ void Process::runOnce(int jobCount) {
     TLOG_DEBUG(QStringLiteral("Queue processing STARTED: [ ") + run + QStringLiteral(" ]") +
                tagged(kProcessTag));
     if (Debugging::flag())
-        TLOG_DEBUG(QStringLiteral("Current thread ") + threadDescription() + tagged(kProcessTag));
+        TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() +
+                   tagged(kProcessTag));
 
     Progress& progress = Progress::shared();
     progress.setRemaining(jobCount);

@@ -226,6 +226,17 @@ QString Logger::currentThreadName() {
     return t_threadDescription;
 }
 
+QString Logger::currentThreadDescription() {
+    QThread* thread = QThread::currentThread();
+    QString name = thread ? thread->objectName() : QString();
+    if (name.isEmpty())
+        name = QStringLiteral("(null)");
+    return QStringLiteral("<QThread: 0x%1>{number = %2, name = %3}")
+        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
+        .arg(static_cast<long>(::syscall(SYS_gettid)))
+        .arg(name);
+}
+
 bool Logger::isMainThread() {
     if (QCoreApplication* app = QCoreApplication::instance())
         return QThread::currentThread() == app->thread();

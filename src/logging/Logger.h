@@ -56,6 +56,9 @@ public:
     // the label of the log queue running the call, the QThread's object name, or a
     // description of the thread, in that order.
     static QString currentThreadName();
+    // The calling thread as "<QThread: 0x<address>>{number = <kernel thread id>,
+    // name = <object name, or (null)>}", for debugging lines that say where work runs.
+    static QString currentThreadDescription();
     static bool isMainThread();
     // Names the calling thread in log lines, like a worker queue's label. An empty
     // label clears it.

@@ -83,17 +83,6 @@ QString finish(EVP_MD_CTX* context) {
     return ChecksumCalculator::toHex(bytes, static_cast<int>(length));
 }
 
-QString threadDescription() {
-    QThread* thread = QThread::currentThread();
-    QString name = thread ? thread->objectName() : QString();
-    if (name.isEmpty())
-        name = QStringLiteral("(null)");
-    return QStringLiteral("<QThread: 0x%1>{number = %2, name = %3}")
-        .arg(reinterpret_cast<quintptr>(thread), 0, 16)
-        .arg(static_cast<long>(::syscall(SYS_gettid)))
-        .arg(name);
-}
-
 void logFailure(const QString& reason) {
     TLOG_WARNING(
         QStringLiteral("An error occured checksumming the file, perhaps it was not safe to memory map "
@@ -397,7 +386,7 @@ int availableCores() {
 // Hashes the file once with every digest of `unique`; results in the same order.
 std::optional<std::vector<QString>> hashFile(const Location& location, const std::vector<Digest>& unique) {
     if (Debugging::flag())
-        TLOG_DEBUG(QStringLiteral("Checksum processing running on: ") + threadDescription());
+        TLOG_DEBUG(QStringLiteral("Checksum processing running on: ") + Logger::currentThreadDescription());
 
     InputFile file(location.path());
     if (!file.isOpen()) {
