@@ -206,25 +206,7 @@ BookmarkDatabase::Map BookmarkDatabase::decode(QIODevice* device) {
 }
 
 BookmarkDatabase::Map BookmarkDatabase::decode(PlistReader& reader) {
-    reader.beginDocument();
-    if (reader.peekType() != PlistReader::Type::Dict)
-        reader.fail(
-            QStringLiteral("Expected to decode a dictionary but found %1 instead").arg(reader.peekName()));
-    reader.beginDict();
-    Map bookmarks;
-    bool found = false;
-    QString key;
-    while (reader.nextKey(key)) {
-        Map map = decodeMap(reader);
-        if (key == QLatin1StringView("bookmarks")) {
-            bookmarks = std::move(map);
-            found = true;
-        }
-    }
-    reader.endDocument();
-    if (!found)
-        throw PlistError(QStringLiteral("No value associated with key \"bookmarks\""));
-    return bookmarks;
+    return reader.readRootValue(QLatin1StringView("bookmarks"), decodeMap);
 }
 
 void BookmarkDatabase::save() {

@@ -396,26 +396,8 @@ Database::Map Database::decode(QIODevice* device) {
 }
 
 Database::Map Database::decode(PlistReader& reader) {
-    reader.beginDocument();
-    if (reader.peekType() != PlistReader::Type::Dict)
-        reader.fail(
-            QStringLiteral("Expected to decode a dictionary but found %1 instead").arg(reader.peekName()));
-    reader.beginDict();
-    Map db;
-    bool found = false;
-    QString key;
-    while (reader.nextKey(key)) {
-        // Every root value is decoded as a map; only "db" is kept.
-        Map map = decodeMap(reader);
-        if (key == QLatin1StringView("db")) {
-            db = std::move(map);
-            found = true;
-        }
-    }
-    reader.endDocument();
-    if (!found)
-        throw PlistError(QStringLiteral("No value associated with key \"db\""));
-    return db;
+    // Every root value is decoded as a map; only "db" is kept.
+    return reader.readRootValue(QLatin1StringView("db"), decodeMap);
 }
 
 void Database::save() {

@@ -9,9 +9,14 @@
 // Thread-safety: none; one reader is used by one thread at a time.
 #pragma once
 
+#include "store/PlistError.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QXmlStreamReader>
+
+#include <type_traits>
+#include <utility>
 
 class QIODevice;
 
@@ -55,6 +60,14 @@ public:
     // Skips the value the reader stands on, whatever its type.
     void skipValue();
 
+    // Reads a whole document whose root is a dictionary and returns the value under
+    // `key`. Every root value is decoded with `decodeValue(*this)`, so a malformed one
+    // fails the document even when it is not the one asked for. Throws PlistError when
+    // the root is not a dictionary or holds no `key`.
+    template <typename DecodeValue>
+    std::invoke_result_t<DecodeValue&, PlistReader&> readRootValue(QLatin1StringView key,
+                                                                   DecodeValue decodeValue);
+
     // "line L, column C" of the current position.
     QString position() const;
     [[noreturn]] void fail(const QString& message) const;
@@ -68,5 +81,28 @@ private:
     QXmlStreamReader m_xml;
     QString m_scratch; // reused text buffer for numbers and booleans
 };
+
+template <typename DecodeValue>
+std::invoke_result_t<DecodeValue&, PlistReader&> PlistReader::readRootValue(QLatin1StringView key,
+                                                                            DecodeValue decodeValue) {
+    beginDocument();
+    if (peekType() != Type::Dict)
+        fail(QStringLiteral("Expected to decode a dictionary but found %1 instead").arg(peekName()));
+    beginDict();
+    std::invoke_result_t<DecodeValue&, PlistReader&> result;
+    bool found = false;
+    QString name;
+    while (nextKey(name)) {
+        auto value = decodeValue(*this);
+        if (name == key) {
+            result = std::move(value);
+            found = true;
+        }
+    }
+    endDocument();
+    if (!found)
+        throw PlistError(QStringLiteral("No value associated with key \"%1\"").arg(key));
+    return result;
+}
 
 } // namespace trevalin
