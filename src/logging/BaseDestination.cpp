@@ -1,6 +1,8 @@
 #include "logging/BaseDestination.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -391,6 +393,17 @@ void BaseDestination::printLine(const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+QString BaseDestination::executableName() {
+    QString name;
+    if (QCoreApplication::instance())
+        name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    if (name.isEmpty())
+        name = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(u'/', -1);
+    if (name.isEmpty())
+        name = QCoreApplication::applicationName();
+    return name;
 }
 
 } // namespace trevalin

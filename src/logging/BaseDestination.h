@@ -107,6 +107,10 @@ public:
 
     // Writes one line (UTF-8 plus "\n") to standard output and flushes it.
     static void printLine(const QString& text);
+    // The program's file name (the application's, else the running executable's, else
+    // the application name): the name of the folders destinations keep their files in.
+    // May be empty.
+    static QString executableName();
 
 protected:
     struct Piece {

@@ -26,17 +26,6 @@ QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString executableName() {
-    QString name;
-    if (QCoreApplication::instance())
-        name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    if (name.isEmpty())
-        name = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(u'/', -1);
-    if (name.isEmpty())
-        name = QCoreApplication::applicationName();
-    return name;
-}
-
 bool writeAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, std::size_t(size));

@@ -25,17 +25,6 @@ namespace trevalin {
 
 namespace {
 
-QString executableName() {
-    QString name;
-    if (QCoreApplication::instance())
-        name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    if (name.isEmpty())
-        name = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().section(u'/', -1);
-    if (name.isEmpty())
-        name = QCoreApplication::applicationName();
-    return name;
-}
-
 // The first line of a small system file, trimmed; empty when unreadable.
 QString readSystemText(const QString& path) {
     QFile file(path);
