@@ -7,6 +7,7 @@
 // checksumAll). --separate: one pass per algorithm (ChecksumCalculator::checksum), as
 // one job per algorithm does. Prints "ALGORITHM  HEX  PATH" per digest; exit status 1
 // when any file could not be hashed.
+#include "BenchArgs.h"
 #include "model/ChecksumCalculator.h"
 
 #include <QString>
@@ -22,17 +23,9 @@ int main(int argc, char** argv) {
     QList<QString> files;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--md5") == 0)
-            algorithms.append(Digest::MD5);
-        else if (std::strcmp(arg, "--sha1") == 0)
-            algorithms.append(Digest::SHA1);
-        else if (std::strcmp(arg, "--sha256") == 0)
-            algorithms.append(Digest::SHA256);
-        else if (std::strcmp(arg, "--sha384") == 0)
-            algorithms.append(Digest::SHA384);
-        else if (std::strcmp(arg, "--sha512") == 0)
-            algorithms.append(Digest::SHA512);
-        else if (std::strcmp(arg, "--separate") == 0)
+        if (takeDigestFlag(arg, algorithms))
+            continue;
+        if (std::strcmp(arg, "--separate") == 0)
             separate = true;
         else
             files.append(QString::fromLocal8Bit(arg));

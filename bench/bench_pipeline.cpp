@@ -8,6 +8,7 @@
 // intake, one path through the single intake. -v prints the phase times, the number of
 // records and their digest count to standard error. Exit status 1 when a record lacks
 // a digest or the database file was not written.
+#include "BenchArgs.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 #include "engine/Global.h"
@@ -33,17 +34,9 @@ int main(int argc, char** argv) {
     bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--md5") == 0)
-            algorithms.append(Digest::MD5);
-        else if (std::strcmp(arg, "--sha1") == 0)
-            algorithms.append(Digest::SHA1);
-        else if (std::strcmp(arg, "--sha256") == 0)
-            algorithms.append(Digest::SHA256);
-        else if (std::strcmp(arg, "--sha384") == 0)
-            algorithms.append(Digest::SHA384);
-        else if (std::strcmp(arg, "--sha512") == 0)
-            algorithms.append(Digest::SHA512);
-        else if (std::strcmp(arg, "-v") == 0)
+        if (takeDigestFlag(arg, algorithms))
+            continue;
+        if (std::strcmp(arg, "-v") == 0)
             verbose = true;
         else
             locations.append(Location(QString::fromLocal8Bit(arg)));
