@@ -13,7 +13,6 @@
 #include "store/PlistWriter.h"
 #include "store/StoreHooks.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -326,10 +325,7 @@ void Database::load() {
     }
     Map map;
     try {
-        QFile file(m_file);
-        if (!file.open(QIODevice::ReadOnly))
-            throw PlistError(QStringLiteral("Unable to open %1: %2").arg(m_file, file.errorString()));
-        map = decode(&file);
+        PlistFile::readWith(m_file, [&map](QIODevice* file) { map = decode(file); });
     } catch (const PlistError& error) {
         TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
         TLOG_ERROR(error.message());

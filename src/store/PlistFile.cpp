@@ -44,6 +44,13 @@ QByteArray PlistFile::read(const QString& path) {
     return bytes;
 }
 
+void PlistFile::readWith(const QString& path, const std::function<void(QIODevice*)>& decode) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PlistError(QStringLiteral("Unable to open %1: %2").arg(path, file.errorString()));
+    decode(&file);
+}
+
 bool PlistFile::moveAside(const QString& path, const QString& tag) {
     const QString aside = path + QStringLiteral(".corrupt");
     if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())

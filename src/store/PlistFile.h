@@ -12,6 +12,8 @@
 
 #include <functional>
 
+class QIODevice;
+
 namespace trevalin {
 
 class PlistWriter;
@@ -25,6 +27,9 @@ public:
     static void write(const QString& path, const std::function<void(PlistWriter&)>& body);
     // The whole file. Throws PlistError when it cannot be opened or read.
     static QByteArray read(const QString& path);
+    // Opens `path` for reading and hands the open file to `decode`, which reads what it
+    // needs. Throws PlistError when the file cannot be opened, and whatever `decode` throws.
+    static void readWith(const QString& path, const std::function<void(QIODevice*)>& decode);
     // Renames `path` to `path` + ".corrupt", replacing an older one; logs at error level
     // with `tag` (e.g. "Database.load()"). Returns whether the file was moved.
     static bool moveAside(const QString& path, const QString& tag);
