@@ -1,13 +1,17 @@
 // Helpers shared by the store tests: a log destination that keeps every line as
-// "LEVEL: message", and small builders of records.
+// "LEVEL: message", file reading and writing, a property-list wrapper, and small
+// builders of records.
 #pragma once
 
 #include "logging/BaseDestination.h"
 #include "logging/Logger.h"
 #include "model/FileObject.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTest>
 
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -55,6 +59,28 @@ private:
     mutable std::mutex m_mutex;
     QStringList m_lines; // guarded by m_mutex
 };
+
+inline QByteArray readAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+inline void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// True when both doubles have the same bit pattern (tells -0.0 from 0.0, keeps NaN payloads).
+inline bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A complete XML property-list document around `root`.
+inline QByteArray plistDocument(const QByteArray& root) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
+}
 
 // A record for `path` with the given size and checksums, without touching the disk.
 inline FileObjectPtr makeRecord(const QString& path, quint64 bytes = 0, QList<Checksum> checksums = {}) {

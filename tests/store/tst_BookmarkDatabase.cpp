@@ -22,28 +22,7 @@
 #include <atomic>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
-using trevalin::test::makeRecord;
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(bytes);
-}
-
-QByteArray document(const QByteArray& root) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
-}
-
-} // namespace
+using namespace trevalin::test;
 
 class TestBookmarkDatabase : public QObject {
     Q_OBJECT
@@ -163,22 +142,24 @@ private slots:
             "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
             "<key>token</key><data>VFZCTQ==</data></dict>";
         QTest::newRow("empty") << QByteArray() << QString();
-        QTest::newRow("wrong root") << document("<array/>") << QString();
-        QTest::newRow("no bookmarks key") << document("<dict><key>db</key><array/></dict>")
+        QTest::newRow("wrong root") << plistDocument("<array/>") << QString();
+        QTest::newRow("no bookmarks key") << plistDocument("<dict><key>db</key><array/></dict>")
                                           << QString("No value associated with key \"bookmarks\"");
-        QTest::newRow("odd") << document("<dict><key>bookmarks</key><array>" + url + "</array></dict>")
+        QTest::newRow("odd") << plistDocument("<dict><key>bookmarks</key><array>" + url + "</array></dict>")
                              << QString("Unkeyed container reached end before value in key-value pair");
-        QTest::newRow("duplicate") << document("<dict><key>bookmarks</key><array>" + url + mark + url + mark +
-                                               "</array></dict>")
+        QTest::newRow("duplicate") << plistDocument("<dict><key>bookmarks</key><array>" + url + mark + url +
+                                                    mark + "</array></dict>")
                                    << QString("Duplicate key at offset 2");
-        QTest::newRow("no token") << document("<dict><key>bookmarks</key><array>" + url +
-                                              "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
-                                              "0A1B2C3D4E5F</string></dict></array></dict>")
+        QTest::newRow("no token") << plistDocument(
+                                         "<dict><key>bookmarks</key><array>" + url +
+                                         "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
+                                         "0A1B2C3D4E5F</string></dict></array></dict>")
                                   << QString("No value associated with key \"token\"");
-        QTest::newRow("bad base64") << document("<dict><key>bookmarks</key><array>" + url +
-                                                "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
-                                                "0A1B2C3D4E5F</string><key>token</key><data>*!*</data></dict>"
-                                                "</array></dict>")
+        QTest::newRow("bad base64") << plistDocument(
+                                           "<dict><key>bookmarks</key><array>" + url +
+                                           "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
+                                           "0A1B2C3D4E5F</string><key>token</key><data>*!*</data></dict>"
+                                           "</array></dict>")
                                     << QString();
     }
     void rejectedDocuments() {
@@ -202,7 +183,7 @@ private slots:
     }
 
     void emptyFileAndEmptyValidation() {
-        writeAll(bookmarksFile(), document("<dict><key>bookmarks</key><array/></dict>"));
+        writeAll(bookmarksFile(), plistDocument("<dict><key>bookmarks</key><array/></dict>"));
         BookmarkDatabase db(bookmarksFile(), &m_state);
         db.start();
         QCOMPARE(db.count(), 0);

@@ -25,26 +25,9 @@
 #include <limits>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
-using trevalin::test::makeRecord;
+using namespace trevalin::test;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 // One record dictionary in the file format; `drop` leaves one key out.
 QByteArray recordXml(const QString& path, const QString& drop = {}) {
@@ -73,10 +56,6 @@ QByteArray recordXml(const QString& path, const QString& drop = {}) {
 
 QByteArray urlXml(const QString& path) {
     return "<dict><key>relative</key><string>" + Location(path).urlText().toUtf8() + "</string></dict>";
-}
-
-QByteArray document(const QByteArray& root) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
 }
 
 } // namespace
@@ -247,46 +226,47 @@ private slots:
         const QString p1 = "/data/one.txt";
         const QString p2 = "/data/two.txt";
         const QByteArray good =
-            document("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1) + "</array></dict>");
+            plistDocument("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1) + "</array></dict>");
         QTest::newRow("empty") << QByteArray() << QString();
         QTest::newRow("truncated") << good.left(good.size() / 2) << QString();
         QTest::newRow("not a plist") << QByteArray("hello, world\n") << QString();
         QTest::newRow("binary") << QByteArray("bplist00\xd1\x01\x02", 11) << QString();
-        QTest::newRow("root is an array") << document("<array/>") << QString();
-        QTest::newRow("no db key") << document("<dict><key>other</key><array/></dict>")
+        QTest::newRow("root is an array") << plistDocument("<array/>") << QString();
+        QTest::newRow("no db key") << plistDocument("<dict><key>other</key><array/></dict>")
                                    << QString("No value associated with key \"db\"");
         QTest::newRow("db is a string")
-            << document("<dict><key>db</key><string>x</string></dict>") << QString();
-        QTest::newRow("db is a dict") << document("<dict><key>db</key><dict/></dict>") << QString();
-        QTest::newRow("odd array") << document("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1) +
-                                               urlXml(p2) + "</array></dict>")
+            << plistDocument("<dict><key>db</key><string>x</string></dict>") << QString();
+        QTest::newRow("db is a dict") << plistDocument("<dict><key>db</key><dict/></dict>") << QString();
+        QTest::newRow("odd array") << plistDocument("<dict><key>db</key><array>" + urlXml(p1) +
+                                                    recordXml(p1) + urlXml(p2) + "</array></dict>")
                                    << QString("Unkeyed container reached end before value in key-value pair");
-        QTest::newRow("duplicate key") << document("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1) +
-                                                   urlXml(p1) + recordXml(p1) + "</array></dict>")
-                                       << QString("Duplicate key at offset 2");
-        QTest::newRow("record without bytes") << document("<dict><key>db</key><array>" + urlXml(p1) +
-                                                          recordXml(p1, "bytes") + "</array></dict>")
+        QTest::newRow("duplicate key")
+            << plistDocument("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1) + urlXml(p1) +
+                             recordXml(p1) + "</array></dict>")
+            << QString("Duplicate key at offset 2");
+        QTest::newRow("record without bytes") << plistDocument("<dict><key>db</key><array>" + urlXml(p1) +
+                                                               recordXml(p1, "bytes") + "</array></dict>")
                                               << QString("No value associated with key \"bytes\"");
         QTest::newRow("record without identifier")
-            << document("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1, "identifier") +
-                        "</array></dict>")
+            << plistDocument("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1, "identifier") +
+                             "</array></dict>")
             << QString("No value associated with key \"identifier\"");
         QTest::newRow("record without bookmarked")
-            << document("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1, "bookmarked") +
-                        "</array></dict>")
+            << plistDocument("<dict><key>db</key><array>" + urlXml(p1) + recordXml(p1, "bookmarked") +
+                             "</array></dict>")
             << QString("No value associated with key \"bookmarked\"");
         QByteArray badStatus = recordXml(p1);
         badStatus.replace("<string>Processed</string>", "<string>Done</string>");
         QTest::newRow("unknown status")
-            << document("<dict><key>db</key><array>" + urlXml(p1) + badStatus + "</array></dict>")
+            << plistDocument("<dict><key>db</key><array>" + urlXml(p1) + badStatus + "</array></dict>")
             << QString("Cannot initialize FileState from invalid String value Done");
         QByteArray negative = recordXml(p1);
         negative.replace("<integer>12</integer>", "<integer>-12</integer>");
         QTest::newRow("negative size")
-            << document("<dict><key>db</key><array>" + urlXml(p1) + negative + "</array></dict>")
+            << plistDocument("<dict><key>db</key><array>" + urlXml(p1) + negative + "</array></dict>")
             << QString();
         QTest::newRow("trailing element")
-            << document("<dict><key>db</key><array/></dict><dict/>") << QString();
+            << plistDocument("<dict><key>db</key><array/></dict><dict/>") << QString();
     }
     void rejectedDocuments() {
         QFETCH(QByteArray, bytes);
@@ -344,8 +324,8 @@ private slots:
 
     void startWithOddArrayReplacesFile() {
         const QString p = "/data/a.txt";
-        const QByteArray bad =
-            document("<dict><key>db</key><array>" + urlXml(p) + recordXml(p) + urlXml(p) + "</array></dict>");
+        const QByteArray bad = plistDocument("<dict><key>db</key><array>" + urlXml(p) + recordXml(p) +
+                                             urlXml(p) + "</array></dict>");
         writeAll(dbFile(), bad);
         Database db(dbFile());
         db.start();

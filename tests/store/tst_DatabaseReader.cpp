@@ -20,7 +20,7 @@
 #include <variant>
 
 using namespace trevalin;
-using trevalin::test::makeRecord;
+using namespace trevalin::test;
 
 namespace {
 
@@ -41,10 +41,6 @@ Outcome combined(const QByteArray& bytes) {
     } catch (const PlistError& error) {
         return error.message();
     }
-}
-
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // Empty when equal, else what differs.
