@@ -4,29 +4,19 @@
 // removal and the folder that is itself gone (its records stay), the quiet pass,
 // the watch loop's end for every file, files that never become records, and the
 // pass over every stored folder with the start-at-login delay.
-#include "engine/EnginePool.h"
-#include "engine/FlagStore.h"
 #include "engine/Global.h"
-#include "engine/Process.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"
-#include "model/DigestState.h"
 #include "model/FileObject.h"
 #include "store/AppSettings.h"
 #include "store/CoreDatabase.h"
-#include "store/Database.h"
-#include "store/Debugging.h"
-#include "store/Persistence.h"
 
+#include "EngineTestSupport.h"
 #include "LogCapture.h"
 #include "TestMain.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <atomic>
 #include <chrono>
@@ -37,7 +27,7 @@
 
 using namespace trevalin;
 using namespace std::chrono_literals;
-using trevalin::test::LogCapture;
+using namespace trevalin::test;
 
 namespace {
 
@@ -55,11 +45,6 @@ QString storedSha1(const Location& location) {
     return digest ? digest->value : QString();
 }
 
-bool processed(const Location& location) {
-    const FileObjectPtr record = Database::shared().record(location);
-    return record && record->status() == FileState::Processed;
-}
-
 } // namespace
 
 class ChangeTrackingTest : public QObject {
@@ -68,40 +53,24 @@ class ChangeTrackingTest : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    Location folder(const QString& name) {
-        QDir().mkpath(m_dir->filePath(name));
-        return Location(m_dir->filePath(name));
-    }
+    Location folder(const QString& name) { return makeFolder(*m_dir, name); }
     static Location write(const Location& dir, const QString& name, const QByteArray& data) {
-        const Location location = dir.child(name);
-        QFile file(location.path());
-        if (!file.open(QIODevice::WriteOnly))
-            return {};
-        file.write(data);
-        return location;
+        return writeFile(dir, name, data);
     }
     // A folder added the way the user adds one: stored and every file hashed.
     Location trackedFolder(const QString& name, int files) {
         const Location dir = folder(name);
         for (int i = 0; i < files; ++i)
             write(dir, QStringLiteral("f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
-        QFuture<void> done = Process::added(dir);
-        [&] { QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000)); }();
-        settleEngine();
+        addAndSettle(dir);
         return dir;
     }
     static void settleEngine() { QVERIFY(EnginePool::waitForDone(20000)); }
 
 private slots:
     void initTestCase() {
-        registerPersistence();
-        FlagStore::shared().initialise();
-        Debugging::setFlagForTesting(false);
+        setUpEngine();
         Timing::setForTesting(kSettle, 50ms, 50ms);
-        QList<Digests> list;
-        for (Digest d : kAllDigests)
-            list.append(Digests::make(d, d == Digest::SHA1));
-        DigestState::shared().setAlgorithms(list);
     }
 
     void init() {

@@ -4,30 +4,19 @@
 // its path (its records stay), folders that cannot be watched while the others keep working,
 // remove() and cease() and their lines, and a burst of a thousand files that all
 // get records while at most one pass per folder runs at a time.
-#include "engine/EnginePool.h"
 #include "engine/FileSystemNotifier.h"
-#include "engine/FlagStore.h"
 #include "engine/FolderNotifications.h"
 #include "engine/Global.h"
 #include "engine/Monitoring.h"
-#include "engine/Process.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"
 #include "engine/WatchThread.h"
-#include "model/DigestState.h"
 #include "store/CoreDatabase.h"
-#include "store/Database.h"
-#include "store/Debugging.h"
 #include "store/LocationState.h"
-#include "store/Persistence.h"
 
+#include "EngineTestSupport.h"
 #include "LogCapture.h"
 #include "TestMain.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <atomic>
 #include <chrono>
@@ -35,14 +24,9 @@
 
 using namespace trevalin;
 using namespace std::chrono_literals;
-using trevalin::test::LogCapture;
+using namespace trevalin::test;
 
 namespace {
-
-bool processed(const Location& location) {
-    const FileObjectPtr record = Database::shared().record(location);
-    return record && record->status() == FileState::Processed;
-}
 
 // Counts passes per folder and the most that ever ran at once for one folder. The
 // counts are shared with the hook, so a pass still ending after the test is safe.
@@ -91,26 +75,16 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     FolderNotifications& notifications = FolderNotifications::shared();
 
-    Location folder(const QString& name) {
-        QDir().mkpath(m_dir->filePath(name));
-        return Location(m_dir->filePath(name));
-    }
+    Location folder(const QString& name) { return makeFolder(*m_dir, name); }
     static Location write(const Location& dir, const QString& name, const QByteArray& data) {
-        const Location location = dir.child(name);
-        QFile file(location.path());
-        if (!file.open(QIODevice::WriteOnly))
-            return {};
-        file.write(data);
-        return location;
+        return writeFile(dir, name, data);
     }
     // A stored, monitored folder with `files` hashed files.
     Location monitoredFolder(const QString& name, int files) {
         const Location dir = folder(name);
         for (int i = 0; i < files; ++i)
             write(dir, QStringLiteral("f%1.txt").arg(i), QByteArray::number(i));
-        QFuture<void> done = Process::added(dir);
-        [&] { QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000)); }();
-        [] { QVERIFY(EnginePool::waitForDone(20000)); }();
+        addAndSettle(dir);
         CoreDatabase::setMonitored(dir, true);
         return dir;
     }
@@ -125,14 +99,8 @@ private:
 
 private slots:
     void initTestCase() {
-        registerPersistence();
-        FlagStore::shared().initialise();
-        Debugging::setFlagForTesting(false);
+        setUpEngine();
         Timing::setForTesting(50ms, 50ms, 50ms);
-        QList<Digests> list;
-        for (Digest d : kAllDigests)
-            list.append(Digests::make(d, d == Digest::SHA1));
-        DigestState::shared().setAlgorithms(list);
     }
 
     void init() {

@@ -1,0 +1,60 @@
+// Helpers shared by the engine tests that drive real folders through the engine:
+// the one-time set-up of persistence, flags and algorithms, files and folders made
+// on disk, and a folder added the way the user adds one.
+#pragma once
+
+#include "engine/EnginePool.h"
+#include "engine/FlagStore.h"
+#include "engine/Process.h"
+#include "model/DigestState.h"
+#include "store/Database.h"
+#include "store/Debugging.h"
+#include "store/Persistence.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace trevalin::test {
+
+// Persistence registered, flags initialised, debugging off, every algorithm known
+// with only SHA1 enabled.
+inline void setUpEngine() {
+    registerPersistence();
+    FlagStore::shared().initialise();
+    Debugging::setFlagForTesting(false);
+    QList<Digests> list;
+    for (Digest d : kAllDigests)
+        list.append(Digests::make(d, d == Digest::SHA1));
+    DigestState::shared().setAlgorithms(list);
+}
+
+inline bool processed(const Location& location) {
+    const FileObjectPtr record = Database::shared().record(location);
+    return record && record->status() == FileState::Processed;
+}
+
+inline Location makeFolder(const QTemporaryDir& dir, const QString& name) {
+    QDir().mkpath(dir.filePath(name));
+    return Location(dir.filePath(name));
+}
+
+// Writes `data` to `name` in `dir`; an empty location when the file cannot be opened.
+inline Location writeFile(const Location& dir, const QString& name, const QByteArray& data) {
+    const Location location = dir.child(name);
+    QFile file(location.path());
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(data);
+    return location;
+}
+
+// Adds `dir` as the user does and waits until every file in it is hashed.
+inline void addAndSettle(const Location& dir) {
+    QFuture<void> done = Process::added(dir);
+    QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000));
+    QVERIFY(EnginePool::waitForDone(20000));
+}
+
+} // namespace trevalin::test
