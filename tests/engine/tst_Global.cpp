@@ -110,18 +110,6 @@ class TestGlobal : public QObject {
 private slots:
     void init() { Debugging::setFlagForTesting(false); }
 
-    void stateNames() {
-        const QStringList names{"SplashScreen", "Idle", "Evaluating", "Resetting", "Processing", "Watching"};
-        QCOMPARE(int(kAllApplicationStates.size()), names.size());
-        for (int i = 0; i < names.size(); ++i) {
-            QCOMPARE(toString(kAllApplicationStates[i]), names[i]);
-            QVERIFY(applicationStateFromString(names[i]) == kAllApplicationStates[i]);
-        }
-        QVERIFY(!applicationStateFromString(u"idle"));
-        QVERIFY(!applicationStateFromString(u""));
-        QVERIFY(!applicationStateFromString(u"Idle "));
-    }
-
     void transitions_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
