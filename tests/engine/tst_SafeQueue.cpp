@@ -50,21 +50,6 @@ class TestSafeQueue : public QObject {
 private slots:
     void init() { Debugging::setFlagForTesting(false); }
 
-    void namesAndGroups() {
-        SafeQueue& q = SafeQueue::shared();
-        QCOMPARE(&q, &SafeQueue::shared());
-        QCOMPARE(q.files.added.name(), QString("Files.added"));
-        QCOMPARE(q.files.queued.name(), QString("Files.queued"));
-        QCOMPARE(q.files.deleted.name(), QString("Files.deleted"));
-        QCOMPARE(q.files.watched.name(), QString("Files.watched"));
-        QCOMPARE(q.folders.added.name(), QString("Folders.added"));
-        QCOMPARE(q.folders.deleted.name(), QString("Folders.deleted"));
-        QCOMPARE(q.folders.notified.name(), QString("Folders.notified"));
-        QCOMPARE(q.files.added.count(), 0);
-        // The second process-wide counters are not the ones inside SafeQueue.
-        QVERIFY(ThreadSafeCounters::shared().jobs != q.counters.jobs);
-    }
-
     void locationBatches_data() {
         QTest::addColumn<QStringList>("batch1");
         QTest::addColumn<QStringList>("batch2");
@@ -220,15 +205,6 @@ private slots:
         q.replaceData(OrderedSet<Location>{loc("/z")});
         QVERIFY(log.messages().isEmpty());
         QCOMPARE(paths(q), QStringList{"/z"});
-    }
-
-    void dataIsASnapshot() {
-        ThreadSafeLocationQueue q("Test.queue");
-        q.add(QList<Location>{loc("/a")});
-        auto snapshot = q.data();
-        q.add(QList<Location>{loc("/b")});
-        QCOMPARE(snapshot.size(), std::size_t(1));
-        QCOMPARE(q.data().size(), std::size_t(2));
     }
 
     // A pass that worked through a snapshot takes out only what the snapshot held:
