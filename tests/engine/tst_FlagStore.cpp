@@ -49,17 +49,6 @@ private slots:
         QCOMPARE(&FlagStore::shared(), &FlagStore::shared());
     }
 
-    void stateElementKeys() {
-        QVERIFY(StateElement(SubSystem::database, Flag::ready) ==
-                StateElement(SubSystem::database, Flag::ready));
-        QVERIFY(!(StateElement(SubSystem::database, Flag::ready) ==
-                  StateElement(SubSystem::bookmarks, Flag::ready)));
-        QCOMPARE(StateElementHash{}(StateElement(SubSystem::watching, Flag::save)),
-                 StateElementHash{}(StateElement(SubSystem::watching, Flag::save)));
-        QCOMPARE(toString(SubSystem::bookmarks), QString("bookmarks"));
-        QCOMPARE(toString(Flag::active), QString("active"));
-    }
-
     void startupCompletesOnceInEitherOrder_data() {
         QTest::addColumn<bool>("bookmarksFirst");
         QTest::newRow("database first") << false;
