@@ -181,19 +181,6 @@ private slots:
         QCOMPARE(QByteArray::fromBase64(header.mid(6)), (kAppID + u':' + kSecret).toUtf8());
     }
 
-    void filesLiveInExecutableFolder() {
-        auto destination = make(QUrl());
-        const QString expected = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                                 QStringLiteral("/tst_PlatformDestination");
-        QCOMPARE(destination->folderPath(), expected);
-        QVERIFY(QFileInfo(expected).isDir());
-        QCOMPARE(destination->entriesFilePath(), expected + QStringLiteral("/platform_entries.json"));
-        QCOMPARE(destination->sendingFilePath(), expected + QStringLiteral("/platform_entries_sending.json"));
-        QCOMPARE(destination->analyticsFilePath(), expected + QStringLiteral("/platform_analytics.json"));
-        QCOMPARE(destination->serverURL(), QUrl(QString::fromLatin1(PlatformDestination::defaultServerURL)));
-        QCOMPARE(destination->serverURL().scheme(), QStringLiteral("https"));
-    }
-
     void analyticsRecordCountsStarts() {
         QString uuid;
         QString firstStart;
@@ -228,16 +215,6 @@ private slots:
         auto destination = make(QUrl());
         QCOMPARE(destination->analytics().value("starts").toInt(), 1);
         QVERIFY(!destination->uuid().isEmpty());
-    }
-
-    void deviceDetails() {
-        auto destination = make(QUrl());
-        const QJsonObject device = destination->deviceDetails();
-        QCOMPARE(device.value("os").toString(), QStringLiteral("Linux"));
-        QCOMPARE(device.value("hostName").toString(), QSysInfo::machineHostName());
-        for (const char* key : {"osVersion", "deviceName", "deviceModel"})
-            QVERIFY2(!device.value(key).toString().isEmpty(), key);
-        QCOMPARE(device.size(), 5);
     }
 
     // The whole way through the Logger: three entries (8 + 1 + 5 points) reach the
