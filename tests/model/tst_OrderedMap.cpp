@@ -36,17 +36,6 @@ class TestOrderedMap : public QObject {
     Q_OBJECT
 
 private slots:
-    void insertKeepsFirstValueAndPosition() {
-        Map m;
-        QVERIFY(m.insert("a", 1));
-        QVERIFY(m.insert("b", 2));
-        QVERIFY(!m.insert("a", 9));
-        QCOMPARE(m.size(), std::size_t(2));
-        QCOMPARE(m.value("a"), 1);
-        QCOMPARE(*m.indexOf("a"), std::size_t(0));
-        QVERIFY(!m.indexOf("zz"));
-        QCOMPARE(m.value("zz", -1), -1);
-    }
 
     void insertOrAssignReplacesInPlace() {
         Map m{{"a", 1}, {"b", 2}, {"c", 3}};
@@ -100,21 +89,6 @@ private slots:
             m.insert(remove.first(), 99);
             QCOMPARE(m.last()->first, remove.first());
         }
-    }
-
-    void takeFirstIsFifo() {
-        Map m;
-        for (int i = 0; i < 5; ++i)
-            m.insert(QString::number(i), i);
-        for (int i = 0; i < 5; ++i) {
-            auto e = m.takeFirst();
-            QVERIFY(e);
-            QCOMPARE(e->second, i);
-        }
-        QVERIFY(!m.takeFirst());
-        QVERIFY(m.isEmpty());
-        QVERIFY(!m.first());
-        QVERIFY(!m.last());
     }
 
     void removeIfOnePass() {
