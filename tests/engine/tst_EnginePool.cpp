@@ -1,7 +1,6 @@
 // Tests of the engine pool and the timing constants: pool size, priority order
 // of queued tasks, exceptions that never leave a task, and the test-only setter.
 #include "engine/EnginePool.h"
-#include "engine/Timing.h"
 
 #include "LogCapture.h"
 #include "TestMain.h"
@@ -16,7 +15,6 @@
 
 using namespace trevalin;
 using trevalin::test::LogCapture;
-using namespace std::chrono_literals;
 
 class TestEnginePool : public QObject {
     Q_OBJECT
@@ -81,19 +79,6 @@ private slots:
         const QStringList errors = log.messages(Level::Error);
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors.contains("Engine task ended by an exception: boom [ EnginePool.run(_:_:) ]"));
-    }
-
-    void timingConstantsAndTestSetter() {
-        QCOMPARE(Timing::settleInterval(), 3000ms);
-        QCOMPARE(Timing::startupDelay(), 10000ms);
-        QCOMPARE(Timing::blinkInterval(), 1000ms);
-        Timing::setForTesting(30ms, 100ms, -5ms);
-        QCOMPARE(Timing::settleInterval(), 30ms);
-        QCOMPARE(Timing::startupDelay(), 100ms);
-        QCOMPARE(Timing::blinkInterval(), 0ms);
-        Timing::resetForTesting();
-        QCOMPARE(Timing::settleInterval(), 3000ms);
-        QCOMPARE(Timing::blinkInterval(), 1000ms);
     }
 };
 
