@@ -114,20 +114,6 @@ private slots:
         QCOMPARE(p.value(), 100.0);
     }
 
-    void everyWriteNotifies() {
-        Progress p;
-        QSignalSpy changed(&p, &Progress::changed);
-        p.setTitle("x");
-        p.setTitle("x");
-        p.setValue(1);
-        p.setTotal(2);
-        p.setActive(true);
-        p.setProcessed(3);
-        p.setRemaining(4);
-        p.setPassive();
-        QCOMPARE(changed.count(), 8);
-    }
-
     // Concurrent increments lose nothing and never pass the total.
     void concurrentIncrements() {
         Progress p;
