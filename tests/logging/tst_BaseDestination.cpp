@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QtTest>
 
 using namespace trevalin;
@@ -23,7 +22,6 @@ const qint64 fixedUs =
 class TestBaseDestination : public QObject {
     Q_OBJECT
 private slots:
-    void defaults();
     void formatTokens_data();
     void formatTokens();
     void localDateToken();
@@ -39,31 +37,6 @@ private slots:
     void filters();
     void debugPrintTexts();
 };
-
-void TestBaseDestination::defaults() {
-    BaseDestination d;
-    QCOMPARE(d.format(), QStringLiteral("$DHH:mm:ss.SSS$d $C$L$c $N.$F:$l - $M"));
-    QVERIFY(d.asynchronously());
-    QCOMPARE(d.minLevel(), Level::Verbose);
-    QCOMPARE(d.levelString(Level::Verbose), QStringLiteral("VERBOSE"));
-    QCOMPARE(d.levelString(Level::Debug), QStringLiteral("DEBUG"));
-    QCOMPARE(d.levelString(Level::Info), QStringLiteral("INFO"));
-    QCOMPARE(d.levelString(Level::Warning), QStringLiteral("WARNING"));
-    QCOMPARE(d.levelString(Level::Error), QStringLiteral("ERROR"));
-    for (Level l : {Level::Verbose, Level::Debug, Level::Info, Level::Warning, Level::Error})
-        QVERIFY(d.levelColor(l).isEmpty());
-    QVERIFY(d.reset().isEmpty());
-    QVERIFY(d.escape().isEmpty());
-    QVERIFY(d.filters().isEmpty());
-    QVERIFY(!d.debugPrint());
-    QVERIFY(qAbs(d.startDate().msecsTo(QDateTime::currentDateTime())) < 5000);
-    QVERIFY(QRegularExpression(
-                QStringLiteral("^log-queue-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
-                .match(d.queueLabel())
-                .hasMatch());
-    BaseDestination other;
-    QVERIFY(other.queueLabel() != d.queueLabel());
-}
 
 void TestBaseDestination::formatTokens_data() {
     QTest::addColumn<QString>("format");
