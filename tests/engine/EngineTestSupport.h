@@ -18,16 +18,20 @@
 
 namespace trevalin::test {
 
-// Persistence registered, flags initialised, debugging off, every algorithm known
-// with only SHA1 enabled.
+// Every algorithm known, only `digests` enabled.
+inline void enable(const QList<Digest>& digests) {
+    QList<Digests> list;
+    for (Digest d : kAllDigests)
+        list.append(Digests::make(d, digests.contains(d)));
+    DigestState::shared().setAlgorithms(list);
+}
+
+// Persistence registered, flags initialised, debugging off, only SHA1 enabled.
 inline void setUpEngine() {
     registerPersistence();
     FlagStore::shared().initialise();
     Debugging::setFlagForTesting(false);
-    QList<Digests> list;
-    for (Digest d : kAllDigests)
-        list.append(Digests::make(d, d == Digest::SHA1));
-    DigestState::shared().setAlgorithms(list);
+    enable({Digest::SHA1});
 }
 
 inline bool processed(const Location& location) {

@@ -4,30 +4,22 @@
 // database cases, digests against an independent implementation, the per-job order
 // of titles and stores when one read serves several jobs, the volume line, failures
 // (deleted files, FIFOs, unstorable names) and the run guard.
-#include "engine/EnginePool.h"
-#include "engine/FlagStore.h"
 #include "engine/Global.h"
-#include "engine/Process.h"
 #include "engine/Progress.h"
 #include "engine/SafeQueue.h"
 #include "engine/ThreadSafeCounters.h"
-#include "model/DigestState.h"
 #include "model/FileObject.h"
 #include "store/BookmarkDatabase.h"
 #include "store/CoreDatabase.h"
-#include "store/Database.h"
-#include "store/Debugging.h"
-#include "store/Persistence.h"
 #include "store/PlistFile.h"
 
+#include "EngineTestSupport.h"
 #include "LogCapture.h"
 #include "TestMain.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <atomic>
 #include <functional>
@@ -38,7 +30,7 @@
 #include <utime.h>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
+using namespace trevalin::test;
 
 Q_DECLARE_METATYPE(QList<trevalin::Digest>)
 
@@ -70,13 +62,6 @@ QByteArray content(qint64 size, int seed) {
         data[i] = static_cast<char>(x);
     }
     return data;
-}
-
-void enable(const QList<Digest>& digests) {
-    QList<Digests> list;
-    for (Digest d : kAllDigests)
-        list.append(Digests::make(d, digests.contains(d)));
-    DigestState::shared().setAlgorithms(list);
 }
 
 std::int64_t jobsCounted() {
@@ -160,10 +145,7 @@ private:
         f.close();
         return Location(file);
     }
-    Location folder(const QString& name) {
-        QDir().mkpath(path(name));
-        return Location(path(name));
-    }
+    Location folder(const QString& name) { return makeFolder(*m_dir, name); }
     static void intake(const QList<Location>& locations) {
         QFuture<void> done = Process::added(locations);
         QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000));
@@ -177,11 +159,7 @@ private:
     static int queuedJobs() { return SafeQueue::shared().files.queued.count(); }
 
 private slots:
-    void initTestCase() {
-        registerPersistence();
-        FlagStore::shared().initialise();
-        Debugging::setFlagForTesting(false);
-    }
+    void initTestCase() { setUpEngine(); }
 
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
