@@ -55,23 +55,13 @@ SecurityBookmark decodeBookmark(PlistReader& r) {
 }
 
 BookmarkDatabase::Map decodeMap(PlistReader& r) {
-    if (r.peekType() != PlistReader::Type::Array)
-        r.fail(QStringLiteral("Expected to decode an array of key-value pairs but found %1 instead")
-                   .arg(r.peekName()));
-    r.beginArray();
     BookmarkDatabase::Map map;
-    qsizetype offset = 0;
-    while (r.hasNext()) {
-        const qsizetype keyOffset = offset;
-        const Location key = LocationCoding::decode(r);
-        if (!r.hasNext())
-            r.fail(QStringLiteral("Unkeyed container reached end before value in key-value pair"));
-        const SecurityBookmark value = decodeBookmark(r);
-        offset += 2;
+    LocationCoding::decodeKeyedArray(r, decodeBookmark, [&](const Location& key, SecurityBookmark value) {
         if (map.contains(key))
-            r.fail(QStringLiteral("Duplicate key at offset %1").arg(keyOffset));
-        map.insert(key, value);
-    }
+            return false;
+        map.insert(key, std::move(value));
+        return true;
+    });
     return map;
 }
 

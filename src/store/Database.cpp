@@ -200,22 +200,10 @@ FileObjectPtr decodeRecord(PlistReader& r) {
 
 // One flattened map [key, value, key, value, ...].
 Database::Map decodeMap(PlistReader& r) {
-    if (r.peekType() != PlistReader::Type::Array)
-        r.fail(QStringLiteral("Expected to decode an array of key-value pairs but found %1 instead")
-                   .arg(r.peekName()));
-    r.beginArray();
     Database::Map map;
-    qsizetype offset = 0;
-    while (r.hasNext()) {
-        const qsizetype keyOffset = offset;
-        const Location key = LocationCoding::decode(r);
-        if (!r.hasNext())
-            r.fail(QStringLiteral("Unkeyed container reached end before value in key-value pair"));
-        FileObjectPtr value = decodeRecord(r);
-        offset += 2;
-        if (!map.insert(key, std::move(value)))
-            r.fail(QStringLiteral("Duplicate key at offset %1").arg(keyOffset));
-    }
+    LocationCoding::decodeKeyedArray(r, decodeRecord, [&](const Location& key, FileObjectPtr value) {
+        return map.insert(key, std::move(value));
+    });
     return map;
 }
 

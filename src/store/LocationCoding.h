@@ -6,13 +6,13 @@
 #pragma once
 
 #include "model/Location.h"
+#include "store/PlistReader.h"
 
 #include <QString>
 #include <QUuid>
 
 namespace trevalin {
 
-class PlistReader;
 class PlistWriter;
 
 class LocationCoding {
@@ -28,6 +28,29 @@ public:
     static void writeUuid(PlistWriter& writer, const QUuid& uuid);
     // Throws PlistError (via reader) when the text is not a UUID.
     static QUuid uuidFromText(PlistReader& reader, const QString& text);
+
+    // Decodes one flattened map [location, value, location, value, ...]: each key with
+    // decode(), each value with decodeValue(reader), handed to insert(key, value), which
+    // returns false for a key already present. Throws PlistError for anything but an
+    // array, an odd number of elements, or a duplicate key.
+    template <typename DecodeValue, typename Insert>
+    static void decodeKeyedArray(PlistReader& r, DecodeValue decodeValue, Insert insert) {
+        if (r.peekType() != PlistReader::Type::Array)
+            r.fail(QStringLiteral("Expected to decode an array of key-value pairs but found %1 instead")
+                       .arg(r.peekName()));
+        r.beginArray();
+        qsizetype offset = 0;
+        while (r.hasNext()) {
+            const qsizetype keyOffset = offset;
+            const Location key = decode(r);
+            if (!r.hasNext())
+                r.fail(QStringLiteral("Unkeyed container reached end before value in key-value pair"));
+            auto value = decodeValue(r);
+            offset += 2;
+            if (!insert(key, std::move(value)))
+                r.fail(QStringLiteral("Duplicate key at offset %1").arg(keyOffset));
+        }
+    }
 };
 
 } // namespace trevalin
