@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -128,8 +129,8 @@ public:
         m_size = static_cast<quint64>(st.st_size);
         if (st.st_size >= kCacheAdviceMinimum) {
             m_advise = true;
-            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-            recordResidency();
+            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_RANDOM);
+            mapForResidency();
         }
     }
     ~InputFile() { close(); }
@@ -146,6 +147,8 @@ public:
     qint64 readBlock(quint64 index, unsigned char* buffer) {
         const quint64 offset = index * kBlockSize;
         const size_t wanted = static_cast<size_t>(std::min<quint64>(kBlockSize, m_size - offset));
+        if (m_advise)
+            prepareAhead(index);
         size_t got = 0;
         while (got < wanted) {
             const ssize_t n = ::pread(m_fd, buffer + got, wanted - got, static_cast<off_t>(offset + got));
@@ -169,44 +172,73 @@ public:
 
 private:
     void close() {
+        unmap();
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
     }
 
-    // Notes which blocks are already in the page cache, so that only the pages this read
-    // brings in are dropped afterwards: hashing a file must neither fill the cache with it
-    // nor evict what other programs keep there.
-    void recordResidency() {
+    // Hashing a file must neither fill the page cache with it nor evict what other
+    // programs keep there, so only the pages this read brings in are dropped afterwards.
+    // Which blocks were cached already is asked a batch at a time, ahead of the reads. The
+    // kernel's own read-ahead is switched off for this file, since it would bring in pages
+    // before they were asked about; instead the blocks just ahead of the read position are
+    // requested explicitly, and only once their answer is known. No query of the whole
+    // file then stands between opening a large file and its first read.
+    void mapForResidency() {
         const long page = ::sysconf(_SC_PAGESIZE);
         if (page <= 0 || kBlockSize % static_cast<size_t>(page) != 0)
             return;
         void* map = ::mmap(nullptr, m_size, PROT_READ, MAP_SHARED, m_fd, 0);
         if (map == MAP_FAILED)
             return;
-        const size_t pageSize = static_cast<size_t>(page);
-        const size_t pagesPerBlock = kBlockSize / pageSize;
+        m_map = map;
+        m_pageSize = static_cast<size_t>(page);
+        m_cached.assign(blockCount(), false);
+    }
+
+    // Before block `index` is read: the blocks up to kAhead past it have their answer and
+    // have been requested from the disk.
+    void prepareAhead(quint64 index) {
+        constexpr quint64 kAhead = 8;           // blocks requested ahead of the read position
+        constexpr quint64 kBlocksPerQuery = 32; // one byte per page: 8 KiB of answer per query
         const quint64 blocks = blockCount();
-        m_cached.assign(blocks, false);
-        // One query per 64 blocks: one byte per page, 16 KiB of answer per query.
-        constexpr quint64 kBlocksPerQuery = 64;
-        std::vector<unsigned char> vector(kBlocksPerQuery * pagesPerBlock);
-        for (quint64 first = 0; first < blocks; first += kBlocksPerQuery) {
+        const quint64 target = std::min(blocks, index + kAhead + 1);
+        while (m_map && m_known < target) {
+            const quint64 first = m_known;
             const quint64 offset = first * kBlockSize;
             const size_t length =
                 static_cast<size_t>(std::min<quint64>(kBlocksPerQuery * kBlockSize, m_size - offset));
-            if (::mincore(static_cast<char*>(map) + offset, length, vector.data()) != 0)
+            const size_t pages = (length + m_pageSize - 1) / m_pageSize;
+            m_vector.resize(pages);
+            if (::mincore(static_cast<char*>(m_map) + offset, length, m_vector.data()) != 0) {
+                unmap(); // unknown from here on: the rest counts as not cached
                 break;
-            const size_t pages = (length + pageSize - 1) / pageSize;
+            }
+            const size_t pagesPerBlock = kBlockSize / m_pageSize;
             for (size_t start = 0; start < pages; start += pagesPerBlock) {
-                const auto begin = vector.begin() + static_cast<qsizetype>(start);
+                const auto begin = m_vector.begin() + static_cast<qsizetype>(start);
                 const auto end =
-                    vector.begin() + static_cast<qsizetype>(std::min(pages, start + pagesPerBlock));
+                    m_vector.begin() + static_cast<qsizetype>(std::min(pages, start + pagesPerBlock));
                 m_cached[first + start / pagesPerBlock] =
                     std::all_of(begin, end, [](unsigned char v) { return (v & 1) != 0; });
             }
+            m_known = first + (length + kBlockSize - 1) / kBlockSize;
+            if (m_known >= blocks)
+                unmap();
         }
-        ::munmap(map, m_size);
+        if (m_requested < target) {
+            const off_t from = static_cast<off_t>(m_requested * kBlockSize);
+            const off_t to = static_cast<off_t>(std::min<quint64>(target * kBlockSize, m_size));
+            ::posix_fadvise(m_fd, from, to - from, POSIX_FADV_WILLNEED);
+            m_requested = target;
+        }
+    }
+
+    void unmap() {
+        if (m_map)
+            ::munmap(m_map, m_size);
+        m_map = nullptr;
     }
 
     void dropIfNew(quint64 index, quint64 offset, size_t length) {
@@ -222,7 +254,12 @@ private:
     int m_fd = -1;
     quint64 m_size = 0;
     bool m_advise = false;
-    std::vector<bool> m_cached;
+    std::vector<bool> m_cached; // per block: all its pages were cached before we read
+    quint64 m_known = 0;        // blocks [0, m_known) have their m_cached answer
+    quint64 m_requested = 0;    // blocks [0, m_requested) have been asked of the disk
+    void* m_map = nullptr;      // the file mapped for residency queries, until all are known
+    size_t m_pageSize = 0;
+    std::vector<unsigned char> m_vector; // mincore's answer
 };
 
 // Reads on the calling thread and hashes there too: small files and single-core machines.
@@ -246,18 +283,26 @@ bool hashSequential(InputFile& file, std::vector<Context>& contexts) {
     return true;
 }
 
-using Ring = std::array<std::unique_ptr<unsigned char[]>, kRingBlocks>;
-
-// The ring's buffers, kept per calling thread and reused for every file it hashes:
-// allocated afresh for each file they would go back to the system and be faulted in
-// (and zeroed) again, which costs more than reading a file of a few MiB.
-Ring& ringBuffers() {
-    thread_local Ring buffers;
-    for (auto& buffer : buffers) {
-        if (!buffer)
-            buffer.reset(new unsigned char[kBlockSize]);
+// The ring of buffers between the reader and the hashing threads: one region of
+// kRingBlocks * kBlockSize bytes, or null when it cannot be allocated. It is kept per calling thread and
+// reused for every file that thread hashes: allocated afresh for each file it would go back to the system and
+// be faulted in (and zeroed) again, page by page, which costs more than reading a file of a few MiB. The
+// region is aligned for transparent huge pages, so the first use faults it in a few large pages rather than
+// thousands of small ones.
+unsigned char* ringRegion() {
+    constexpr size_t kBytes = kRingBlocks * kBlockSize;
+    constexpr size_t kHugePage = 2 << 20;
+    struct Region {
+        unsigned char* bytes = nullptr;
+        ~Region() { std::free(bytes); }
+    };
+    thread_local Region region;
+    if (!region.bytes) {
+        region.bytes = static_cast<unsigned char*>(std::aligned_alloc(kHugePage, kBytes));
+        if (region.bytes)
+            ::madvise(region.bytes, kBytes, MADV_HUGEPAGE); // advice only: small pages work too
     }
-    return buffers;
+    return region.bytes;
 }
 
 // The calling thread reads blocks into a ring of buffers; hashing threads feed them to
@@ -267,10 +312,10 @@ Ring& ringBuffers() {
 // only delays its current block. A slot is refilled once every algorithm is past it.
 class Pipeline {
 public:
-    Pipeline(InputFile& file, std::vector<Context>& contexts)
+    Pipeline(InputFile& file, std::vector<Context>& contexts, unsigned char* ring)
         : m_file(file)
         , m_contexts(contexts)
-        , m_slots(ringBuffers())
+        , m_ring(ring)
         , m_next(contexts.size(), 0)
         , m_busy(contexts.size(), false) {}
 
@@ -296,7 +341,7 @@ public:
                 // The slot last held block - kRingBlocks; wait until every algorithm is past it.
                 m_slotFree.wait(lock, [&] { return slowest() + kRingBlocks > block; });
             }
-            const qint64 length = m_file.readBlock(block, m_slots[slot].get());
+            const qint64 length = m_file.readBlock(block, m_ring + slot * kBlockSize);
             if (length < 0) {
                 ok = false;
                 break;
@@ -349,7 +394,7 @@ private:
             const size_t slot = static_cast<size_t>(block % kRingBlocks);
             const size_t length = m_lengths[slot];
             lock.unlock();
-            EVP_DigestUpdate(m_contexts[chosen].get(), m_slots[slot].get(), length);
+            EVP_DigestUpdate(m_contexts[chosen].get(), m_ring + slot * kBlockSize, length);
             lock.lock();
             m_busy[chosen] = false;
             const bool wasSlowest = m_next[chosen] == slowest();
@@ -363,7 +408,7 @@ private:
 
     InputFile& m_file;
     std::vector<Context>& m_contexts;
-    Ring& m_slots; // the calling thread's buffers
+    unsigned char* m_ring; // the calling thread's ring region
 
     std::mutex m_mutex; // guards everything below, and the slot contents' hand-over
     std::condition_variable m_work;
@@ -406,8 +451,9 @@ std::optional<std::vector<QString>> hashFile(const Location& location, const std
     const int cores = availableCores();
     bool ok = false;
     bool started = false;
-    if (cores > 1 && file.size() >= kPipelineMinimum) {
-        Pipeline pipeline(file, contexts);
+    unsigned char* ring = cores > 1 && file.size() >= kPipelineMinimum ? ringRegion() : nullptr;
+    if (ring) {
+        Pipeline pipeline(file, contexts, ring);
         ok = pipeline.run(ChecksumCalculator::hasherThreads(static_cast<int>(unique.size())), started);
     }
     if (!started)
