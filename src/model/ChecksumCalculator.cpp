@@ -124,8 +124,8 @@ public:
             return;
         }
         // Regular files ignore O_NONBLOCK; clear it anyway so reads are plain blocking reads.
-        if (const int flags = ::fcntl(m_fd, F_GETFL); flags >= 0)
-            ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+        // The descriptor has no other status flag to keep.
+        ::fcntl(m_fd, F_SETFL, 0);
         m_size = static_cast<quint64>(st.st_size);
         if (st.st_size >= kCacheAdviceMinimum) {
             m_advise = true;
@@ -425,7 +425,10 @@ std::atomic<int> s_coresOverride{0}; // 0: the machine's count
 
 int availableCores() {
     const int forced = s_coresOverride.load(std::memory_order_relaxed);
-    return forced > 0 ? forced : std::max(1, QThread::idealThreadCount());
+    // Asked of the system once: it costs a system call, and small files are hashed by the
+    // thousand.
+    static const int machine = std::max(1, QThread::idealThreadCount());
+    return forced > 0 ? forced : machine;
 }
 
 // Hashes the file once with every digest of `unique`; results in the same order.

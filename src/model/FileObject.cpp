@@ -21,23 +21,22 @@ QString FileObject::prefixFor(const QString& name, const QString& suffix) {
 
 FileObjectPtr FileObject::create(const Location& location, bool bookmarked) {
     const QString& path = location.path();
-    const FileSystem fs(location);
-    if (!fs.exists()) {
-        TLOG_WARNING(tagged(QStringLiteral("File not found prevented instantiation"), path));
-        throw FileSystemException(FileSystemError::NotFound, path);
-    }
-    if (!fs.isReadable()) {
-        TLOG_WARNING(tagged(QStringLiteral("File permissions prevented instantiation"), path));
-        throw FileSystemException(FileSystemError::NotReadable, path);
+    FileAttributes attributes;
+    try {
+        attributes = FileSystem(location).attributes();
+    } catch (const FileSystemException& error) {
+        if (error.error() == FileSystemError::NotFound)
+            TLOG_WARNING(tagged(QStringLiteral("File not found prevented instantiation"), path));
+        else if (error.error() == FileSystemError::NotReadable)
+            TLOG_WARNING(tagged(QStringLiteral("File permissions prevented instantiation"), path));
+        throw;
     }
     // Only regular files become records: a folder, FIFO, socket or device is refused
     // here and never opened, so nothing downstream can block on it.
-    if (!fs.isRegularFile()) {
+    if (attributes.type != FileAttributes::Type::Regular) {
         TLOG_ERROR(tagged(QStringLiteral("Specified location is not a file"), path));
         throw FileSystemException(FileSystemError::NotFile, path);
     }
-
-    const FileAttributes attributes = fs.attributes(); // passes on a failure unchanged
 
     FileObjectData data;
     data.identifier = QUuid::createUuid();

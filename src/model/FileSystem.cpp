@@ -43,15 +43,15 @@ bool FileSystem::isWritable() const {
 }
 
 FileAttributes FileSystem::attributes() const {
-    if (!exists())
+    // One statx serves as the existence check too: whatever keeps it from answering
+    // (nothing there, a dangling link, a path that cannot be searched) means not found.
+    struct statx sx;
+    std::memset(&sx, 0, sizeof sx);
+    if (m_location.isEmpty() || ::statx(AT_FDCWD, native(path()).constData(), AT_STATX_SYNC_AS_STAT,
+                                        STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
         throw FileSystemException(FileSystemError::NotFound, path());
     if (!isReadable())
         throw FileSystemException(FileSystemError::NotReadable, path());
-    struct statx sx;
-    std::memset(&sx, 0, sizeof sx);
-    if (::statx(AT_FDCWD, native(path()).constData(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
-                &sx) != 0)
-        throw FileSystemException::fromErrno(errno, path());
     FileAttributes attributes;
     if (S_ISREG(sx.stx_mode))
         attributes.type = FileAttributes::Type::Regular;

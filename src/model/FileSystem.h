@@ -42,8 +42,8 @@ public:
     // The process may write the path (access(2) W_OK).
     bool isWritable() const;
 
-    // Throws FileSystemException: NotFound when nothing exists, NotReadable when not
-    // readable, otherwise the system's error (fromErrno) when the query fails.
+    // Throws FileSystemException: NotFound when nothing exists (or the system cannot say
+    // what is there), NotReadable when not readable.
     FileAttributes attributes() const;
     // As attributes(); absent when the file system does not record the date.
     std::optional<double> creationDate() const;
