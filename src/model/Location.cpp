@@ -5,9 +5,36 @@
 
 namespace trevalin {
 
+namespace {
+
+// Already absolute and clean: no empty, "." or ".." component and no trailing slash.
+// Most paths are (a folder's entries are made from a clean folder path and a name), and
+// taking them as they are spares splitting and joining them.
+bool isClean(const QString& path) {
+    if (!path.startsWith(u'/'))
+        return false;
+    if (path.size() == 1)
+        return true;
+    qsizetype start = 1;
+    for (;;) {
+        const qsizetype slash = path.indexOf(u'/', start);
+        const qsizetype end = slash < 0 ? path.size() : slash;
+        const QStringView part = QStringView(path).mid(start, end - start);
+        if (part.isEmpty() || part == u"." || part == u"..")
+            return false;
+        if (slash < 0)
+            return true;
+        start = slash + 1;
+    }
+}
+
+} // namespace
+
 QString Location::normalise(const QString& path) {
     if (path.isEmpty())
         return {};
+    if (isClean(path))
+        return path;
     const QString absolute = path.startsWith(u'/') ? path : QDir::currentPath() + u'/' + path;
     QStringList parts;
     for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
