@@ -1,20 +1,14 @@
-// Helpers shared by the model and settings tests: a log recorder, file makers and a
-// way to run a check as an unprivileged user.
+// Helpers shared by the tests of every area: the log recorder, file reading and
+// writing, and a way to run a check as an unprivileged user.
 #pragma once
 
-#include "logging/BaseDestination.h"
-#include "logging/Logger.h"
+#include "LogRecorder.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <utility>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -23,49 +17,11 @@
 
 namespace trevalin::test {
 
-// Installs itself as a synchronous destination for its lifetime and keeps every entry.
-class LogRecorder {
-    class Destination : public BaseDestination {
-    public:
-        std::optional<QString> send(const LogEntry& entry) override {
-            std::lock_guard lock(mutex);
-            entries.append({entry.level, entry.message});
-            return entry.message;
-        }
-        std::mutex mutex;
-        QList<std::pair<Level, QString>> entries; // guarded by mutex
-    };
-
-public:
-    LogRecorder()
-        : m_destination(std::make_shared<Destination>()) {
-        m_destination->setAsynchronously(false);
-        m_destination->setMinLevel(Level::Verbose);
-        Logger::addDestination(m_destination);
-    }
-    ~LogRecorder() { Logger::removeDestination(m_destination); }
-
-    QList<std::pair<Level, QString>> entries() const {
-        Logger::flush(5);
-        std::lock_guard lock(m_destination->mutex);
-        return m_destination->entries;
-    }
-    QStringList messages() const {
-        QStringList result;
-        for (const auto& entry : entries())
-            result.append(entry.second);
-        return result;
-    }
-    // Whether a line with exactly this level and text was logged.
-    bool has(Level level, const QString& message) const { return entries().contains({level, message}); }
-    void clear() {
-        std::lock_guard lock(m_destination->mutex);
-        m_destination->entries.clear();
-    }
-
-private:
-    std::shared_ptr<Destination> m_destination;
-};
+inline QByteArray readAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
 
 inline bool writeFile(const QString& path, const QByteArray& data) {
     QFile file(path);

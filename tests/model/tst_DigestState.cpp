@@ -165,10 +165,6 @@ private slots:
         QCOMPARE(state.enabledCount(), 0);
     }
 
-    void sharedInstance() {
-        QCOMPARE(&DigestState::shared(), &DigestState::shared());
-        QCOMPARE(DigestState::shared().thread(), QCoreApplication::instance()->thread());
-    }
 };
 
 TREVALIN_TEST_MAIN(TestDigestState)

@@ -52,10 +52,10 @@ private slots:
     }
 
     void fieldsOfARegularFile() {
-        const FileObjectPtr file = make(QStringLiteral("report.pdf"), QByteArray(1234, 'a'));
+        const FileObjectPtr file = make("report.pdf", QByteArray(1234, 'a'));
         QVERIFY(file);
-        QCOMPARE(file->path(), path(QStringLiteral("report.pdf")));
-        QCOMPARE(file->location(), Location(path(QStringLiteral("report.pdf"))));
+        QCOMPARE(file->path(), path("report.pdf"));
+        QCOMPARE(file->location(), Location(path("report.pdf")));
         QCOMPARE(file->directory(), m_dir.path());
         QCOMPARE(file->name(), QStringLiteral("report.pdf"));
         QCOMPARE(file->prefix(), QStringLiteral("report"));
@@ -66,6 +66,7 @@ private slots:
         QVERIFY(!file->bookmarked());
         QVERIFY(!file->identifier().isNull());
         QVERIFY(FileObject::create(file->location(), true)->bookmarked());
+        QCOMPARE(make("empty", QByteArray())->bytes(), quint64(0));
 
         struct stat st;
         QVERIFY(::stat(QFile::encodeName(file->path()).constData(), &st) == 0);
@@ -76,53 +77,26 @@ private slots:
         QVERIFY(file->created() <= file->modified() + 1);
     }
 
-    void emptyFile() {
-        const FileObjectPtr file = make(QStringLiteral("empty"), QByteArray());
-        QVERIFY(file);
-        QCOMPARE(file->bytes(), quint64(0));
-        QCOMPARE(file->suffix(), QString());
-        QCOMPARE(file->prefix(), QStringLiteral("empty"));
-    }
-
     void names_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QString>("suffix");
-        QTest::newRow("report.pdf") << "report.pdf"
-                                    << "report"
-                                    << "pdf";
-        QTest::newRow("archive.tar.gz") << "archive.tar.gz"
-                                        << "archive.tar"
-                                        << "gz";
-        QTest::newRow("Makefile") << "Makefile"
-                                  << "Makefile"
-                                  << "";
-        QTest::newRow("release1.2") << "release1.2"
-                                    << "release1"
-                                    << "2";
-        QTest::newRow("hidden no extension") << ".bashrc"
-                                             << ""
-                                             << "";
-        QTest::newRow("hidden with extension") << ".config.json"
-                                               << ".config"
-                                               << "json";
-        QTest::newRow("trailing dot") << "name."
-                                      << "name"
-                                      << "";
-        QTest::newRow("repeated suffix") << "x.gz.gz"
-                                         << "x"
-                                         << "gz";
-        QTest::newRow("spaces") << "my file.txt"
-                                << "my file"
-                                << "txt";
-        QTest::newRow("non-ASCII") << QStringLiteral("Grüße.tëxt") << QStringLiteral("Grüße")
-                                   << QStringLiteral("tëxt");
-        QTest::newRow("comma and quote") << "a,\"b\".csv"
-                                         << "a,\"b\""
-                                         << "csv";
-        QTest::newRow("new line") << "line\nbreak.txt"
-                                  << "line\nbreak"
-                                  << "txt";
+        auto row = [](const char* tag, const char* name, const char* prefix, const char* suffix) {
+            QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(prefix)
+                               << QString::fromUtf8(suffix);
+        };
+        row("report.pdf", "report.pdf", "report", "pdf");
+        row("archive.tar.gz", "archive.tar.gz", "archive.tar", "gz");
+        row("Makefile", "Makefile", "Makefile", "");
+        row("release1.2", "release1.2", "release1", "2");
+        row("hidden no extension", ".bashrc", "", "");
+        row("hidden with extension", ".config.json", ".config", "json");
+        row("trailing dot", "name.", "name", "");
+        row("repeated suffix", "x.gz.gz", "x", "gz");
+        row("spaces", "my file.txt", "my file", "txt");
+        row("non-ASCII", "Grüße.tëxt", "Grüße", "tëxt");
+        row("comma and quote", "a,\"b\".csv", "a,\"b\"", "csv");
+        row("new line", "line\nbreak.txt", "line\nbreak", "txt");
     }
     void names() {
         QFETCH(QString, name);
@@ -139,54 +113,50 @@ private slots:
 
     void missingFile() {
         LogRecorder log;
-        const QString missing = path(QStringLiteral("does-not-exist"));
+        const QString missing = path("does-not-exist");
         TCOMPARE_ENUM(createError(missing), FileSystemError::NotFound);
         QVERIFY(
             log.has(Level::Warning, QStringLiteral("File not found prevented instantiation [ FileObject: ") +
                                         missing + " ]"));
     }
 
-    void folderIsNotAFile() {
+    // Neither a folder nor a FIFO is a file; the FIFO is never opened, so this returns at once.
+    void folderOrFifoIsNotAFile() {
         LogRecorder log;
-        const QString folder = path(QStringLiteral("folder"));
+        const QString folder = path("folder");
+        const QString fifo = path("pipe");
         QVERIFY(QDir().mkpath(folder));
-        TCOMPARE_ENUM(createError(folder), FileSystemError::NotFile);
-        QVERIFY(log.has(Level::Error,
-                        QStringLiteral("Specified location is not a file [ FileObject: ") + folder + " ]"));
-    }
-
-    void fifoIsNotAFile() {
-        LogRecorder log;
-        const QString fifo = path(QStringLiteral("pipe"));
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
-        TCOMPARE_ENUM(createError(fifo), FileSystemError::NotFile); // returns at once: never opened
-        QVERIFY(log.has(Level::Error,
-                        QStringLiteral("Specified location is not a file [ FileObject: ") + fifo + " ]"));
+        for (const QString& location : {folder, fifo}) {
+            TCOMPARE_ENUM(createError(location), FileSystemError::NotFile);
+            QVERIFY(
+                log.has(Level::Error, "Specified location is not a file [ FileObject: " + location + " ]"));
+        }
     }
 
     void links() {
-        const FileObjectPtr target = make(QStringLiteral("target.txt"), "data");
+        const FileObjectPtr target = make("target.txt", "data");
         QVERIFY(target);
-        const QString fileLink = path(QStringLiteral("link-to-file.lnk"));
+        const QString fileLink = path("link-to-file.lnk");
         QVERIFY(QFile::link(target->path(), fileLink));
         const FileObjectPtr linked = FileObject::create(Location(fileLink), false);
         QCOMPARE(linked->path(), fileLink); // the link is kept, not resolved
         QCOMPARE(linked->bytes(), quint64(4));
         QCOMPARE(linked->suffix(), QStringLiteral("lnk"));
 
-        const QString folder = path(QStringLiteral("linked-folder"));
+        const QString folder = path("linked-folder");
         QVERIFY(QDir().mkpath(folder));
-        const QString folderLink = path(QStringLiteral("link-to-folder"));
+        const QString folderLink = path("link-to-folder");
         QVERIFY(QFile::link(folder, folderLink));
         TCOMPARE_ENUM(createError(folderLink), FileSystemError::NotFile);
 
-        const QString dangling = path(QStringLiteral("dangling"));
-        QVERIFY(QFile::link(path(QStringLiteral("nowhere")), dangling));
+        const QString dangling = path("dangling");
+        QVERIFY(QFile::link(path("nowhere"), dangling));
         TCOMPARE_ENUM(createError(dangling), FileSystemError::NotFound);
     }
 
     void unreadableFile() {
-        const QString secret = path(QStringLiteral("secret"));
+        const QString secret = path("secret");
         QVERIFY(writeFile(secret, "hidden"));
         QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0000) == 0);
         const int result = test::runUnprivileged([&] {
@@ -204,7 +174,7 @@ private slots:
 
     void vanishedAfterChecks() {
         // Attribute queries on a path that is gone report NotFound to the caller.
-        const QString gone = path(QStringLiteral("gone"));
+        const QString gone = path("gone");
         const FileSystem fs{Location(gone)};
         QVERIFY_THROWS_EXCEPTION(FileSystemException, fs.attributes());
         try {
@@ -217,7 +187,7 @@ private slots:
     }
 
     void equalityAgainstIdentity() {
-        const FileObjectPtr first = make(QStringLiteral("same.txt"), "content");
+        const FileObjectPtr first = make("same.txt", "content");
         const FileObjectPtr second = FileObject::create(first->location(), false);
         QVERIFY(*first == *second);
         QVERIFY(first->identifier() != second->identifier());
@@ -257,35 +227,8 @@ private slots:
         QVERIFY(*FileObject::fromData(data) == *FileObject::fromData(data));
     }
 
-    void snapshotAndDecodedIdentifier() {
-        FileObjectData data;
-        data.identifier = QUuid::createUuid();
-        data.location = Location(QStringLiteral("/a/b.c"));
-        data.path = QStringLiteral("/a/b.c");
-        data.directory = QStringLiteral("/a");
-        data.prefix = QStringLiteral("b");
-        data.suffix = QStringLiteral("c");
-        data.name = QStringLiteral("b.c");
-        data.bytes = 42;
-        data.created = 1.25;
-        data.modified = 2.5;
-        data.status = FileState::Zombie;
-        data.checksums = {Checksum::make(Digest::SHA1, QStringLiteral("aa"))};
-        data.bookmarked = true;
-        const FileObjectData copy = FileObject::fromData(data)->snapshot();
-        QCOMPARE(copy.identifier, data.identifier);
-        QCOMPARE(copy.location, data.location);
-        QCOMPARE(copy.directory, data.directory);
-        QCOMPARE(copy.bytes, data.bytes);
-        QCOMPARE(copy.created, data.created);
-        QCOMPARE(copy.modified, data.modified);
-        TCOMPARE_ENUM(copy.status, data.status);
-        QCOMPARE(copy.checksums, data.checksums);
-        QCOMPARE(copy.bookmarked, true);
-    }
-
     void storeChecksum() {
-        const FileObjectPtr file = make(QStringLiteral("store.txt"));
+        const FileObjectPtr file = make("store.txt");
         const Checksum sha = Checksum::make(Digest::SHA256, QStringLiteral("11"));
         TCOMPARE_ENUM(file->storeChecksum(sha), FileObject::StoreResult::Added);
         TCOMPARE_ENUM(file->storeChecksum(Checksum::make(Digest::SHA256, QStringLiteral("11"))),
@@ -301,16 +244,6 @@ private slots:
         QCOMPARE(stored[0].value, QStringLiteral("33"));
         QCOMPARE(file->checksum(Digest::MD5)->value, QStringLiteral("22"));
         QVERIFY(!file->checksum(Digest::SHA512));
-    }
-
-    void checksumEquality() {
-        const Checksum a = Checksum::make(Digest::MD5, QStringLiteral("ab"));
-        Checksum b = a;
-        QVERIFY(a == b);
-        b.id = QUuid::createUuid();
-        QVERIFY(!(a == b));
-        QVERIFY(a.sameDigest(b));
-        QCOMPARE(qHash(a) == qHash(Checksum(a)), true);
     }
 
     void csvRow_data() {
@@ -345,7 +278,7 @@ private slots:
     }
 
     void jobs() {
-        const FileObjectPtr first = make(QStringLiteral("job.txt"));
+        const FileObjectPtr first = make("job.txt");
         const FileObjectPtr second = FileObject::create(first->location(), false);
         const Job a{first, Digest::SHA1};
         const Job b{second, Digest::SHA1};
@@ -366,14 +299,14 @@ private slots:
     }
 
     void directoryContents() {
-        const QString folder = path(QStringLiteral("listing"));
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
-        QVERIFY(writeFile(folder + QStringLiteral("/b file"), "1"));
-        QVERIFY(writeFile(folder + QStringLiteral("/a.txt"), "1"));
-        QVERIFY(writeFile(folder + QStringLiteral("/.hidden"), "1"));
-        QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo")).constData(), 0644) == 0);
-        QVERIFY(QFile::link(folder + QStringLiteral("/a.txt"), folder + QStringLiteral("/c-link")));
-        QVERIFY(QFile::link(folder + QStringLiteral("/sub"), folder + QStringLiteral("/d-dirlink")));
+        const QString folder = path("listing");
+        QVERIFY(QDir().mkpath(folder + "/sub"));
+        QVERIFY(writeFile(folder + "/b file", "1"));
+        QVERIFY(writeFile(folder + "/a.txt", "1"));
+        QVERIFY(writeFile(folder + "/.hidden", "1"));
+        QVERIFY(::mkfifo(QFile::encodeName(folder + "/fifo").constData(), 0644) == 0);
+        QVERIFY(QFile::link(folder + "/a.txt", folder + "/c-link"));
+        QVERIFY(QFile::link(folder + "/sub", folder + "/d-dirlink"));
         const QList<Location> entries = FileSystem(Location(folder)).directoryContents();
         QStringList names;
         for (const Location& entry : entries) {
@@ -383,18 +316,18 @@ private slots:
         QCOMPARE(names, (QStringList{"a.txt", "b file", "c-link", "fifo"}));
 
         try {
-            FileSystem(Location(path(QStringLiteral("no-such-folder")))).directoryContents();
+            FileSystem(Location(path("no-such-folder"))).directoryContents();
             QFAIL("no exception");
         } catch (const FileSystemException& e) {
             TCOMPARE_ENUM(e.error(), FileSystemError::NotFound);
             QVERIFY(e.systemErrno() != 0);
         }
         QVERIFY_THROWS_EXCEPTION(FileSystemException,
-                                 FileSystem(Location(folder + QStringLiteral("/a.txt"))).directoryContents());
+                                 FileSystem(Location(folder + "/a.txt")).directoryContents());
     }
 
     void queries() {
-        const QString file = path(QStringLiteral("query.txt"));
+        const QString file = path("query.txt");
         QVERIFY(writeFile(file, "12345"));
         const FileSystem fs{Location(file)};
         QVERIFY(fs.exists());
@@ -404,34 +337,30 @@ private slots:
         QCOMPARE(fs.size(), quint64(5));
         QVERIFY(fs.modificationDate().has_value());
         QVERIFY(FileSystem(Location(m_dir.path())).isDirectory());
-        QVERIFY(!FileSystem(Location(path(QStringLiteral("nothing")))).isDirectory());
+        QVERIFY(!FileSystem(Location(path("nothing"))).isDirectory());
     }
 
     void remove() {
-        const QString file = path(QStringLiteral("remove-me"));
+        const QString file = path("remove-me");
         QVERIFY(writeFile(file, "1"));
         FileSystem(Location(file)).remove();
         QVERIFY(!QFile::exists(file));
         FileSystem(Location(file)).remove(); // already absent: no error
 
-        const QString folder = path(QStringLiteral("remove-folder"));
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+        const QString folder = path("remove-folder");
+        QVERIFY(QDir().mkpath(folder + "/inner"));
         FileSystem(Location(folder)).remove();
         QVERIFY(!QFileInfo::exists(folder));
     }
 
     void errorCodes() {
-        QCOMPARE(int(FileSystemError::NotFound), 0);
-        QCOMPARE(int(FileSystemError::Interrupted), 6);
         TCOMPARE_ENUM(FileSystemException::fromErrno(ENOENT).error(), FileSystemError::NotFound);
         TCOMPARE_ENUM(FileSystemException::fromErrno(EACCES).error(), FileSystemError::NotReadable);
         TCOMPARE_ENUM(FileSystemException::fromErrno(EPERM).error(), FileSystemError::NotPermitted);
         TCOMPARE_ENUM(FileSystemException::fromErrno(ENOTDIR).error(), FileSystemError::NotDirectory);
         TCOMPARE_ENUM(FileSystemException::fromErrno(EIO).error(), FileSystemError::InputStreamError);
-        QCOMPARE(toString(FileSystemError::NotFile), QStringLiteral("NotFile"));
         QVERIFY(fileStateFromString(u"Changing") == FileState::Changing);
         QVERIFY(!fileStateFromString(u"changing"));
-        QCOMPARE(toString(FileState::Incomplete), QStringLiteral("Incomplete"));
     }
 };
 

@@ -44,38 +44,19 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("directory");
         QTest::addColumn<QString>("suffix");
-        QTest::newRow("file") << "/a/b/report.pdf"
-                              << "report.pdf"
-                              << "/a/b"
-                              << "pdf";
-        QTest::newRow("in root") << "/f.txt"
-                                 << "f.txt"
-                                 << "/"
-                                 << "txt";
-        QTest::newRow("root") << "/"
-                              << ""
-                              << "/"
-                              << "";
-        QTest::newRow("double extension") << "/a/archive.tar.gz"
-                                          << "archive.tar.gz"
-                                          << "/a"
-                                          << "gz";
-        QTest::newRow("hidden") << "/a/.bashrc"
-                                << ".bashrc"
-                                << "/a"
-                                << "";
-        QTest::newRow("trailing dot") << "/a/name."
-                                      << "name."
-                                      << "/a"
-                                      << "";
-        QTest::newRow("no extension") << "/a/Makefile"
-                                      << "Makefile"
-                                      << "/a"
-                                      << "";
-        QTest::newRow("dotted folder") << "/a.b/c"
-                                       << "c"
-                                       << "/a.b"
-                                       << "";
+        auto row = [](const char* tag, const char* path, const char* name, const char* directory,
+                      const char* suffix) {
+            QTest::newRow(tag) << QString::fromUtf8(path) << QString::fromUtf8(name)
+                               << QString::fromUtf8(directory) << QString::fromUtf8(suffix);
+        };
+        row("file", "/a/b/report.pdf", "report.pdf", "/a/b", "pdf");
+        row("in root", "/f.txt", "f.txt", "/", "txt");
+        row("root", "/", "", "/", "");
+        row("double extension", "/a/archive.tar.gz", "archive.tar.gz", "/a", "gz");
+        row("hidden", "/a/.bashrc", ".bashrc", "/a", "");
+        row("trailing dot", "/a/name.", "name.", "/a", "");
+        row("no extension", "/a/Makefile", "Makefile", "/a", "");
+        row("dotted folder", "/a.b/c", "c", "/a.b", "");
     }
     void parts() {
         QFETCH(QString, path);
@@ -98,19 +79,16 @@ private slots:
     void urlText_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("url");
-        QTest::newRow("plain") << "/tmp/a"
-                               << "file:///tmp/a";
-        QTest::newRow("space") << "/tmp/a b"
-                               << "file:///tmp/a%20b";
-        QTest::newRow("percent and hash") << "/tmp/100%#1"
-                                          << "file:///tmp/100%25%231";
-        QTest::newRow("question mark") << "/tmp/what?"
-                                       << "file:///tmp/what%3F";
-        QTest::newRow("non-ASCII") << QStringLiteral("/tmp/ü") << "file:///tmp/%C3%BC";
-        QTest::newRow("new line") << "/tmp/a\nb"
-                                  << "file:///tmp/a%0Ab";
-        QTest::newRow("root") << "/"
-                              << "file:///";
+        auto row = [](const char* name, const char* path, const char* url) {
+            QTest::newRow(name) << QString::fromUtf8(path) << QString::fromUtf8(url);
+        };
+        row("plain", "/tmp/a", "file:///tmp/a");
+        row("space", "/tmp/a b", "file:///tmp/a%20b");
+        row("percent and hash", "/tmp/100%#1", "file:///tmp/100%25%231");
+        row("question mark", "/tmp/what?", "file:///tmp/what%3F");
+        row("non-ASCII", "/tmp/ü", "file:///tmp/%C3%BC");
+        row("new line", "/tmp/a\nb", "file:///tmp/a%0Ab");
+        row("root", "/", "file:///");
     }
     void urlText() {
         QFETCH(QString, path);

@@ -1,5 +1,5 @@
 // Tests of OrderedSet: de-duplication keeps the first position, removal keeps
-// order, in-place replacement, and identity-based functors for shared objects.
+// order, in-place replacement, and draining from the front.
 #include "model/OrderedSet.h"
 
 #include "TestMain.h"
@@ -13,19 +13,6 @@
 using namespace trevalin;
 
 namespace {
-
-struct Record {
-    QString path;
-};
-// Identity semantics: two records with equal contents are different members.
-struct ByIdentityHash {
-    std::size_t operator()(const std::shared_ptr<Record>& r) const { return std::hash<Record*>{}(r.get()); }
-};
-struct ByIdentityEqual {
-    bool operator()(const std::shared_ptr<Record>& a, const std::shared_ptr<Record>& b) const {
-        return a.get() == b.get();
-    }
-};
 
 template <typename S> QStringList textOf(const S& s) {
     QStringList out;
@@ -93,18 +80,6 @@ private slots:
         QVERIFY(s.isEmpty());
         QVERIFY(s.append("x")); // usable again after draining
         QCOMPARE(textOf(s), QStringList{"x"});
-    }
-
-    void identityFunctorsKeepEqualLookingObjects() {
-        OrderedSet<std::shared_ptr<Record>, ByIdentityHash, ByIdentityEqual> s;
-        auto a = std::make_shared<Record>(Record{"/f"});
-        auto b = std::make_shared<Record>(Record{"/f"});
-        QVERIFY(s.append(a));
-        QVERIFY(s.append(b));
-        QVERIFY(!s.append(a));
-        QCOMPARE(s.size(), std::size_t(2));
-        QVERIFY(s.remove(a));
-        QCOMPARE(s.first()->get(), b.get());
     }
 
     void popFrontAtScale() {
