@@ -1,76 +1,13 @@
-// Helpers shared by the store tests: a log destination that keeps every line as
-// "LEVEL: message", file reading and writing, a property-list wrapper, and small
-// builders of records.
+// Helpers shared by the store tests (besides the model tests' ones): a bit-exact
+// comparison of doubles, a property-list wrapper and a builder of records.
 #pragma once
 
-#include "logging/BaseDestination.h"
-#include "logging/Logger.h"
 #include "model/FileObject.h"
-
-#include <QFile>
-#include <QStringList>
-#include <QTest>
+#include "model/ModelTestSupport.h"
 
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 namespace trevalin::test {
-
-class LogCapture : public BaseDestination {
-public:
-    LogCapture() {
-        setFormat(QStringLiteral("$L: $M"));
-        setAsynchronously(false);
-        setMinLevel(Level::Verbose);
-    }
-    std::optional<QString> send(const LogEntry& entry) override {
-        std::optional<QString> line = BaseDestination::send(entry);
-        std::lock_guard lock(m_mutex);
-        if (line)
-            m_lines.append(*line);
-        return line;
-    }
-    QStringList lines() const {
-        std::lock_guard lock(m_mutex);
-        return m_lines;
-    }
-    bool has(const QString& line) const { return lines().contains(line); }
-    bool hasPrefix(const QString& prefix) const {
-        for (const QString& line : lines())
-            if (line.startsWith(prefix))
-                return true;
-        return false;
-    }
-    void clear() {
-        std::lock_guard lock(m_mutex);
-        m_lines.clear();
-    }
-
-    // Registers a fresh capture with the logger for the lifetime of the returned pointer's owner.
-    static std::shared_ptr<LogCapture> install() {
-        Logger::removeAllDestinations();
-        auto capture = std::make_shared<LogCapture>();
-        Logger::addDestination(capture);
-        return capture;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QStringList m_lines; // guarded by m_mutex
-};
-
-inline QByteArray readAll(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-inline void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 // True when both doubles have the same bit pattern (tells -0.0 from 0.0, keeps NaN payloads).
 inline bool sameBits(double a, double b) {

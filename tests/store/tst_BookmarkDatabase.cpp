@@ -29,14 +29,14 @@ class TestBookmarkDatabase : public QObject {
 
 private:
     QTemporaryDir m_dir;
-    std::shared_ptr<LogCapture> m_log;
+    LogRecorder m_log;
     LocationState m_state;
 
     QString bookmarksFile() const { return m_dir.path() + "/Trevalin.bookmarks.plist"; }
     Location makeFile(const QString& name, const QByteArray& content = "x") {
         const QString path = m_dir.path() + "/files/" + name;
         QDir().mkpath(QFileInfo(path).absolutePath());
-        writeAll(path, content);
+        writeFile(path, content);
         return Location(path);
     }
     bool flag(StoreHooks::Flag f) { return StoreHooks::flag(StoreHooks::SubSystem::bookmarks, f); }
@@ -50,7 +50,7 @@ private slots:
         QDir().mkpath(m_dir.path());
         StoreHooks::uninstall();
         m_state.clear();
-        m_log = LogCapture::install();
+        m_log.clear();
     }
     void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
 
@@ -103,21 +103,20 @@ private slots:
         BookmarkDatabase again(bookmarksFile(), &m_state);
         again.load();
         QCOMPARE(again.db(), db.db());
-        QVERIFY(
-            m_log->has(QString("INFO: Successfully loaded [ 4 ] security bookmarks from plist file [ %1 ] "
-                               "[ BookmarkDatabase.load() ]")
-                           .arg(Location(bookmarksFile()).urlText())));
+        QVERIFY(m_log.has(QString("INFO: Successfully loaded [ 4 ] security bookmarks from plist file [ %1 ] "
+                                  "[ BookmarkDatabase.load() ]")
+                              .arg(Location(bookmarksFile()).urlText())));
     }
 
     void saveOnlyWhenFlagged() {
         BookmarkDatabase db(bookmarksFile(), &m_state);
         db.save();
         QVERIFY(!QFile::exists(bookmarksFile()));
-        QVERIFY(m_log->lines().isEmpty());
+        QVERIFY(m_log.lines().isEmpty());
         db.start(); // load fails (no file), the fallback save writes nothing either
         QVERIFY(!QFile::exists(bookmarksFile()));
-        QVERIFY(m_log->has("WARNING: The security bookmarks database could not be opened "
-                           "[ BookmarkDatabase.load() ]"));
+        QVERIFY(m_log.has("WARNING: The security bookmarks database could not be opened "
+                          "[ BookmarkDatabase.load() ]"));
     }
 
     void failedSaveKeepsFlag() {
@@ -125,7 +124,7 @@ private slots:
         BookmarkDatabase db(bookmarksFile(), &m_state);
         setSaveFlag();
         QVERIFY_THROWS_EXCEPTION(BookmarkException, db.save());
-        QVERIFY(m_log->has(
+        QVERIFY(m_log.has(
             "ERROR: Unable to save security bookmarks database to disk [ BookmarkDatabase.save() ]"));
         QVERIFY(flag(StoreHooks::Flag::save));
         QVERIFY(QDir(bookmarksFile()).removeRecursively());
@@ -137,35 +136,28 @@ private slots:
     void rejectedDocuments_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
+        auto row = [](const char* name, const QByteArray& bytes, const char* reason = "") {
+            QTest::newRow(name) << bytes << QString(reason);
+        };
+        auto marks = [](const QByteArray& entries) {
+            return plistDocument("<dict><key>bookmarks</key><array>" + entries + "</array></dict>");
+        };
         const QByteArray url = "<dict><key>relative</key><string>file:///tmp/x</string></dict>";
-        const QByteArray mark =
-            "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
-            "<key>token</key><data>VFZCTQ==</data></dict>";
-        QTest::newRow("empty") << QByteArray() << QString();
-        QTest::newRow("wrong root") << plistDocument("<array/>") << QString();
-        QTest::newRow("no bookmarks key") << plistDocument("<dict><key>db</key><array/></dict>")
-                                          << QString("No value associated with key \"bookmarks\"");
-        QTest::newRow("odd") << plistDocument("<dict><key>bookmarks</key><array>" + url + "</array></dict>")
-                             << QString("Unkeyed container reached end before value in key-value pair");
-        QTest::newRow("duplicate") << plistDocument("<dict><key>bookmarks</key><array>" + url + mark + url +
-                                                    mark + "</array></dict>")
-                                   << QString("Duplicate key at offset 2");
-        QTest::newRow("no token") << plistDocument(
-                                         "<dict><key>bookmarks</key><array>" + url +
-                                         "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
-                                         "0A1B2C3D4E5F</string></dict></array></dict>")
-                                  << QString("No value associated with key \"token\"");
-        QTest::newRow("bad base64") << plistDocument(
-                                           "<dict><key>bookmarks</key><array>" + url +
-                                           "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-"
-                                           "0A1B2C3D4E5F</string><key>token</key><data>*!*</data></dict>"
-                                           "</array></dict>")
-                                    << QString();
+        const QByteArray id = "<key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>";
+        const QByteArray mark = "<dict>" + id + "<key>token</key><data>VFZCTQ==</data></dict>";
+        row("empty", QByteArray());
+        row("wrong root", plistDocument("<array/>"));
+        row("no bookmarks key", plistDocument("<dict><key>db</key><array/></dict>"),
+            "No value associated with key \"bookmarks\"");
+        row("odd", marks(url), "Unkeyed container reached end before value in key-value pair");
+        row("duplicate", marks(url + mark + url + mark), "Duplicate key at offset 2");
+        row("no token", marks(url + "<dict>" + id + "</dict>"), "No value associated with key \"token\"");
+        row("bad base64", marks(url + "<dict>" + id + "<key>token</key><data>*!*</data></dict>"));
     }
     void rejectedDocuments() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
-        writeAll(bookmarksFile(), bytes);
+        QVERIFY(writeFile(bookmarksFile(), bytes));
         BookmarkDatabase db(bookmarksFile(), &m_state);
         const Location kept = makeFile("kept");
         db.store(kept, SecurityBookmark::create(kept));
@@ -175,21 +167,21 @@ private slots:
         } catch (const BookmarkException& error) {
             QVERIFY(error.error() == BookmarkError::LoadBookmarkError);
         }
-        QVERIFY(m_log->has("ERROR: Loading/parsing document bookmarks failed [ BookmarkDatabase.load() ]"));
+        QVERIFY(m_log.has("ERROR: Loading/parsing document bookmarks failed [ BookmarkDatabase.load() ]"));
         if (!reason.isEmpty())
-            QVERIFY2(m_log->hasPrefix("ERROR: " + reason), qPrintable(m_log->lines().join('\n')));
+            QVERIFY2(m_log.hasPrefix("ERROR: " + reason), qPrintable(m_log.lines().join('\n')));
         QCOMPARE(db.count(), 1);
         QCOMPARE(readAll(bookmarksFile() + ".corrupt"), bytes);
     }
 
     void emptyFileAndEmptyValidation() {
-        writeAll(bookmarksFile(), plistDocument("<dict><key>bookmarks</key><array/></dict>"));
+        QVERIFY(writeFile(bookmarksFile(), plistDocument("<dict><key>bookmarks</key><array/></dict>")));
         BookmarkDatabase db(bookmarksFile(), &m_state);
         db.start();
         QCOMPARE(db.count(), 0);
         db.sandboxValidate(db.db());
-        QVERIFY(m_log->has("INFO: No locations provided in sandbox escape request; nothing to do "
-                           "[ BookmarkDatabase.sandboxValidate(data:) ]"));
+        QVERIFY(m_log.has("INFO: No locations provided in sandbox escape request; nothing to do "
+                          "[ BookmarkDatabase.sandboxValidate(data:) ]"));
         // Nothing to reopen still counts as ready, so start-up can complete.
         QVERIFY(flag(StoreHooks::Flag::ready));
     }
@@ -216,8 +208,8 @@ private slots:
         QCOMPARE(reread.count(), 2);
 
         db.store(gone);
-        QVERIFY(m_log->has("ERROR: Failed to obtain security bookmark for " + gone.path() +
-                           " [ BookmarkDatabase.store(_:) ]"));
+        QVERIFY(m_log.has("ERROR: Failed to obtain security bookmark for " + gone.path() +
+                          " [ BookmarkDatabase.store(_:) ]"));
         const Location c = makeFile("c");
         db.store(c);
         reread.load();
@@ -240,13 +232,13 @@ private slots:
 
         db.sandboxValidate(db.db());
         QCOMPARE(db.staleBookmarks(), OrderedSet<Location>{deleted});
-        QVERIFY(m_log->has("WARNING: Could not open bookmark for location: " + deleted.path() +
-                           " [ BookmarkDatabase.sandboxValidate(data:) ]"));
+        QVERIFY(m_log.has("WARNING: Could not open bookmark for location: " + deleted.path() +
+                          " [ BookmarkDatabase.sandboxValidate(data:) ]"));
         QVERIFY(db.db().value(replaced).token() != oldToken);
         QVERIFY(!db.db().value(replaced).resolve().stale);
         QVERIFY(m_state.hasAccess(replaced));
-        QVERIFY(m_log->has("INFO: Completed sandbox escape for previously registered locations "
-                           "[ BookmarkDatabase.sandboxValidate(data:) ]"));
+        QVERIFY(m_log.has("INFO: Completed sandbox escape for previously registered locations "
+                          "[ BookmarkDatabase.sandboxValidate(data:) ]"));
         QVERIFY(flag(StoreHooks::Flag::ready));
         // The renewed bookmark is written by the low-priority save once the flag is set.
         QVERIFY(EnginePool::waitForDone(5000));
@@ -287,7 +279,7 @@ private slots:
         QVERIFY(EnginePool::waitForDone(5000));
         StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
         StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
-        m_log->clear();
+        m_log.clear();
 
         Cleanup::databases(content, bookmarks, folders);
         QVERIFY(EnginePool::waitForDone(5000));
@@ -309,11 +301,11 @@ private slots:
             "INFO: Pruning any orphaned security bookmarks [ Cleanup.securityBookmarksPurge() ]",
             "INFO: Cleanup of persistent database content completed [ Cleanup.databases() ]"};
         for (const QString& line : expected)
-            QVERIFY2(m_log->has(line), qPrintable(line));
-        QVERIFY(m_log->has("VERBOSE: File: " + deleted.path() + " [Removed]"));
-        QVERIFY(m_log->has("VERBOSE: File: " + untracked.path() + " [Removed]"));
-        QVERIFY(m_log->has("VERBOSE: Folder: " + droppedFolder.path() + " [Removed]"));
-        QVERIFY(!m_log->hasPrefix("VERBOSE: File: " + kept.path()));
+            QVERIFY2(m_log.has(line), qPrintable(line));
+        QVERIFY(m_log.has("VERBOSE: File: " + deleted.path() + " [Removed]"));
+        QVERIFY(m_log.has("VERBOSE: File: " + untracked.path() + " [Removed]"));
+        QVERIFY(m_log.has("VERBOSE: Folder: " + droppedFolder.path() + " [Removed]"));
+        QVERIFY(!m_log.hasPrefix("VERBOSE: File: " + kept.path()));
     }
 
     void splitFilesAndFolders() {

@@ -19,14 +19,14 @@
 #include <unistd.h>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
+using trevalin::test::LogRecorder;
 
 class TestFolderStore : public QObject {
     Q_OBJECT
 
 private:
     QTemporaryDir m_dir;
-    std::shared_ptr<LogCapture> m_log;
+    LogRecorder m_log;
     QString storePath() const { return m_dir.path() + "/store/Trevalin.sqlite"; }
     Location makeFolder(const QString& name) {
         const QString path = m_dir.path() + "/folders/" + name;
@@ -38,7 +38,7 @@ private slots:
     void init() {
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
-        m_log = LogCapture::install();
+        m_log.clear();
     }
     void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
 
@@ -80,9 +80,9 @@ private slots:
         QCOMPARE(stack.folders().size(), 1);
 
         CoreDatabase::addFolder(location, false, stack);
-        QVERIFY(m_log->has("ERROR: ObjectExists [ CoreDatabase.addFolder(_:commit:) ]"));
+        QVERIFY(m_log.has("ERROR: ObjectExists [ CoreDatabase.addFolder(_:commit:) ]"));
         CoreDatabase::addFolder(Location(m_dir.path() + "/nowhere"), false, stack);
-        QVERIFY(m_log->has("ERROR: NotFound [ CoreDatabase.addFolder(_:commit:) ]"));
+        QVERIFY(m_log.has("ERROR: NotFound [ CoreDatabase.addFolder(_:commit:) ]"));
     }
 
     void unreadableFolder() {
@@ -126,18 +126,18 @@ private slots:
             CoreDataStack other(storePath());
             QVERIFY(CoreDatabase::missing(a, other));
 
-            m_log->clear();
+            m_log.clear();
             CoreDatabase::save(&stack);
-            QVERIFY(m_log->has("INFO: Saved core database [ CoreDatabase.save() ]"));
+            QVERIFY(m_log.has("INFO: Saved core database [ CoreDatabase.save() ]"));
             QVERIFY(!stack.hasChanges());
-            m_log->clear();
+            m_log.clear();
             CoreDatabase::save(&stack);
             CoreDatabase::asyncSave(&stack);
-            QVERIFY(m_log->lines().isEmpty()); // nothing pending: nothing written, nothing logged
+            QVERIFY(m_log.lines().isEmpty()); // nothing pending: nothing written, nothing logged
 
             QVERIFY(CoreDatabase::setMonitored(b, true, &stack));
             CoreDatabase::asyncSave(&stack);
-            QVERIFY(m_log->has("INFO: Saved core database [ CoreDatabase.asyncSave() ]"));
+            QVERIFY(m_log.has("INFO: Saved core database [ CoreDatabase.asyncSave() ]"));
         }
         CoreDataStack reopened(storePath());
         QCOMPARE(CoreDatabase::allFolders(&reopened), (QList<Location>{a, b}));
@@ -168,15 +168,15 @@ private slots:
         CoreDataStack stack(storePath());
         const Location a = makeFolder("a");
         QVERIFY(!stack.hasStore());
-        QVERIFY(m_log->has("ERROR: Unable to load persistent core data store "
+        QVERIFY(m_log.has("ERROR: Unable to load persistent core data store "
                            "[ CoreDataStack.persistentStoreCoordinator ]"));
         CoreDatabase::addFolder(a, false, stack);
         QVERIFY(CoreDatabase::missing(a, stack));
         QVERIFY(CoreDatabase::allFolders(&stack).isEmpty());
         QVERIFY(CoreDatabase::monitoredFolders(&stack).isEmpty());
-        m_log->clear();
+        m_log.clear();
         CoreDatabase::save(&stack);
-        QVERIFY(m_log->hasPrefix("ERROR: Error; failed to save core database on thread "));
+        QVERIFY(m_log.hasPrefix("ERROR: Error; failed to save core database on thread "));
         QVERIFY(stack.hasChanges()); // still pending
     }
 
@@ -186,7 +186,7 @@ private slots:
         CoreDatabase::save(&stack);
         CoreDatabase::addFolder(makeFolder("b"), false, stack);
         CoreDatabase::purge(&stack);
-        QVERIFY(m_log->has(
+        QVERIFY(m_log.has(
             "VERBOSE: A complete purge of the core database was performed [ CoreDatabase.purge() ]"));
         QVERIFY(stack.folders().isEmpty());
         QVERIFY(!stack.hasChanges());
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(QFile::exists(storePath()));
         CoreDatabase::deleteStores(&stack);
         QVERIFY(!QFile::exists(storePath()));
-        QVERIFY(m_log->has("WARNING: Deleted core data persistent store: " + Location(storePath()).urlText() +
+        QVERIFY(m_log.has("WARNING: Deleted core data persistent store: " + Location(storePath()).urlText() +
                            " [ CoreDatabase.deleteStores() ]"));
         QVERIFY(stack.folders().isEmpty());
     }

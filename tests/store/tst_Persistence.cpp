@@ -17,15 +17,16 @@
 #include <QFile>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
+using trevalin::test::LogRecorder;
 using trevalin::test::makeRecord;
+using trevalin::test::writeFile;
 
 class TestPersistence : public QObject {
     Q_OBJECT
 
 private slots:
     void saveOrderAndStartupCompletion() {
-        auto log = LogCapture::install();
+        LogRecorder log;
         // The clean-up re-evaluates the stored folder; its settle waits are shortened.
         Timing::setForTesting(std::chrono::milliseconds(10), std::chrono::milliseconds(10),
                               std::chrono::milliseconds(10));
@@ -37,11 +38,7 @@ private slots:
         const Location folder(home + "/photos");
         QDir().mkpath(folder.path());
         const Location file(folder.path() + "/one.jpg");
-        {
-            QFile f(file.path());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("jpeg");
-        }
+        QVERIFY(writeFile(file.path(), "jpeg"));
         Database::shared().set(file, makeRecord(file.path(), 4));
         Database::shared().markDatabaseModified();
         BookmarkDatabase::shared().store(file, SecurityBookmark::create(file));
@@ -56,7 +53,7 @@ private slots:
         QVERIFY(QFile::exists(Database::defaultFile()));
         QVERIFY(QFile::exists(BookmarkDatabase::defaultFile()));
         QVERIFY(CoreDatabase::contains(folder, *std::make_unique<CoreDataStack>()));
-        const QStringList lines = log->lines();
+        const QStringList lines = log.lines();
         const auto bookmarks = lines.indexOf("INFO: Save operation; security bookmarks database written to "
                                              "storage [ BookmarkDatabase.save() ]");
         const auto content =
@@ -65,13 +62,13 @@ private slots:
         QVERIFY(bookmarks >= 0 && content > bookmarks && folders > content);
 
         // Both databases report ready: start-up completes and the clean-up runs.
-        log->clear();
+        log.clear();
         Database::shared().start();
         BookmarkDatabase::shared().start();
         BookmarkDatabase::shared().sandboxValidate(BookmarkDatabase::shared().db());
         QVERIFY(!flags.startup());
         QTRY_VERIFY(
-            log->has("INFO: Cleanup of persistent database content completed [ Cleanup.databases() ]"));
+            log.has("INFO: Cleanup of persistent database content completed [ Cleanup.databases() ]"));
         QVERIFY(EnginePool::waitForDone(5000));
         QVERIFY(Database::shared().contains(file));
         QVERIFY(BookmarkDatabase::shared().contains(file));
