@@ -11,8 +11,9 @@
 #include "store/Debugging.h"
 #include "store/Persistence.h"
 
+#include "model/ModelTestSupport.h"
+
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,11 +48,7 @@ inline Location makeFolder(const QTemporaryDir& dir, const QString& name) {
 // Writes `data` to `name` in `dir`; an empty location when the file cannot be opened.
 inline Location writeFile(const Location& dir, const QString& name, const QByteArray& data) {
     const Location location = dir.child(name);
-    QFile file(location.path());
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(data);
-    return location;
+    return writeFile(location.path(), data) ? location : Location();
 }
 
 // Adds `dir` as the user does and waits until every file in it is hashed.

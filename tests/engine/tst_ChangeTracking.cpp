@@ -12,7 +12,7 @@
 #include "store/CoreDatabase.h"
 
 #include "EngineTestSupport.h"
-#include "LogCapture.h"
+#include "LogRecorder.h"
 #include "TestMain.h"
 
 #include <QCryptographicHash>
@@ -54,14 +54,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 
     Location folder(const QString& name) { return makeFolder(*m_dir, name); }
-    static Location write(const Location& dir, const QString& name, const QByteArray& data) {
-        return writeFile(dir, name, data);
-    }
     // A folder added the way the user adds one: stored and every file hashed.
     Location trackedFolder(const QString& name, int files) {
         const Location dir = folder(name);
         for (int i = 0; i < files; ++i)
-            write(dir, QStringLiteral("f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
+            writeFile(dir, QStringLiteral("f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
         addAndSettle(dir);
         return dir;
     }
@@ -87,16 +84,16 @@ private slots:
     }
 
     void completeNewFilesSettleInOneIntervalAndAreHashed() {
-        const Location dir = trackedFolder(QStringLiteral("new"), 2);
+        const Location dir = trackedFolder("new", 2);
         QList<Location> added;
         for (int i = 0; i < 20; ++i)
-            added.append(
-                write(dir, QStringLiteral("added%1.txt").arg(i), "copied in whole " + QByteArray::number(i)));
+            added.append(writeFile(dir, QStringLiteral("added%1.txt").arg(i),
+                                   "copied in whole " + QByteArray::number(i)));
         QStringList states;
         const auto connection = connect(
             &Global::shared(), &Global::statusChanged, this,
             [&](ApplicationState state) { states << toString(state); }, Qt::DirectConnection);
-        LogCapture log;
+        LogRecorder log;
         QElapsedTimer timer;
         timer.start();
         QVERIFY(Process::triage(dir));
@@ -117,8 +114,8 @@ private slots:
 
     void aFileStillBeingWrittenIsWatchedAndHashedOnceItStops() {
         Timing::setForTesting(150ms, 50ms, 50ms);
-        const Location dir = trackedFolder(QStringLiteral("growing"), 1);
-        const Location growing = write(dir, QStringLiteral("download.part"), "start");
+        const Location dir = trackedFolder("growing", 1);
+        const Location growing = writeFile(dir, "download.part", "start");
         QByteArray written("start");
         std::atomic<bool> writing{true};
         std::thread appender([&] {
@@ -132,7 +129,7 @@ private slots:
                 std::this_thread::sleep_for(5ms);
             }
         });
-        LogCapture log;
+        LogRecorder log;
         Process::triage(dir);
         const bool watched = SafeQueue::shared().files.watched.contains(growing);
         QTest::qWait(400);
@@ -153,30 +150,30 @@ private slots:
     }
 
     void aDeletedTrackedFileIsRemovedAtTheNextPass() {
-        const Location dir = trackedFolder(QStringLiteral("orphans"), 3);
-        const Location gone = dir.child(QStringLiteral("f1.txt"));
+        const Location dir = trackedFolder("orphans", 3);
+        const Location gone = dir.child("f1.txt");
         QVERIFY(Database::shared().record(gone));
         QVERIFY(QFile::remove(gone.path()));
-        LogCapture log;
+        LogRecorder log;
         QVERIFY(!Process::triage(dir));
         QTRY_VERIFY(!Database::shared().record(gone));
-        QVERIFY(Database::shared().record(dir.child(QStringLiteral("f0.txt"))));
-        QVERIFY(Database::shared().record(dir.child(QStringLiteral("f2.txt"))));
+        QVERIFY(Database::shared().record(dir.child("f0.txt")));
+        QVERIFY(Database::shared().record(dir.child("f2.txt")));
         QCOMPARE(log.countContaining("Checking folder location for orphaned files: " + dir.path() +
                                      " [ Process.orphaned(_:) ]"),
                  1);
     }
 
     void aFolderThatMatchesItsRecordsChangesNothing() {
-        const Location dir = trackedFolder(QStringLiteral("quiet"), 3);
+        const Location dir = trackedFolder("quiet", 3);
         // Neither a FIFO nor a sub-folder ever becomes a record: they must not make
         // the folder look as if it held new files.
-        QVERIFY(::mkfifo(dir.child(QStringLiteral("pipe")).path().toLocal8Bit().constData(), 0600) == 0);
-        QDir().mkpath(dir.child(QStringLiteral("sub")).path());
+        QVERIFY(::mkfifo(dir.child("pipe").path().toLocal8Bit().constData(), 0600) == 0);
+        QDir().mkpath(dir.child("sub").path());
         int stateChanges = 0;
         const auto connection = connect(
             &Global::shared(), &Global::statusChanged, this, [&] { ++stateChanges; }, Qt::DirectConnection);
-        LogCapture log;
+        LogRecorder log;
         QVERIFY(!Process::triage(dir));
         disconnect(connection);
         QCOMPARE(stateChanges, 0);
@@ -197,15 +194,15 @@ private slots:
         QFETCH(QString, how);
         if (how == QLatin1String("unreadable") && ::geteuid() == 0)
             QSKIP("Running as root: every folder is readable, so unreadability cannot be made real here");
-        const Location dir = trackedFolder(QStringLiteral("volume"), 3);
+        const Location dir = trackedFolder("volume", 3);
         if (how == QLatin1String("deleted") || how == QLatin1String("file")) {
             QVERIFY(QDir(dir.path()).removeRecursively());
             if (how == QLatin1String("file"))
-                write(dir.parent(), dir.fileName(), "now a file");
+                writeFile(dir.parent(), dir.fileName(), "now a file");
         } else {
             QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0) == 0);
         }
-        LogCapture log;
+        LogRecorder log;
         QVERIFY(!Process::triage(dir));
         settleEngine();
         if (how == QLatin1String("unreadable"))
@@ -229,21 +226,21 @@ private slots:
     }
     void theWatchLoopEndsForEveryFile() {
         QFETCH(QString, kind);
-        const Location dir = trackedFolder(QStringLiteral("watch"), 1);
-        const Location file = dir.child(QStringLiteral("f0.txt"));
+        const Location dir = trackedFolder("watch", 1);
+        const Location file = dir.child("f0.txt");
         Location watched = file;
         QByteArray expected("content 0");
         if (kind == QLatin1String("new")) {
             expected = "never recorded";
-            watched = write(dir, QStringLiteral("new.txt"), expected);
+            watched = writeFile(dir, "new.txt", expected);
         } else if (kind == QLatin1String("stale")) {
             expected = "rewritten with other bytes";
-            write(dir, QStringLiteral("f0.txt"), expected);
+            writeFile(dir, "f0.txt", expected);
         } else if (kind == QLatin1String("deleted")) {
             QVERIFY(QFile::remove(file.path()));
         }
         SafeQueue::shared().files.watched.add(QList<Location>{watched});
-        LogCapture log;
+        LogRecorder log;
         Process::watch();
         QVERIFY(!SafeQueue::shared().files.watched.contains(watched));
         QVERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
@@ -260,8 +257,8 @@ private slots:
     }
 
     void aWatchedFileIsLeftToTheWatchLoop() {
-        const Location dir = trackedFolder(QStringLiteral("owned"), 0);
-        const Location file = write(dir, QStringLiteral("busy.bin"), "x");
+        const Location dir = trackedFolder("owned", 0);
+        const Location file = writeFile(dir, "busy.bin", "x");
         SafeQueue& queues = SafeQueue::shared();
         queues.files.watched.add(QList<Location>{file});
         QVERIFY(!Process::triage(dir)); // not evaluated twice
@@ -278,11 +275,11 @@ private slots:
         QFETCH(bool, autoLaunch);
         Timing::setForTesting(kSettle, 400ms, 50ms);
         AppSettings::shared().setAutoLaunch(autoLaunch);
-        const Location dir = trackedFolder(QStringLiteral("startup"), 1);
+        const Location dir = trackedFolder("startup", 1);
         const QByteArray data("found at start-up");
-        const Location added = write(dir, QStringLiteral("later.txt"), data);
+        const Location added = writeFile(dir, "later.txt", data);
         const int folders = int(CoreDatabase::allFolders().size());
-        LogCapture log;
+        LogRecorder log;
         QElapsedTimer timer;
         timer.start();
         Process::triageAll();

@@ -2,7 +2,7 @@
 // of queued tasks, exceptions that never leave a task, and the test-only setter.
 #include "engine/EnginePool.h"
 
-#include "LogCapture.h"
+#include "LogRecorder.h"
 #include "TestMain.h"
 
 #include <QTest>
@@ -14,7 +14,7 @@
 #include <stdexcept>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
+using trevalin::test::LogRecorder;
 
 class TestEnginePool : public QObject {
     Q_OBJECT
@@ -22,7 +22,6 @@ class TestEnginePool : public QObject {
 private slots:
     void sizedForBlockingWork() {
         QVERIFY(EnginePool::pool().maxThreadCount() >= 8);
-        QCOMPARE(&EnginePool::pool(), &EnginePool::pool());
         QVERIFY(&EnginePool::pool() != QThreadPool::globalInstance());
     }
 
@@ -68,7 +67,7 @@ private slots:
     }
 
     void exceptionsStayInTheTask() {
-        LogCapture log;
+        LogRecorder log;
         std::atomic<int> after{0};
         EnginePool::runLow([] { throw std::runtime_error("boom"); });
         EnginePool::runLow([] { throw 42; });

@@ -15,7 +15,7 @@
 #include "store/LocationState.h"
 
 #include "EngineTestSupport.h"
-#include "LogCapture.h"
+#include "LogRecorder.h"
 #include "TestMain.h"
 
 #include <atomic>
@@ -76,14 +76,11 @@ private:
     FolderNotifications& notifications = FolderNotifications::shared();
 
     Location folder(const QString& name) { return makeFolder(*m_dir, name); }
-    static Location write(const Location& dir, const QString& name, const QByteArray& data) {
-        return writeFile(dir, name, data);
-    }
     // A stored, monitored folder with `files` hashed files.
     Location monitoredFolder(const QString& name, int files) {
         const Location dir = folder(name);
         for (int i = 0; i < files; ++i)
-            write(dir, QStringLiteral("f%1.txt").arg(i), QByteArray::number(i));
+            writeFile(dir, QStringLiteral("f%1.txt").arg(i), QByteArray::number(i));
         addAndSettle(dir);
         CoreDatabase::setMonitored(dir, true);
         return dir;
@@ -126,7 +123,7 @@ private slots:
     void registerWithNoMonitoredFolders() {
         QFETCH(bool, debugging);
         Debugging::setFlagForTesting(debugging);
-        LogCapture log;
+        LogRecorder log;
         notifications.registerAll();
         QVERIFY(notifications.locations().isEmpty());
         QCOMPARE(log.countContaining("Filesystem folder monitoring NOT started; no monitored locations "
@@ -136,10 +133,10 @@ private slots:
     }
 
     void startupCompletionStartsMonitoringOfEveryMonitoredFolder() {
-        const Location a = monitoredFolder(QStringLiteral("a"), 1);
-        const Location b = monitoredFolder(QStringLiteral("b"), 1);
-        const Location unmonitored = folder(QStringLiteral("c"));
-        LogCapture log;
+        const Location a = monitoredFolder("a", 1);
+        const Location b = monitoredFolder("b", 1);
+        const Location unmonitored = folder("c");
+        LogRecorder log;
         registerMonitoring();
         FlagStore::shared().set(SubSystem::database, Flag::ready, true);
         FlagStore::shared().set(SubSystem::bookmarks, Flag::ready, true);
@@ -160,37 +157,37 @@ private slots:
 
     void createdAndDeletedFilesStartPasses() {
         Debugging::setFlagForTesting(true);
-        const Location dir = monitoredFolder(QStringLiteral("live"), 2);
-        LogCapture log;
+        const Location dir = monitoredFolder("live", 2);
+        LogRecorder log;
         PassCounter counter;
         startWatching(dir);
         QCOMPARE(log.countContaining("Starting filesystem event notifier for: " + dir.path() +
                                      " [ FileSystemNotifier.init(_:) ]"),
                  1);
-        const Location created = write(dir, QStringLiteral("new.txt"), "created while watched");
+        const Location created = writeFile(dir, "new.txt", "created while watched");
         QTRY_VERIFY_WITH_TIMEOUT(processed(created), 10000);
         QVERIFY(counter.passes(dir) >= 1);
 
-        const Location f0 = dir.child(QStringLiteral("f0.txt"));
+        const Location f0 = dir.child("f0.txt");
         const int before = counter.passes(dir);
         QVERIFY(QFile::remove(f0.path()));
         QTRY_VERIFY_WITH_TIMEOUT(!Database::shared().record(f0), 10000);
         QVERIFY(counter.passes(dir) > before);
-        QVERIFY(Database::shared().record(dir.child(QStringLiteral("f1.txt"))));
+        QVERIFY(Database::shared().record(dir.child("f1.txt")));
     }
 
     void aMonitoredFolderThatVanishesKeepsItsRecords() {
-        const Location dir = monitoredFolder(QStringLiteral("unmounted"), 3);
+        const Location dir = monitoredFolder("unmounted", 3);
         PassCounter counter;
         startWatching(dir);
-        LogCapture log;
+        LogRecorder log;
         // The folder vanishes from its path in one step, as when its volume is
         // unmounted (deleting its files one by one would rightly remove their records
         // first). The watch follows the moved folder, so a change inside it starts a
         // pass over the path where it no longer is.
         const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
         QVERIFY(QDir().rename(dir.path(), elsewhere));
-        write(Location(elsewhere), QStringLiteral("late.txt"), "after the move");
+        writeFile(Location(elsewhere), QStringLiteral("late.txt"), "after the move");
         QTRY_VERIFY_WITH_TIMEOUT(counter.passes(dir) >= 1 && !notifications.passActive(dir), 10000);
         QVERIFY(EnginePool::waitForDone(20000));
         for (int i = 0; i < 3; ++i)
@@ -220,9 +217,9 @@ private slots:
         if (kind == QLatin1String("gone"))
             LocationState::shared().set(bad, true);
         else if (kind == QLatin1String("file"))
-            bad = write(Location(m_dir->path()), QStringLiteral("plain.txt"), "x");
-        const Location good = monitoredFolder(QStringLiteral("good"), 0);
-        LogCapture log;
+            bad = writeFile(Location(m_dir->path()), QStringLiteral("plain.txt"), "x");
+        const Location good = monitoredFolder("good", 0);
+        LogRecorder log;
         notifications.monitor(bad);
         startWatching(good);
         const auto notifier = notifications.notifier(bad);
@@ -230,7 +227,7 @@ private slots:
         QCOMPARE(log.messages(Level::Warning).count(expected.arg(bad.path())), 1);
         QVERIFY(!notifier->hasSource());
 
-        const Location created = write(good, QStringLiteral("still.txt"), "works");
+        const Location created = writeFile(good, "still.txt", "works");
         QTRY_VERIFY_WITH_TIMEOUT(processed(created), 10000);
 
         log.clear();
@@ -243,10 +240,10 @@ private slots:
     }
 
     void removeStopsTheWatchAndAlwaysLogs() {
-        const Location dir = monitoredFolder(QStringLiteral("toggle"), 0);
+        const Location dir = monitoredFolder("toggle", 0);
         startWatching(dir);
         QVERIFY(WatchThread::shared().isWatched(dir));
-        LogCapture log;
+        LogRecorder log;
         PassCounter counter;
         notifications.remove(dir);
         QCOMPARE(log.messages(Level::Info)
@@ -258,7 +255,7 @@ private slots:
                             " [ FolderNotifications.remove(_:) ]"),
                  1);
         QVERIFY(!WatchThread::shared().isWatched(dir));
-        write(dir, QStringLiteral("unseen.txt"), "no pass");
+        writeFile(dir, "unseen.txt", "no pass");
         QTest::qWait(200);
         QCOMPARE(counter.passes(dir), 0);
 
@@ -270,7 +267,7 @@ private slots:
     }
 
     void monitoringAFolderAgainKeepsOneWatch() {
-        const Location dir = monitoredFolder(QStringLiteral("again"), 0);
+        const Location dir = monitoredFolder("again", 0);
         startWatching(dir);
         const auto first = notifications.notifier(dir);
         startWatching(dir);
@@ -278,16 +275,16 @@ private slots:
         QCOMPARE(int(first->state()), int(FileSystemNotifier::State::Stopped));
         QCOMPARE(notifications.locations().size(), 1);
         QVERIFY(WatchThread::shared().isWatched(dir)); // the new notifier holds it
-        const Location created = write(dir, QStringLiteral("seen.txt"), "by the new notifier");
+        const Location created = writeFile(dir, "seen.txt", "by the new notifier");
         QTRY_VERIFY_WITH_TIMEOUT(processed(created), 10000);
     }
 
     void ceaseTwice() {
-        const Location a = monitoredFolder(QStringLiteral("one"), 0);
-        const Location b = monitoredFolder(QStringLiteral("two"), 0);
+        const Location a = monitoredFolder("one", 0);
+        const Location b = monitoredFolder("two", 0);
         startWatching(a);
         startWatching(b);
-        LogCapture log;
+        LogRecorder log;
         notifications.cease();
         QCOMPARE(log.countContaining("Ceasing file system folder monitoring for [ 2 ] locations "
                                      "[ FolderNotifications.cease() ]"),
@@ -302,13 +299,13 @@ private slots:
     }
 
     void aBurstOfAThousandFilesIsCoalesced() {
-        const Location dir = monitoredFolder(QStringLiteral("burst"), 0);
+        const Location dir = monitoredFolder("burst", 0);
         PassCounter counter;
         startWatching(dir);
         QList<Location> files;
         for (int i = 0; i < 1000; ++i)
-            files.append(write(dir, QStringLiteral("b%1.dat").arg(i, 4, 10, QLatin1Char('0')),
-                               QByteArray::number(i * 7919)));
+            files.append(writeFile(dir, QStringLiteral("b%1.dat").arg(i, 4, 10, QLatin1Char('0')),
+                                   QByteArray::number(i * 7919)));
         QTRY_VERIFY_WITH_TIMEOUT(
             std::all_of(files.cbegin(), files.cend(), [](const Location& f) { return processed(f); }), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(!notifications.passActive(dir), 10000);

@@ -11,7 +11,7 @@
 #include "engine/Progress.h"
 #include "engine/TaglineSource.h"
 
-#include "LogCapture.h"
+#include "LogRecorder.h"
 #include "TestMain.h"
 #include "store/AppSettings.h"
 #include "store/Debugging.h"
@@ -26,7 +26,7 @@
 #include <vector>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
+using trevalin::test::LogRecorder;
 using S = ApplicationState;
 
 namespace {
@@ -128,10 +128,13 @@ private slots:
         auto row = [](const char* name, S from, S to, bool anim) -> QTestData& {
             return QTest::newRow(name) << int(from) << int(to) << anim;
         };
-        row("Idle -> Idle (same state)", S::Idle, S::Idle, true)
-            << QStringList{} << before << 5.0 << 10.0 << false << 3 << 0;
-        row("Processing -> Processing (same state)", S::Processing, S::Processing, true)
-            << QStringList{} << before << 5.0 << 10.0 << true << 3 << 0;
+        // A change that leaves the events, the bar's values and the saves as they were.
+        auto quiet = [&](const char* name, S from, S to, const QString& title) {
+            row(name, from, to, true) << QStringList{} << title << 5.0 << 10.0
+                                      << (from == S::Processing || from == S::Evaluating) << 3 << 0;
+        };
+        quiet("Idle -> Idle (same state)", S::Idle, S::Idle, before);
+        quiet("Processing -> Processing (same state)", S::Processing, S::Processing, before);
         row("Idle -> Processing", S::Idle, S::Processing, true)
             << QStringList{"anim:start"} << "State: Processing" << 5.0 << 10.0 << true << 3 << 0;
         row("Idle -> Processing, no animator", S::Idle, S::Processing, false)
@@ -149,24 +152,15 @@ private slots:
             << QStringList{"sound:finished", "anim:stop"} << "State: Evaluating" << 1.0 << 1.0 << false << 0
             << 1;
         // Transitions outside the table change only the status and the title.
-        row("Evaluating -> Processing", S::Evaluating, S::Processing, true)
-            << QStringList{} << "State: Processing" << 5.0 << 10.0 << true << 3 << 0;
-        row("Evaluating -> Idle", S::Evaluating, S::Idle, true)
-            << QStringList{} << "State: Idle" << 5.0 << 10.0 << true << 3 << 0;
-        row("SplashScreen -> Evaluating", S::SplashScreen, S::Evaluating, true)
-            << QStringList{} << "State: Evaluating" << 5.0 << 10.0 << false << 3 << 0;
-        row("SplashScreen -> Idle", S::SplashScreen, S::Idle, true)
-            << QStringList{} << "State: Idle" << 5.0 << 10.0 << false << 3 << 0;
-        row("SplashScreen -> Processing", S::SplashScreen, S::Processing, true)
-            << QStringList{} << "State: Processing" << 5.0 << 10.0 << false << 3 << 0;
-        row("Idle -> Resetting", S::Idle, S::Resetting, true)
-            << QStringList{} << "State: Resetting" << 5.0 << 10.0 << false << 3 << 0;
-        row("Resetting -> Idle", S::Resetting, S::Idle, true)
-            << QStringList{} << "State: Idle" << 5.0 << 10.0 << false << 3 << 0;
-        row("Processing -> Resetting", S::Processing, S::Resetting, true)
-            << QStringList{} << "State: Resetting" << 5.0 << 10.0 << true << 3 << 0;
-        row("Idle -> Watching", S::Idle, S::Watching, true)
-            << QStringList{} << "State: Watching" << 5.0 << 10.0 << false << 3 << 0;
+        quiet("Evaluating -> Processing", S::Evaluating, S::Processing, "State: Processing");
+        quiet("Evaluating -> Idle", S::Evaluating, S::Idle, "State: Idle");
+        quiet("SplashScreen -> Evaluating", S::SplashScreen, S::Evaluating, "State: Evaluating");
+        quiet("SplashScreen -> Idle", S::SplashScreen, S::Idle, "State: Idle");
+        quiet("SplashScreen -> Processing", S::SplashScreen, S::Processing, "State: Processing");
+        quiet("Idle -> Resetting", S::Idle, S::Resetting, "State: Resetting");
+        quiet("Resetting -> Idle", S::Resetting, S::Idle, "State: Idle");
+        quiet("Processing -> Resetting", S::Processing, S::Resetting, "State: Resetting");
+        quiet("Idle -> Watching", S::Idle, S::Watching, "State: Watching");
     }
     void transitions() {
         QFETCH(int, from);
@@ -189,7 +183,7 @@ private slots:
         rig.progress.setActive(old == S::Processing || old == S::Evaluating);
         rig.progress.setRemaining(3);
         QSignalSpy statusSpy(&rig.global, &Global::statusChanged);
-        LogCapture log;
+        LogRecorder log;
 
         rig.global.set(wanted);
         QVERIFY(EnginePool::waitForDone(10000));
@@ -217,7 +211,7 @@ private slots:
 
     void stateChangeLineOnlyWhenDebugging() {
         Rig rig(S::Idle, true);
-        LogCapture log;
+        LogRecorder log;
         rig.global.set(S::Resetting);
         QCOMPARE(log.countContaining("State change:"), 0);
         Debugging::setFlagForTesting(true);
@@ -238,7 +232,7 @@ private slots:
             if (actives.isEmpty() || actives.last() != s.active)
                 actives << s.active;
         });
-        LogCapture log;
+        LogRecorder log;
         rig.global.set(S::Processing);
         rig.progress.setRemaining(2);
         rig.global.set(S::Idle);
@@ -256,7 +250,7 @@ private slots:
     // The cycle of a monitored folder that holds more files than records.
     void idleEvaluatingProcessingIdle() {
         Rig rig(S::Idle, true);
-        LogCapture log;
+        LogRecorder log;
         rig.global.set(S::Evaluating);
         rig.global.set(S::Processing);
         QCOMPARE(rig.progress.title(), QString("State: Processing"));
@@ -351,10 +345,9 @@ private slots:
         // A fresh settings store: the splash screen setting defaults to true.
         QVERIFY(AppSettings::shared().splashScreen());
         Global& g = Global::shared();
-        QCOMPARE(&g, &Global::shared());
         QVERIFY(g.status() == S::SplashScreen);
         QCOMPARE(g.thread(), QCoreApplication::instance()->thread());
-        LogCapture log;
+        LogRecorder log;
         g.start();
         QCOMPARE(log.messages(), (QStringList{"Splash screen will be shown due to application settings",
                                               "AppState subsystem initialised [ Global.start() ]"}));

@@ -4,8 +4,9 @@
 #include "engine/SafeQueue.h"
 #include "engine/ThreadSafeCounter.h"
 
-#include "LogCapture.h"
+#include "LogRecorder.h"
 #include "TestMain.h"
+#include "store/StoreTestSupport.h"
 #include "store/Debugging.h"
 
 #include <QStringList>
@@ -15,24 +16,13 @@
 #include <vector>
 
 using namespace trevalin;
-using trevalin::test::LogCapture;
+using trevalin::test::LogRecorder;
+using trevalin::test::makeRecord;
 
 namespace {
 
 Location loc(const char* path) {
     return Location(QString::fromUtf8(path));
-}
-
-FileObjectPtr record(const QString& path, quint64 bytes = 10) {
-    FileObjectData d;
-    d.location = Location(path);
-    d.path = path;
-    d.directory = d.location.directory();
-    d.name = d.location.fileName();
-    d.bytes = bytes;
-    d.created = 1.0;
-    d.modified = 2.0;
-    return FileObject::fromData(d);
 }
 
 QStringList paths(const ThreadSafeLocationQueue& q) {
@@ -95,8 +85,8 @@ private slots:
 
     void jobsFromTwoRecordsOfOneFileAreBothKept() {
         ThreadSafeWorkQueue q("Test.jobs");
-        auto r1 = record("/f");
-        auto r2 = record("/f");
+        auto r1 = makeRecord("/f");
+        auto r2 = makeRecord("/f");
         QVERIFY(*r1 == *r2); // metadata-equal records
         const Job a{r1, Digest::SHA1};
         const Job b{r2, Digest::SHA1};
@@ -123,11 +113,11 @@ private slots:
     void unexpectedTypeLeavesQueueUnchanged() {
         QFETCH(int, kind);
         QFETCH(QString, typeName);
-        LogCapture log;
+        LogRecorder log;
         ThreadSafeLocationQueue locations("Test.locations");
         ThreadSafeWorkQueue jobs("Test.jobs");
         locations.add(QList<Location>{loc("/keep")});
-        auto r = record("/keep");
+        auto r = makeRecord("/keep");
         jobs.add(QList<Job>{Job{r, Digest::SHA256}});
         log.clear();
 
@@ -159,7 +149,7 @@ private slots:
 
     void debugLinesWhenDebugging() {
         Debugging::setFlagForTesting(true);
-        LogCapture log;
+        LogRecorder log;
         ThreadSafeLocationQueue q("Folders.added");
         q.add(QList<Location>{loc("/a"), loc("/b")});
         q.add(OrderedSet<Location>{loc("/c")});
@@ -196,7 +186,7 @@ private slots:
     }
 
     void silentWithoutDebugging() {
-        LogCapture log;
+        LogRecorder log;
         ThreadSafeLocationQueue q("Test.queue");
         q.add(QList<Location>{loc("/a")});
         q.count();
@@ -227,7 +217,7 @@ private slots:
         const int producers = 4, perProducer = 2000;
         std::vector<FileObjectPtr> records;
         for (int i = 0; i < producers * perProducer; ++i)
-            records.push_back(record(QString("/r%1").arg(i)));
+            records.push_back(makeRecord(QString("/r%1").arg(i)));
         std::atomic<int> taken{0};
         std::atomic<bool> done{false};
         std::vector<std::thread> threads;
