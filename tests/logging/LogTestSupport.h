@@ -1,52 +1,17 @@
-// Helpers shared by the logging tests: a destination that records what it
-// renders, and a capture of standard output or standard error.
+// Helpers shared by the logging tests: the recording destination and file
+// helpers, a capture of standard output or standard error, and an entry maker.
 #pragma once
 
-#include "logging/BaseDestination.h"
+#include "model/ModelTestSupport.h"
 
 #include <QFile>
-#include <QStringList>
 #include <QTemporaryFile>
 
 #include <unistd.h>
 
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 namespace trevalin::test {
-
-// Records every rendered line and the thread that rendered it.
-class RecordingDestination : public BaseDestination {
-public:
-    std::optional<QString> send(const LogEntry& entry) override {
-        std::optional<QString> line = BaseDestination::send(entry);
-        std::lock_guard lock(m_mutex);
-        if (line)
-            m_lines.append(*line);
-        m_entries.append(entry);
-        m_renderThreads.append(std::this_thread::get_id());
-        return line;
-    }
-    QStringList lines() const {
-        std::lock_guard lock(m_mutex);
-        return m_lines;
-    }
-    QList<LogEntry> entries() const {
-        std::lock_guard lock(m_mutex);
-        return m_entries;
-    }
-    std::thread::id lastRenderThread() const {
-        std::lock_guard lock(m_mutex);
-        return m_renderThreads.isEmpty() ? std::thread::id() : m_renderThreads.last();
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QStringList m_lines;                    // guarded by m_mutex
-    QList<LogEntry> m_entries;              // guarded by m_mutex
-    QList<std::thread::id> m_renderThreads; // guarded by m_mutex
-};
 
 // Redirects a standard stream (fd 1 or 2) into a temporary file until text() is
 // called or the capture ends.

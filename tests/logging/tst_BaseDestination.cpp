@@ -44,83 +44,49 @@ void TestBaseDestination::formatTokens_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("expected");
 
-    const int info = int(Level::Info);
-    QTest::newRow("no dollar") << "plain text, no tokens" << info << "m"
-                               << "plain text, no tokens";
-    QTest::newRow("empty format") << "" << info << "m"
-                                  << "";
-    QTest::newRow("text before first token") << "pre $L post" << info << "m"
-                                             << "pre INFO post";
-    QTest::newRow("level words") << "$L" << int(Level::Verbose) << "m"
-                                 << "VERBOSE";
-    QTest::newRow("error word") << "$L" << int(Level::Error) << "m"
-                                << "ERROR";
-    QTest::newRow("message") << "<$M>" << info << "hello"
-                             << "<hello>";
-    QTest::newRow("thread") << "[$T]" << info << "m"
-                            << "[worker]";
-    QTest::newRow("file name cut at first dot") << "$N" << info << "m"
-                                                << "Concurrency";
-    QTest::newRow("last path component") << "$n" << info << "m"
-                                         << "Concurrency.swift";
-    QTest::newRow("function") << "$F" << info << "m"
-                              << "triage()";
-    QTest::newRow("line") << "$l" << info << "m"
-                          << "42";
-    QTest::newRow("all source tokens") << "$N.$F:$l - $M" << info << "x"
-                                       << "Concurrency.triage():42 - x";
-    QTest::newRow("d and z are empty") << "a$db$zc" << info << "m"
-                                       << "abc";
-    QTest::newRow("colour tokens empty") << "$C$L$c: $M" << info << "m"
-                                         << "INFO: m";
-    QTest::newRow("utc date") << "$Zyyyy-MM-dd HH:mm:ss.SSS$z|" << info << "m"
-                              << "2024-03-05 07:08:09.123|";
-    QTest::newRow("utc iso") << "$Zyyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ$z" << info << "m"
-                             << "2024-03-05T07:08:09.123Z";
-    QTest::newRow("date consumes its rest") << "$ZHH:mm$z $M" << info << "m"
-                                            << "07:08 m";
-    QTest::newRow("no context") << "[$X]" << info << "m"
-                                << "[]";
-    QTest::newRow("pad 8") << "$8L" << info << "m"
-                           << "    INFO";
-    QTest::newRow("pad -8") << "$-8L|" << info << "m"
-                            << "INFO    |";
-    QTest::newRow("pad 2 never cuts") << "$2L" << info << "m"
-                                      << "INFO";
-    QTest::newRow("pad -2 never cuts") << "$-2L|" << info << "m"
-                                       << "INFO|";
-    QTest::newRow("pad 0") << "$0L" << info << "m"
-                           << "INFO";
-    QTest::newRow("pad message") << "[$6M]" << info << "ab"
-                                 << "[    ab]";
-    QTest::newRow("pad line left") << "$-5l|" << info << "m"
-                                   << "42   |";
-    QTest::newRow("pad date") << "$14ZHH:mm$z|" << info << "m"
-                              << "         07:08|";
-    QTest::newRow("pad empty token") << "a$3db" << info << "m"
-                                     << "a   b";
-    QTest::newRow("trailing spaces of message") << "$M" << info << "hello   "
-                                                << "hello";
-    QTest::newRow("trailing new lines of message") << "$M" << info << "hello \n\n\t"
-                                                   << "hello";
-    QTest::newRow("trailing spaces of format") << "$M   " << info << "hi"
-                                               << "hi";
-    QTest::newRow("leading spaces kept") << "  $M" << info << "hi"
-                                         << "  hi";
-    QTest::newRow("inner new line kept") << "$M" << info << "a\nb"
-                                         << "a\nb";
-    QTest::newRow("unknown letter copied") << "cost $Q here" << info << "m"
-                                           << "cost $Q here";
-    QTest::newRow("digits without letter") << "cost $5" << info << "m"
-                                           << "cost $5";
-    QTest::newRow("lone trailing dollar") << "a$" << info << "m"
-                                          << "a$";
-    QTest::newRow("double dollar") << "a$$Lb" << info << "m"
-                                   << "a$INFOb";
-    QTest::newRow("minus without digits") << "$-L" << info << "m"
-                                          << "$-L";
-    QTest::newRow("J not first") << "x$J" << info << "m"
-                                 << "x$J";
+    // Name, format, expected line, then the message ("m" unless given) and level (Info unless given).
+    auto row = [](const char* name, const char* format, const char* expected, const char* message = "m",
+                  Level level = Level::Info) {
+        QTest::newRow(name) << QString(format) << int(level) << QString(message) << QString(expected);
+    };
+    row("no dollar", "plain text, no tokens", "plain text, no tokens");
+    row("empty format", "", "");
+    row("text before first token", "pre $L post", "pre INFO post");
+    row("level words", "$L", "VERBOSE", "m", Level::Verbose);
+    row("error word", "$L", "ERROR", "m", Level::Error);
+    row("message", "<$M>", "<hello>", "hello");
+    row("thread", "[$T]", "[worker]");
+    row("file name cut at first dot", "$N", "Concurrency");
+    row("last path component", "$n", "Concurrency.swift");
+    row("function", "$F", "triage()");
+    row("line", "$l", "42");
+    row("all source tokens", "$N.$F:$l - $M", "Concurrency.triage():42 - x", "x");
+    row("d and z are empty", "a$db$zc", "abc");
+    row("colour tokens empty", "$C$L$c: $M", "INFO: m");
+    row("utc date", "$Zyyyy-MM-dd HH:mm:ss.SSS$z|", "2024-03-05 07:08:09.123|");
+    row("utc iso", "$Zyyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ$z", "2024-03-05T07:08:09.123Z");
+    row("date consumes its rest", "$ZHH:mm$z $M", "07:08 m");
+    row("no context", "[$X]", "[]");
+    row("pad 8", "$8L", "    INFO");
+    row("pad -8", "$-8L|", "INFO    |");
+    row("pad 2 never cuts", "$2L", "INFO");
+    row("pad -2 never cuts", "$-2L|", "INFO|");
+    row("pad 0", "$0L", "INFO");
+    row("pad message", "[$6M]", "[    ab]", "ab");
+    row("pad line left", "$-5l|", "42   |");
+    row("pad date", "$14ZHH:mm$z|", "         07:08|");
+    row("pad empty token", "a$3db", "a   b");
+    row("trailing spaces of message", "$M", "hello", "hello   ");
+    row("trailing new lines of message", "$M", "hello", "hello \n\n\t");
+    row("trailing spaces of format", "$M   ", "hi", "hi");
+    row("leading spaces kept", "  $M", "  hi", "hi");
+    row("inner new line kept", "$M", "a\nb", "a\nb");
+    row("unknown letter copied", "cost $Q here", "cost $Q here");
+    row("digits without letter", "cost $5", "cost $5");
+    row("lone trailing dollar", "a$", "a$");
+    row("double dollar", "a$$Lb", "a$INFOb");
+    row("minus without digits", "$-L", "$-L");
+    row("J not first", "x$J", "x$J");
 }
 
 void TestBaseDestination::formatTokens() {

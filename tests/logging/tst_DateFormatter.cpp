@@ -36,46 +36,29 @@ void TestDateFormatter::initTestCase() {
 void TestDateFormatter::utcPatterns_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("application") << "yyyy-MM-dd HH:mm:ss.SSS"
-                                 << "2024-03-05 07:08:09.123";
-    QTest::newRow("default") << "HH:mm:ss.SSS"
-                             << "07:08:09.123";
-    QTest::newRow("short fields") << "y/M/d H:m:s"
-                                  << "2024/3/5 7:8:9";
-    QTest::newRow("two-digit year") << "yy"
-                                    << "24";
-    QTest::newRow("padded year") << "yyyyy"
-                                 << "02024";
-    QTest::newRow("fraction digits") << "S|SS|SSS|SSSS|SSSSSS|SSSSSSS"
-                                     << "1|12|123|1234|123456|1234560";
-    QTest::newRow("twelve-hour") << "hh:mm a"
-                                 << "07:08 AM";
-    QTest::newRow("k and K") << "k K"
-                             << "7 7";
-    QTest::newRow("day of year") << "D DDD"
-                                 << "65 065";
-    QTest::newRow("quarter") << "Q QQ QQQ"
-                             << "1 01 Q1";
-    QTest::newRow("weekday number") << "e"
-                                    << "3";
-    QTest::newRow("millis in day") << "A"
-                                   << "25689123";
-    QTest::newRow("era") << "G"
-                         << "AD";
-    QTest::newRow("quoted literal") << "yyyy'T'HH 'o''clock' ''"
-                                    << "2024T07 o'clock '";
-    QTest::newRow("unterminated quote") << "HH'mm"
-                                        << "07mm";
-    QTest::newRow("offsets") << "Z|ZZZZ|ZZZZZ|X|XXX|x|xxx"
-                             << "+0000|GMT|Z|Z|Z|+00|+00:00";
-    QTest::newRow("zone name") << "z"
-                               << "UTC";
-    QTest::newRow("unsupported letters copied") << "HH bjw"
-                                                << "07 bjw";
-    QTest::newRow("non-letters copied") << "[HH] - {mm} ü"
-                                        << "[07] - {08} ü";
-    QTest::newRow("empty") << ""
-                           << "";
+    auto row = [](const char* name, const char* pattern, const char* expected) {
+        QTest::newRow(name) << QString::fromUtf8(pattern) << QString::fromUtf8(expected);
+    };
+    row("application", "yyyy-MM-dd HH:mm:ss.SSS", "2024-03-05 07:08:09.123");
+    row("default", "HH:mm:ss.SSS", "07:08:09.123");
+    row("short fields", "y/M/d H:m:s", "2024/3/5 7:8:9");
+    row("two-digit year", "yy", "24");
+    row("padded year", "yyyyy", "02024");
+    row("fraction digits", "S|SS|SSS|SSSS|SSSSSS|SSSSSSS", "1|12|123|1234|123456|1234560");
+    row("twelve-hour", "hh:mm a", "07:08 AM");
+    row("k and K", "k K", "7 7");
+    row("day of year", "D DDD", "65 065");
+    row("quarter", "Q QQ QQQ", "1 01 Q1");
+    row("weekday number", "e", "3");
+    row("millis in day", "A", "25689123");
+    row("era", "G", "AD");
+    row("quoted literal", "yyyy'T'HH 'o''clock' ''", "2024T07 o'clock '");
+    row("unterminated quote", "HH'mm", "07mm");
+    row("offsets", "Z|ZZZZ|ZZZZZ|X|XXX|x|xxx", "+0000|GMT|Z|Z|Z|+00|+00:00");
+    row("zone name", "z", "UTC");
+    row("unsupported letters copied", "HH bjw", "07 bjw");
+    row("non-letters copied", "[HH] - {mm} ü", "[07] - {08} ü");
+    row("empty", "", "");
 }
 
 void TestDateFormatter::utcPatterns() {
@@ -89,14 +72,13 @@ void TestDateFormatter::utcPatterns() {
 void TestDateFormatter::localPatterns_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("application") << "yyyy-MM-dd HH:mm:ss.SSS"
-                                 << "2024-03-05 12:38:09.123";
-    QTest::newRow("twelve-hour pm") << "h:mm a"
-                                    << "12:38 PM";
-    QTest::newRow("offsets") << "Z|ZZZZ|ZZZZZ|X|XX|XXX"
-                             << "+0530|GMT+05:30|+05:30|+0530|+0530|+05:30";
-    QTest::newRow("zone name") << "z"
-                               << "IST";
+    auto row = [](const char* name, const char* pattern, const char* expected) {
+        QTest::newRow(name) << QString::fromUtf8(pattern) << QString::fromUtf8(expected);
+    };
+    row("application", "yyyy-MM-dd HH:mm:ss.SSS", "2024-03-05 12:38:09.123");
+    row("twelve-hour pm", "h:mm a", "12:38 PM");
+    row("offsets", "Z|ZZZZ|ZZZZZ|X|XX|XXX", "+0530|GMT+05:30|+05:30|+0530|+0530|+05:30");
+    row("zone name", "z", "IST");
 }
 
 void TestDateFormatter::localPatterns() {

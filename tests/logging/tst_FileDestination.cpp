@@ -16,15 +16,10 @@
 using namespace trevalin;
 using trevalin::test::makeEntry;
 using trevalin::test::OutputCapture;
+using trevalin::test::readAll;
+using trevalin::test::writeFile;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
 
 // Sends lines synchronously on the destination's queue, as the logger does.
 void write(FileDestination& d, const QString& message) {
@@ -40,7 +35,6 @@ private slots:
     void defaults();
     void appendsLineAndLineFeed();
     void createsMissingFile();
-    void neverRotatesWithAmountOne();
     void rotation_data();
     void rotation();
     void rotationRemovesOnlyTheOldest();
@@ -48,7 +42,6 @@ private slots:
     void deleteLogFile();
     void coloredLines();
     void synchronousDestinationWritesAtOnce();
-    void syncAfterEachWrite();
     void changingThePath();
     void unwritablePathReportsFailure();
     void defaultPathFolderCannotBeMade();
@@ -70,11 +63,7 @@ void TestFileDestination::defaults() {
 void TestFileDestination::appendsLineAndLineFeed() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.log"));
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("existing\n");
-    }
+    QVERIFY(writeFile(path, "existing\n"));
     FileDestination d(path);
     d.setFormat(QStringLiteral("$L $M"));
     write(d, QStringLiteral("first"));
@@ -88,24 +77,10 @@ void TestFileDestination::createsMissingFile() {
     const QString path = dir.filePath(QStringLiteral("new.log"));
     FileDestination d(path);
     d.setFormat(QStringLiteral("$M"));
+    d.setSyncAfterEachWrite(true);
     QVERIFY(!QFile::exists(path));
     write(d, QStringLiteral("hello"));
     QCOMPARE(readAll(path), QByteArray("hello\n"));
-}
-
-void TestFileDestination::neverRotatesWithAmountOne() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("one.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    d.setLogFileMaxSize(10);
-    QByteArray expected;
-    for (int i = 0; i < 50; ++i) {
-        write(d, QStringLiteral("line %1 of fifty").arg(i));
-        expected += QStringLiteral("line %1 of fifty\n").arg(i).toUtf8();
-    }
-    QCOMPARE(readAll(path), expected);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("one.log")});
 }
 
 void TestFileDestination::rotation_data() {
@@ -122,6 +97,7 @@ void TestFileDestination::rotation_data() {
     QTest::newRow("amount 3, 10 lines") << 3 << 10 << QStringList{"10-10", "7-9", "4-6"} << false;
     QTest::newRow("amount 3, 12 lines") << 3 << 12 << QStringList{"10-12", "7-9", "4-6"} << false;
     QTest::newRow("amount 3, 30 lines, batched") << 3 << 30 << QStringList{"28-30", "25-27", "22-24"} << true;
+    QTest::newRow("amount 1 never rotates") << 1 << 30 << QStringList{"1-30"} << false;
     QTest::newRow("amount 1, 30 lines, batched") << 1 << 30 << QStringList{"1-30"} << true;
     QTest::newRow("amount 4, 13 lines") << 4 << 13 << QStringList{"13-13", "10-12", "7-9", "4-6"} << false;
 }
@@ -171,9 +147,7 @@ void TestFileDestination::rotationRemovesOnlyTheOldest() {
     const QString path = dir.filePath(QStringLiteral("r.log"));
     for (const QString& suffix :
          {QStringLiteral(""), QStringLiteral(".1"), QStringLiteral(".2"), QStringLiteral(".5")}) {
-        QFile f(path + suffix);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(100, 'a') + suffix.toUtf8() + '\n');
+        QVERIFY(writeFile(path + suffix, QByteArray(100, 'a') + suffix.toUtf8() + '\n'));
     }
     FileDestination d(path);
     d.setFormat(QStringLiteral("$M"));
@@ -250,16 +224,6 @@ void TestFileDestination::synchronousDestinationWritesAtOnce() {
     TLOG_ERROR(QStringLiteral("second"));
     QCOMPARE(readAll(path), QByteArray("first\nsecond\n"));
     Logger::removeAllDestinations();
-}
-
-void TestFileDestination::syncAfterEachWrite() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("s.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    d.setSyncAfterEachWrite(true);
-    write(d, QStringLiteral("synced"));
-    QCOMPARE(readAll(path), QByteArray("synced\n"));
 }
 
 void TestFileDestination::changingThePath() {

@@ -39,15 +39,6 @@ private slots:
         Logger::removeAllDestinations();
     }
 
-    void rawValues() {
-        QCOMPARE(Log::rawValue(Outputs::Console), QStringLiteral("Console"));
-        QCOMPARE(Log::rawValue(Outputs::Cloud), QStringLiteral("Cloud"));
-        QCOMPARE(Log::rawValue(Outputs::File), QStringLiteral("File"));
-        QCOMPARE(Log::startupDestinations(), (OutputList{Outputs::Console, Outputs::File}));
-        QCOMPARE(QString::fromLatin1(Log::logFormat),
-                 QStringLiteral("$Dyyyy-MM-dd HH:mm:ss.SSS$d $C$L$c: $M"));
-    }
-
     void installation_data() {
         QTest::addColumn<OutputList>("outputs");
         QTest::addColumn<QString>("firstLine");
@@ -110,16 +101,6 @@ private slots:
         QCOMPARE(log.cloud()->serverURL(), QUrl(QString::fromLatin1(PlatformDestination::defaultServerURL)));
     }
 
-    void builtInCredentialsHaveTheirLengths() {
-        const PlatformCredentials credentials = PlatformCredentials::builtIn();
-        const QRegularExpression alphanumeric(QStringLiteral("^[A-Za-z0-9]*$"));
-        QCOMPARE(credentials.appID.size(), 6);
-        QCOMPARE(credentials.appSecret.size(), 32);
-        QCOMPARE(credentials.encryptionKey.size(), 32);
-        for (const QString& value : {credentials.appID, credentials.appSecret, credentials.encryptionKey})
-            QVERIFY2(alphanumeric.match(value).hasMatch(), qPrintable(value));
-    }
-
     // The start-up configuration: lines in the application's format on the console
     // and in org.corvane.Trevalin.log; the upload destination only updates its record.
     void startupConfigurationWritesConsoleAndFile() {
@@ -133,27 +114,21 @@ private slots:
 
         QCOMPARE(printed.value(0), QStringLiteral("Logging to destinations: Console File "));
         QCOMPARE(printed.value(1), QStringLiteral("Local log output file path: ") + Log::logFilePath());
-        const QString stamp = QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3} ");
-        QVERIFY2(QRegularExpression(stamp + QStringLiteral("💙 INFO: hello from the set-up$"))
-                     .match(printed.value(2))
-                     .hasMatch(),
-                 qPrintable(printed.value(2)));
-        QVERIFY2(QRegularExpression(stamp + QStringLiteral("❤️ ERROR: and an error$"))
-                     .match(printed.value(3))
-                     .hasMatch(),
-                 qPrintable(printed.value(3)));
+        // A line is the date and time to the millisecond, then `text`.
+        auto stamped = [](const QString& line, const QString& text) {
+            return QRegularExpression("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3} " +
+                                      QRegularExpression::escape(text) + "$")
+                .match(line)
+                .hasMatch();
+        };
+        QVERIFY2(stamped(printed.value(2), "💙 INFO: hello from the set-up"), qPrintable(printed.value(2)));
+        QVERIFY2(stamped(printed.value(3), "❤️ ERROR: and an error"), qPrintable(printed.value(3)));
 
-        QFile file(Log::logFilePath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(test::readAll(Log::logFilePath())).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(QRegularExpression(stamp + QStringLiteral("INFO: hello from the set-up$"))
-                     .match(lines.at(0))
-                     .hasMatch(),
-                 qPrintable(lines.at(0)));
-        QVERIFY2(
-            QRegularExpression(stamp + QStringLiteral("ERROR: and an error$")).match(lines.at(1)).hasMatch(),
-            qPrintable(lines.at(1)));
+        QVERIFY2(stamped(lines.at(0), "INFO: hello from the set-up"), qPrintable(lines.at(0)));
+        QVERIFY2(stamped(lines.at(1), "ERROR: and an error"), qPrintable(lines.at(1)));
 
         QVERIFY(!log.cloudStatus());
         // Not installed, so nothing was stored for upload.

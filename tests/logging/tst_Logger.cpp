@@ -177,20 +177,16 @@ void TestLogger::entryPointsCarryLevelAndSource() {
 void TestLogger::shortenFunctionName_data() {
     QTest::addColumn<QString>("function");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("argument labels") << "triage(evaluate:)"
-                                     << "triage()";
-    QTest::newRow("no parentheses") << "triage"
-                                    << "triage";
-    QTest::newRow("empty parentheses") << "run()"
-                                       << "run()";
-    QTest::newRow("first parenthesis") << "a(b(c))(d)"
-                                       << "a()";
-    QTest::newRow("signature") << "void trevalin::Process::triage(bool)"
-                               << "void trevalin::Process::triage()";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("only parenthesis") << "("
-                                      << "()";
+    auto row = [](const char* name, const char* function, const char* expected) {
+        QTest::newRow(name) << QString(function) << QString(expected);
+    };
+    row("argument labels", "triage(evaluate:)", "triage()");
+    row("no parentheses", "triage", "triage");
+    row("empty parentheses", "run()", "run()");
+    row("first parenthesis", "a(b(c))(d)", "a()");
+    row("signature", "void trevalin::Process::triage(bool)", "void trevalin::Process::triage()");
+    row("empty", "", "");
+    row("only parenthesis", "(", "()");
 }
 
 void TestLogger::shortenFunctionName() {
@@ -282,9 +278,7 @@ void TestLogger::flushWaitsForEveryQueue() {
         TLOG_INFO(QStringLiteral("line %1").arg(i));
     QVERIFY(Logger::flush(10));
     QCOMPARE(slow->lines().size(), count);
-    QFile in(file->logFilePath());
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = in.readAll().split('\n');
+    const QList<QByteArray> lines = test::readAll(file->logFilePath()).split('\n');
     QCOMPARE(lines.size(), count + 1);
     QCOMPARE(lines.last(), QByteArray());
     for (int i = 0; i < count; ++i)
@@ -332,9 +326,7 @@ void TestLogger::eightThreadsLoseNoLine() {
         w.join();
     QVERIFY(Logger::flush(30));
 
-    QFile in(file->logFilePath());
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QList<QByteArray> lines = in.readAll().split('\n');
+    QList<QByteArray> lines = test::readAll(file->logFilePath()).split('\n');
     QCOMPARE(lines.takeLast(), QByteArray());
     QCOMPARE(lines.size(), threads * perThread);
     const QRegularExpression pattern(QStringLiteral("^t(\\d)\\|(\\d) (\\d+) x{200}$"));

@@ -75,10 +75,7 @@ QStringList messagesOf(const QJsonObject& payload) {
 }
 
 QList<QByteArray> fileLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
+    QList<QByteArray> lines = test::readAll(path).split('\n');
     lines.removeAll(QByteArray());
     return lines;
 }
@@ -93,12 +90,6 @@ QByteArray entryLine(const QString& message, int level = 2) {
     object.insert(QStringLiteral("function"), QStringLiteral("run()"));
     object.insert(QStringLiteral("line"), 7);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 using Levels = QList<Level>;
@@ -175,12 +166,6 @@ private slots:
         QCOMPARE(seen.size(), 200);
     }
 
-    void basicAuthHeaderDecodes() {
-        const QByteArray header = PlatformDestination::basicAuthHeader(kAppID, kSecret);
-        QVERIFY(header.startsWith("Basic "));
-        QCOMPARE(QByteArray::fromBase64(header.mid(6)), (kAppID + u':' + kSecret).toUtf8());
-    }
-
     void analyticsRecordCountsStarts() {
         QString uuid;
         QString firstStart;
@@ -211,7 +196,7 @@ private slots:
 
     void corruptAnalyticsRecordIsReplaced() {
         QDir().mkpath(folder());
-        writeFile(folder() + QStringLiteral("/platform_analytics.json"), "{not json");
+        QVERIFY(test::writeFile(folder() + "/platform_analytics.json", "{not json"));
         auto destination = make(QUrl());
         QCOMPARE(destination->analytics().value("starts").toInt(), 1);
         QVERIFY(!destination->uuid().isEmpty());
@@ -342,7 +327,7 @@ private slots:
         auto destination = make(server.url());
 
         test::OutputCapture capture;
-        store(*destination, Level::Error, QStringLiteral("one"));
+        store(*destination, Level::Error, "one");
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         QVERIFY(capture.text().contains(
@@ -351,9 +336,9 @@ private slots:
         QCOMPARE(fileLines(destination->sendingFilePath()).size(), 1);
 
         server.setStatus(200);
-        store(*destination, Level::Warning, QStringLiteral("two"));
+        store(*destination, Level::Warning, "two");
         QVERIFY(!destination->sendingInProgress());
-        store(*destination, Level::Error, QStringLiteral("three"));
+        store(*destination, Level::Error, "three");
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 2, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         // The retried batch goes out alone, before the newer entries.
@@ -362,7 +347,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(destination->sendingFilePath()));
         QCOMPARE(fileLines(destination->entriesFilePath()).size(), 2);
 
-        store(*destination, Level::Error, QStringLiteral("four"));
+        store(*destination, Level::Error, "four");
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 3, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         QCOMPARE(messagesOf(openPayload(server.requests().at(2))),
@@ -379,7 +364,7 @@ private slots:
         }
         auto destination = make(url);
         test::OutputCapture capture;
-        store(*destination, Level::Error, QStringLiteral("one"));
+        store(*destination, Level::Error, "one");
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         QVERIFY(capture.text().contains(QStringLiteral("Error! Could not send entries to server. ")));
         QCOMPARE(fileLines(destination->sendingFilePath()).size(), 1);
@@ -397,9 +382,9 @@ private slots:
         auto destination = make(server.url(), key);
 
         test::OutputCapture capture;
-        store(*destination, Level::Error, QStringLiteral("one"));
+        store(*destination, Level::Error, "one");
         QVERIFY(!destination->sendingInProgress()); // failed before any request
-        store(*destination, Level::Error, QStringLiteral("two"));
+        store(*destination, Level::Error, "two");
         QVERIFY(!destination->sendingInProgress());
         QCOMPARE(capture.text().count(QStringLiteral("an error occured while encrypting")), 2);
         QCOMPARE(server.requests().size(), 0);
@@ -411,35 +396,35 @@ private slots:
 
     void leftoversAreSentWithTheFirstEntry() {
         QDir().mkpath(folder());
-        writeFile(folder() + QStringLiteral("/platform_entries.json"),
-                  entryLine(QStringLiteral("old one")) + '\n' + entryLine(QStringLiteral("old two")) + '\n');
+        QVERIFY(test::writeFile(folder() + "/platform_entries.json",
+                                entryLine("old one") + '\n' + entryLine("old two") + '\n'));
         HttpResponder server;
         auto destination = make(server.url());
         QVERIFY(destination->initialSending());
 
-        store(*destination, Level::Verbose, QStringLiteral("new")); // 0 points, sent anyway
+        store(*destination, Level::Verbose, "new"); // 0 points, sent anyway
         QVERIFY(!destination->initialSending());
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         QCOMPARE(messagesOf(openPayload(server.requests().first())),
                  (QStringList{"old one", "old two", "VERBOSE: new"}));
 
-        store(*destination, Level::Verbose, QStringLiteral("later"));
+        store(*destination, Level::Verbose, "later");
         QVERIFY(!destination->sendingInProgress());
         QCOMPARE(server.requests().size(), 1);
     }
 
     void unparsableLinesAreSkipped() {
         QDir().mkpath(folder());
-        writeFile(folder() + QStringLiteral("/platform_entries_sending.json"),
-                  entryLine(QStringLiteral("good one")) + "\nnot json at all\n{\"cut\":\n[1,2]\n" +
-                      entryLine(QStringLiteral("good two")) + "\n");
+        QVERIFY(test::writeFile(folder() + "/platform_entries_sending.json",
+                                entryLine("good one") + "\nnot json at all\n{\"cut\":\n[1,2]\n" +
+                                    entryLine("good two") + "\n"));
         HttpResponder server;
         auto destination = make(server.url());
         QVERIFY(destination->initialSending());
 
         test::OutputCapture capture;
-        store(*destination, Level::Debug, QStringLiteral("new"));
+        store(*destination, Level::Debug, "new");
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         const QString output = capture.text();
@@ -458,13 +443,12 @@ private slots:
 
     void sendingFileWithNothingSendableDoesNotBlock() {
         QDir().mkpath(folder());
-        writeFile(folder() + QStringLiteral("/platform_entries_sending.json"), "garbage\n\n");
-        writeFile(folder() + QStringLiteral("/platform_entries.json"),
-                  entryLine(QStringLiteral("waiting")) + '\n');
+        QVERIFY(test::writeFile(folder() + "/platform_entries_sending.json", "garbage\n\n"));
+        QVERIFY(test::writeFile(folder() + "/platform_entries.json", entryLine("waiting") + '\n'));
         HttpResponder server;
         auto destination = make(server.url());
         test::OutputCapture capture;
-        store(*destination, Level::Debug, QStringLiteral("new"));
+        store(*destination, Level::Debug, "new");
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         QCOMPARE(messagesOf(openPayload(server.requests().first())), (QStringList{"waiting", "DEBUG: new"}));
@@ -476,12 +460,12 @@ private slots:
         server.setHold(true);
         auto destination = make(server.url());
 
-        store(*destination, Level::Error, QStringLiteral("one"));
+        store(*destination, Level::Error, "one");
         QVERIFY(destination->sendingInProgress());
         QTRY_COMPARE_WITH_TIMEOUT(server.heldCount(), 1, kWait);
         // Over the threshold twice, but an upload is in flight: the entries wait.
-        store(*destination, Level::Error, QStringLiteral("two"));
-        store(*destination, Level::Error, QStringLiteral("three"));
+        store(*destination, Level::Error, "two");
+        store(*destination, Level::Error, "three");
         QCOMPARE(destination->points(), 20);
         QCOMPARE(fileLines(destination->entriesFilePath()).size(), 2);
 
@@ -491,7 +475,7 @@ private slots:
         QCOMPARE(server.requests().size(), 1);
         QVERIFY(!QFileInfo::exists(destination->sendingFilePath()));
 
-        store(*destination, Level::Debug, QStringLiteral("four")); // 21 points
+        store(*destination, Level::Debug, "four"); // 21 points
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 2, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         QCOMPARE(messagesOf(openPayload(server.requests().at(0))), QStringList{"ERROR: one"});
@@ -506,7 +490,7 @@ private slots:
         {
             auto destination = make(server.url());
             sending = destination->sendingFilePath();
-            store(*destination, Level::Error, QStringLiteral("one"));
+            store(*destination, Level::Error, "one");
             QTRY_COMPARE_WITH_TIMEOUT(server.heldCount(), 1, kWait);
         }
         QCOMPARE(fileLines(sending).size(), 1);
@@ -519,7 +503,7 @@ private slots:
         auto destination = make(server.url());
         destination->setShowNSLog(true);
         test::OutputCapture capture(STDERR_FILENO);
-        store(*destination, Level::Error, QStringLiteral("one"));
+        store(*destination, Level::Error, "one");
         QTRY_VERIFY_WITH_TIMEOUT(!destination->sendingInProgress(), kWait);
         const QString text = capture.text();
         for (const char* line : {"Platform: saving '", "Platform: reset points to 0",
