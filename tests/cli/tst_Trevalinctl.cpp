@@ -26,20 +26,20 @@ struct Result {
 };
 
 QString programPath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/trevalinctl");
+    return QCoreApplication::applicationDirPath() + "/trevalinctl";
 }
 
 // A private home with a data folder of files to track.
 class Home {
 public:
     Home() {
-        QDir().mkpath(root() + QStringLiteral("/.config"));
-        QDir().mkpath(root() + QStringLiteral("/.local/share"));
+        QDir().mkpath(root() + "/.config");
+        QDir().mkpath(root() + "/.local/share");
         QDir().mkpath(data());
     }
     QString root() const { return m_dir.path(); }
-    QString data() const { return m_dir.path() + QStringLiteral("/files"); }
-    QString container() const { return root() + QStringLiteral("/.local/share/corvane/Trevalin"); }
+    QString data() const { return m_dir.path() + "/files"; }
+    QString container() const { return root() + "/.local/share/corvane/Trevalin"; }
     QString write(const QString& name, const QByteArray& content) const {
         const QString path = data() + u'/' + name;
         QFile file(path);
@@ -52,9 +52,9 @@ public:
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), root());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/.config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + QStringLiteral("/.local/share"));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), root() + QStringLiteral("/.cache"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + "/.config");
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + "/.local/share");
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), root() + "/.cache");
         process.setProcessEnvironment(env);
         process.start(programPath(), args);
         Result result;
@@ -118,45 +118,31 @@ private slots:
     void helpForEveryCommand() {
         QFETCH(QString, command);
         Home home;
-        const Result r = home.run({command, QStringLiteral("--help")});
+        const Result r = home.run({command, "--help"});
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.startsWith("Usage: trevalinctl " + command.toLatin1() + " "), r.out.constData());
         QVERIFY(r.err.isEmpty());
-        QVERIFY(!QFile::exists(home.container() + QStringLiteral("/Trevalin.database.plist")));
+        QVERIFY(!QFile::exists(home.container() + "/Trevalin.database.plist"));
     }
 
     void usageErrors_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status"); // 2: usage error, 1: the command failed
         QTest::newRow("no command") << QStringList{} << 2;
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2;
-        QTest::newRow("unknown global option")
-            << QStringList{QStringLiteral("--frob"), QStringLiteral("list")} << 2;
-        QTest::newRow("unknown command option")
-            << QStringList{QStringLiteral("list"), QStringLiteral("--frob")} << 2;
-        QTest::newRow("show needs a path") << QStringList{QStringLiteral("show")} << 2;
-        QTest::newRow("add needs a path") << QStringList{QStringLiteral("add")} << 2;
-        QTest::newRow("too many for list")
-            << QStringList{QStringLiteral("list"), QStringLiteral("a"), QStringLiteral("b")} << 2;
-        QTest::newRow("monitor state")
-            << QStringList{QStringLiteral("monitor"), QStringLiteral("/tmp"), QStringLiteral("maybe")} << 2;
-        QTest::newRow("unknown algorithm")
-            << QStringList{QStringLiteral("algorithms"), QStringLiteral("--enable"),
-                           QStringLiteral("SHA1,CRC32")}
-            << 2;
-        QTest::newRow("bad jobs") << QStringList{QStringLiteral("check"), QStringLiteral("--jobs"),
-                                                 QStringLiteral("0")}
-                                  << 2;
-        QTest::newRow("check untracked")
-            << QStringList{QStringLiteral("check"), QStringLiteral("/nonexistent/file")} << 2;
-        QTest::newRow("add missing path")
-            << QStringList{QStringLiteral("add"), QStringLiteral("/nonexistent/x")} << 1;
-        QTest::newRow("show untracked")
-            << QStringList{QStringLiteral("show"), QStringLiteral("/nonexistent/x")} << 1;
-        QTest::newRow("monitor unknown folder")
-            << QStringList{QStringLiteral("monitor"), QStringLiteral("/tmp"), QStringLiteral("on")} << 1;
-        QTest::newRow("export to a missing folder")
-            << QStringList{QStringLiteral("export"), QStringLiteral("/nonexistent/dir/x.csv")} << 1;
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2;
+        QTest::newRow("unknown global option") << QStringList{"--frob", "list"} << 2;
+        QTest::newRow("unknown command option") << QStringList{"list", "--frob"} << 2;
+        QTest::newRow("show needs a path") << QStringList{"show"} << 2;
+        QTest::newRow("add needs a path") << QStringList{"add"} << 2;
+        QTest::newRow("too many for list") << QStringList{"list", "a", "b"} << 2;
+        QTest::newRow("monitor state") << QStringList{"monitor", "/tmp", "maybe"} << 2;
+        QTest::newRow("unknown algorithm") << QStringList{"algorithms", "--enable", "SHA1,CRC32"} << 2;
+        QTest::newRow("bad jobs") << QStringList{"check", "--jobs", "0"} << 2;
+        QTest::newRow("check untracked") << QStringList{"check", "/nonexistent/file"} << 2;
+        QTest::newRow("add missing path") << QStringList{"add", "/nonexistent/x"} << 1;
+        QTest::newRow("show untracked") << QStringList{"show", "/nonexistent/x"} << 1;
+        QTest::newRow("monitor unknown folder") << QStringList{"monitor", "/tmp", "on"} << 1;
+        QTest::newRow("export to a missing folder") << QStringList{"export", "/nonexistent/dir/x.csv"} << 1;
     }
     // Every error is one clear line on standard error, with nothing on standard output.
     void usageErrors() {
@@ -173,25 +159,24 @@ private slots:
     void addListExportAgainstIndependentDigests() {
         Home home;
         QMap<QString, QByteArray> contents;
-        contents.insert(home.write(QStringLiteral("alpha.txt"), "alpha\n"), "alpha\n");
+        contents.insert(home.write("alpha.txt", "alpha\n"), "alpha\n");
         QByteArray big(3 * 1024 * 1024 + 17, '\0');
         for (int i = 0; i < big.size(); ++i)
             big[i] = char((i * 131) ^ (i >> 9));
-        contents.insert(home.write(QStringLiteral("big.bin"), big), big);
+        contents.insert(home.write("big.bin", big), big);
         contents.insert(home.write(QStringLiteral("comma, quote\".txt"), "x"), "x");
-        contents.insert(home.write(QStringLiteral("empty"), QByteArray()), QByteArray());
-        home.write(QStringLiteral(".hidden"), "skipped");
+        contents.insert(home.write("empty", QByteArray()), QByteArray());
+        home.write(".hidden", "skipped");
 
-        Result r = home.run({QStringLiteral("algorithms"), QStringLiteral("--enable"),
-                             QStringLiteral("MD5,SHA1,SHA256,SHA384,SHA512")});
+        Result r = home.run({"algorithms", "--enable", "MD5,SHA1,SHA256,SHA384,SHA512"});
         QCOMPARE(r.status, 0);
-        r = home.run({QStringLiteral("add"), home.data()});
+        r = home.run({"add", home.data()});
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.startsWith("Added 4 file(s)"), r.out.constData());
         QCOMPARE(r.out.count('\n'), 1);
         QVERIFY(r.err.isEmpty()); // not a terminal: no progress bar
 
-        r = home.run({QStringLiteral("list"), home.data()});
+        r = home.run({"list", home.data()});
         QCOMPARE(r.status, 0);
         const QList<QByteArray> lines = r.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 4);
@@ -199,15 +184,15 @@ private slots:
             QVERIFY2(line.startsWith("Processed "), line.constData());
         QVERIFY(r.out.contains(QByteArray::number(big.size()) + " " + home.data().toUtf8() + "/big.bin\n"));
 
-        r = home.run({QStringLiteral("folders")});
+        r = home.run({"folders"});
         QCOMPARE(r.out, "off " + home.data().toUtf8() + "\n");
-        r = home.run({QStringLiteral("monitor"), home.data(), QStringLiteral("on")});
+        r = home.run({"monitor", home.data(), "on"});
         QCOMPARE(r.status, 0);
-        r = home.run({QStringLiteral("folders")});
+        r = home.run({"folders"});
         QCOMPARE(r.out, "on  " + home.data().toUtf8() + "\n");
 
-        const QString csvPath = home.root() + QStringLiteral("/export.csv");
-        r = home.run({QStringLiteral("export"), csvPath});
+        const QString csvPath = home.root() + "/export.csv";
+        r = home.run({"export", csvPath});
         QCOMPARE(r.status, 0);
         QFile csv(csvPath);
         QVERIFY(csv.open(QIODevice::ReadOnly));
@@ -238,30 +223,27 @@ private slots:
         QCOMPARE(matched, contents.size());
 
         // The same text on standard output, with no log line in it even when verbose.
-        r = home.run({QStringLiteral("--verbose"), QStringLiteral("export"), QStringLiteral("-")});
+        r = home.run({"--verbose", "export", "-"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, text);
         QVERIFY2(r.err.contains("INFO"), r.err.constData()); // the log lines went to standard error
-        r = home.run({QStringLiteral("export")});
+        r = home.run({"export"});
         QCOMPARE(r.out, text);
         QVERIFY(r.err.isEmpty());
-        QVERIFY(QFile::exists(home.container() + QStringLiteral("/org.corvane.Trevalin.log")));
+        QVERIFY(QFile::exists(home.container() + "/org.corvane.Trevalin.log"));
     }
 
     void checkReportsCorruptChangedAndMissing() {
         Home home;
         const QByteArray original(64 * 1024, 'a');
-        const QString rotten = home.write(QStringLiteral("rotten.bin"), original);
-        const QString edited = home.write(QStringLiteral("edited.txt"), "version 1\n");
-        const QString gone = home.write(QStringLiteral("gone.txt"), "bye\n");
-        const QString fine = home.write(QStringLiteral("fine.txt"), "fine\n");
-        QCOMPARE(
-            home.run({QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("SHA256,MD5")})
-                .status,
-            0);
-        QCOMPARE(home.run({QStringLiteral("add"), home.data()}).status, 0);
+        const QString rotten = home.write("rotten.bin", original);
+        const QString edited = home.write("edited.txt", "version 1\n");
+        const QString gone = home.write("gone.txt", "bye\n");
+        const QString fine = home.write("fine.txt", "fine\n");
+        QCOMPARE(home.run({"algorithms", "--enable", "SHA256,MD5"}).status, 0);
+        QCOMPARE(home.run({"add", home.data()}).status, 0);
 
-        Result r = home.run({QStringLiteral("check")});
+        Result r = home.run({"check"});
         QCOMPARE(r.status, 0);
         QMap<QString, QString> v = verdicts(r.out);
         QCOMPARE(v.size(), 4);
@@ -287,9 +269,9 @@ private slots:
             file.write("version 2\n");
         }
         QVERIFY(QFile::remove(gone));
-        const QByteArray storedBefore = home.run({QStringLiteral("show"), rotten}).out;
+        const QByteArray storedBefore = home.run({"show", rotten}).out;
 
-        r = home.run({QStringLiteral("check")});
+        r = home.run({"check"});
         QCOMPARE(r.status, 1);
         v = verdicts(r.out);
         QCOMPARE(v.value(rotten), QStringLiteral("corrupt"));
@@ -300,43 +282,41 @@ private slots:
         QVERIFY(r.out.contains("Checked 4 file(s): 1 ok, 1 changed, 1 corrupt, 1 missing, 0 unreadable"));
 
         // The corrupt file's record still holds the digests of the good content.
-        const QByteArray storedAfter = home.run({QStringLiteral("show"), rotten}).out;
+        const QByteArray storedAfter = home.run({"show", rotten}).out;
         QCOMPARE(storedAfter, storedBefore);
         QCOMPARE(shownDigests(storedAfter).value(QStringLiteral("SHA256")),
                  hex(original, QCryptographicHash::Sha256));
         // The changed file's record now describes the new content.
-        const QMap<QString, QString> editedDigests =
-            shownDigests(home.run({QStringLiteral("show"), edited}).out);
+        const QMap<QString, QString> editedDigests = shownDigests(home.run({"show", edited}).out);
         QCOMPARE(editedDigests.value(QStringLiteral("SHA256")),
                  hex("version 1\nversion 2\n", QCryptographicHash::Sha256));
         QCOMPARE(editedDigests.value(QStringLiteral("MD5")),
                  hex("version 1\nversion 2\n", QCryptographicHash::Md5));
 
         // Checking only the good files succeeds; the corrupt one alone fails again.
-        r = home.run({QStringLiteral("check"), fine, edited});
+        r = home.run({"check", fine, edited});
         QCOMPARE(r.status, 0);
         QCOMPARE(verdicts(r.out).value(edited), QStringLiteral("ok"));
-        r = home.run({QStringLiteral("check"), QStringLiteral("--quiet"), rotten});
+        r = home.run({"check", "--quiet", rotten});
         QCOMPARE(r.status, 1);
         QCOMPARE(verdicts(r.out).size(), 1);
     }
 
     void writersRefusedWhileTheLockIsHeld() {
         Home home;
-        home.write(QStringLiteral("a.txt"), "a");
-        QCOMPARE(home.run({QStringLiteral("add"), home.data()}).status, 0);
+        home.write("a.txt", "a");
+        QCOMPARE(home.run({"add", home.data()}).status, 0);
 
         QDir().mkpath(home.container());
-        const QByteArray lockPath = QFile::encodeName(home.container() + QStringLiteral("/Trevalin.lock"));
+        const QByteArray lockPath = QFile::encodeName(home.container() + "/Trevalin.lock");
         const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         QVERIFY(fd >= 0);
         QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
 
-        const QList<QStringList> writers{
-            {QStringLiteral("add"), home.data()},
-            {QStringLiteral("check")},
-            {QStringLiteral("monitor"), home.data(), QStringLiteral("on")},
-            {QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("MD5")}};
+        const QList<QStringList> writers{{"add", home.data()},
+                                         {"check"},
+                                         {"monitor", home.data(), "on"},
+                                         {"algorithms", "--enable", "MD5"}};
         for (const QStringList& args : writers) {
             const Result r = home.run(args);
             QCOMPARE(r.status, 75);
@@ -345,12 +325,12 @@ private slots:
             QCOMPARE(r.err.count('\n'), 1);
         }
         // Readers still work.
-        QCOMPARE(home.run({QStringLiteral("list")}).status, 0);
-        QCOMPARE(home.run({QStringLiteral("algorithms")}).out,
+        QCOMPARE(home.run({"list"}).status, 0);
+        QCOMPARE(home.run({"algorithms"}).out,
                  QByteArray("off MD5\non  SHA1\noff SHA256\noff SHA384\noff SHA512\n"));
 
         ::close(fd);
-        QCOMPARE(home.run({QStringLiteral("monitor"), home.data(), QStringLiteral("on")}).status, 0);
+        QCOMPARE(home.run({"monitor", home.data(), "on"}).status, 0);
     }
 
     void writersRefusedWhileTheDesktopProgramRuns() {
@@ -360,24 +340,23 @@ private slots:
         if (!bus.registerService(QStringLiteral("org.corvane.Trevalin")))
             QSKIP("the bus name is owned by a running Trevalin");
         Home home;
-        home.write(QStringLiteral("a.txt"), "a");
-        const Result r = home.run({QStringLiteral("add"), home.data()});
+        home.write("a.txt", "a");
+        const Result r = home.run({"add", home.data()});
         bus.unregisterService(QStringLiteral("org.corvane.Trevalin"));
         QCOMPARE(r.status, 75);
         QVERIFY2(r.err.contains("Trevalin is running"), r.err.constData());
-        QCOMPARE(home.run({QStringLiteral("list")}).status, 0);
-        QCOMPARE(home.run({QStringLiteral("add"), home.data()}).status, 0);
+        QCOMPARE(home.run({"list"}).status, 0);
+        QCOMPARE(home.run({"add", home.data()}).status, 0);
     }
 
     void algorithmSelectionKeepsOneEnabled() {
         Home home;
-        Result r = home.run({QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("")});
+        Result r = home.run({"algorithms", "--enable", ""});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QByteArray("off MD5\non  SHA1\noff SHA256\noff SHA384\noff SHA512\n"));
-        r = home.run(
-            {QStringLiteral("algorithms"), QStringLiteral("--enable"), QStringLiteral("sha512, md5")});
+        r = home.run({"algorithms", "--enable", "sha512, md5"});
         QCOMPARE(r.status, 0);
-        QCOMPARE(home.run({QStringLiteral("algorithms")}).out,
+        QCOMPARE(home.run({"algorithms"}).out,
                  QByteArray("on  MD5\noff SHA1\noff SHA256\noff SHA384\non  SHA512\n"));
     }
 };
