@@ -36,6 +36,7 @@ constexpr size_t kSliceSize = 64 << 10;        // the unit a thread feeds to eac
 constexpr int kRingBlocks = 16;                // blocks in flight between the reader and the hashers
 constexpr quint64 kPipelineMinimum = 2 << 20;  // smaller files are read and hashed on the calling thread
 constexpr off_t kCacheAdviceMinimum = 1 << 20; // smaller files get no cache advice at all
+constexpr quint64 kBlocksPerGranule = 2;       // blocks in the 2 MiB unit the page cache is dropped in
 
 const char* evpName(Digest digest) {
     switch (digest) {
@@ -164,7 +165,7 @@ public:
             }
             got += static_cast<size_t>(n);
         }
-        dropIfNew(index, offset, wanted);
+        dropIfNew(index);
         return static_cast<qint64>(wanted);
     }
 
@@ -241,12 +242,25 @@ private:
         m_map = nullptr;
     }
 
-    void dropIfNew(quint64 index, quint64 offset, size_t length) {
+    // Drops what reading block `index` brought into the page cache. The page cache may
+    // hold a file in folios of up to 2 MiB, aligned to their size, and a folio is only
+    // dropped when the whole of it lies in the range: so pages are dropped a 2 MiB
+    // granule at a time, once its last block is read, and only when none of its blocks
+    // was cached before.
+    void dropIfNew(quint64 index) {
         if (!m_advise)
             return;
-        if (index < m_cached.size() && m_cached[index])
+        const quint64 last = blockCount() - 1;
+        if ((index + 1) % kBlocksPerGranule != 0 && index != last)
             return;
-        ::posix_fadvise(m_fd, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
+        const quint64 first = index - index % kBlocksPerGranule;
+        for (quint64 block = first; block <= index; ++block) {
+            if (block < m_cached.size() && m_cached[block])
+                return;
+        }
+        const quint64 from = first * kBlockSize;
+        const quint64 to = std::min<quint64>((index + 1) * kBlockSize, m_size);
+        ::posix_fadvise(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from), POSIX_FADV_DONTNEED);
     }
 
     QString m_path;
