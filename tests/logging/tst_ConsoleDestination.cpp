@@ -16,8 +16,8 @@ private slots:
     void heartsByDefault_data();
     void heartsByDefault();
     void terminalColors();
-    void writesToStandardOutput();
-    void systemLogGoesToStandardError();
+    void whereLinesGo_data();
+    void whereLinesGo();
     void throughTheLogger();
 };
 
@@ -62,27 +62,24 @@ void TestConsoleDestination::terminalColors() {
     QCOMPARE(d.reset(), QStringLiteral("\x1b[0m"));
 }
 
-void TestConsoleDestination::writesToStandardOutput() {
-    ConsoleDestination d;
-    d.setFormat(QStringLiteral("$L $M"));
-    OutputCapture out;
-    OutputCapture err(STDERR_FILENO);
-    const LogEntry entry = makeEntry(Level::Warning, QStringLiteral("to stdout \n"));
-    const std::optional<QString> line = d.send(entry);
-    QCOMPARE(*line, QStringLiteral("WARNING to stdout"));
-    QCOMPARE(out.text(), QStringLiteral("WARNING to stdout\n"));
-    QCOMPARE(err.text(), QString());
+void TestConsoleDestination::whereLinesGo_data() {
+    QTest::addColumn<bool>("systemLog");
+    QTest::newRow("standard output") << false;
+    QTest::newRow("system log: standard error") << true;
 }
 
-void TestConsoleDestination::systemLogGoesToStandardError() {
+void TestConsoleDestination::whereLinesGo() {
+    QFETCH(bool, systemLog);
     ConsoleDestination d;
     d.setFormat(QStringLiteral("$L $M"));
-    d.setUseNSLog(true);
+    d.setUseNSLog(systemLog);
     OutputCapture out;
     OutputCapture err(STDERR_FILENO);
-    d.send(makeEntry(Level::Error, QStringLiteral("to stderr")));
-    QCOMPARE(err.text(), QStringLiteral("ERROR to stderr\n"));
-    QCOMPARE(out.text(), QString());
+    QCOMPARE(*d.send(makeEntry(Level::Warning, QStringLiteral("a line \n"))),
+             QStringLiteral("WARNING a line"));
+    const QString written = QStringLiteral("WARNING a line\n");
+    QCOMPARE(out.text(), systemLog ? QString() : written);
+    QCOMPARE(err.text(), systemLog ? written : QString());
 }
 
 void TestConsoleDestination::throughTheLogger() {
