@@ -14,6 +14,14 @@ inline bool sameBits(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// Whether two records hold the same data, field by field (times bit for bit).
+inline bool sameData(const FileObjectData& x, const FileObjectData& y) {
+    return x.identifier == y.identifier && x.location == y.location && x.path == y.path &&
+           x.directory == y.directory && x.prefix == y.prefix && x.suffix == y.suffix && x.name == y.name &&
+           x.bytes == y.bytes && sameBits(x.created, y.created) && sameBits(x.modified, y.modified) &&
+           x.status == y.status && x.checksums == y.checksums && x.bookmarked == y.bookmarked;
+}
+
 // A complete XML property-list document around `root`.
 inline QByteArray plistDocument(const QByteArray& root) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
