@@ -88,11 +88,6 @@ private slots:
         QCOMPARE(DigestState::encode(listOf({{Digest::MD5, false}, {Digest::SHA1, true}})),
                  QByteArray(R"([{"name":"MD5","digest":"MD5","enabled":false},)"
                             R"({"name":"SHA1","digest":"SHA1","enabled":true}])"));
-        // The whole default list is valid JSON with five objects.
-        const QJsonDocument document =
-            QJsonDocument::fromJson(DigestState::encode(DigestState::defaultList()));
-        QVERIFY(document.isArray());
-        QCOMPARE(document.array().size(), 5);
     }
 
     void roundTrip() {
