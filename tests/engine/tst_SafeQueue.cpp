@@ -6,8 +6,8 @@
 
 #include "LogRecorder.h"
 #include "TestMain.h"
-#include "store/StoreTestSupport.h"
 #include "store/Debugging.h"
+#include "store/StoreTestSupport.h"
 
 #include <QStringList>
 #include <QTest>

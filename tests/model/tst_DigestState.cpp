@@ -159,7 +159,6 @@ private slots:
         state.setAlgorithms(*decoded);
         QCOMPARE(state.enabledCount(), 0);
     }
-
 };
 
 TREVALIN_TEST_MAIN(TestDigestState)

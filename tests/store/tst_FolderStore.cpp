@@ -169,7 +169,7 @@ private slots:
         const Location a = makeFolder("a");
         QVERIFY(!stack.hasStore());
         QVERIFY(m_log.has("ERROR: Unable to load persistent core data store "
-                           "[ CoreDataStack.persistentStoreCoordinator ]"));
+                          "[ CoreDataStack.persistentStoreCoordinator ]"));
         CoreDatabase::addFolder(a, false, stack);
         QVERIFY(CoreDatabase::missing(a, stack));
         QVERIFY(CoreDatabase::allFolders(&stack).isEmpty());
@@ -201,7 +201,7 @@ private slots:
         CoreDatabase::deleteStores(&stack);
         QVERIFY(!QFile::exists(storePath()));
         QVERIFY(m_log.has("WARNING: Deleted core data persistent store: " + Location(storePath()).urlText() +
-                           " [ CoreDatabase.deleteStores() ]"));
+                          " [ CoreDatabase.deleteStores() ]"));
         QVERIFY(stack.folders().isEmpty());
     }
 };
