@@ -14,7 +14,7 @@
 #include "store/PlistFile.h"
 
 #include "EngineTestSupport.h"
-#include "LogCapture.h"
+#include "LogRecorder.h"
 #include "TestMain.h"
 
 #include <QCryptographicHash>
@@ -213,7 +213,7 @@ private slots:
     }
 
     void addingAFolderTakesItsVisibleFilesOneLevelDeep() {
-        LogCapture log;
+        LogRecorder log;
         const Location dir = folder(QStringLiteral("photos"));
         const Location a = write(QStringLiteral("photos/a.jpg"), 100);
         const Location b = write(QStringLiteral("photos/b.jpg"), 200);
@@ -238,7 +238,7 @@ private slots:
 
     void aFileAndItsFolderTogetherGiveOneSetOfJobs() {
         enable({Digest::MD5, Digest::SHA1});
-        LogCapture log;
+        LogRecorder log;
         const Location dir = folder(QStringLiteral("docs"));
         const Location a = write(QStringLiteral("docs/a.txt"), 10);
         write(QStringLiteral("docs/b.txt"), 20);
@@ -257,7 +257,7 @@ private slots:
         intake(dir);
         QVERIFY(Database::shared().record(a));
 
-        LogCapture log;
+        LogRecorder log;
         const auto runsBefore = runsCounted();
         const auto jobsBefore = jobsCounted();
         intake(dir);
@@ -273,7 +273,7 @@ private slots:
         const Location dir = folder(QStringLiteral("outer"));
         folder(QStringLiteral("outer/inner1"));
         write(QStringLiteral("outer/inner2/deep.txt"), 5);
-        LogCapture log;
+        LogRecorder log;
         SafeQueue::shared().folders.added.add(QList<Location>{dir});
         QVERIFY(!Process::triage());
         QVERIFY(CoreDatabase::contains(dir));
@@ -285,7 +285,7 @@ private slots:
     }
 
     void triageWithNothingQueuedWarns() {
-        LogCapture log;
+        LogRecorder log;
         QVERIFY(!Process::triage());
         QCOMPARE(log.messages(Level::Warning),
                  QStringList{
@@ -293,7 +293,7 @@ private slots:
     }
 
     void anEmptyListStartsNothing() {
-        LogCapture log;
+        LogRecorder log;
         QFuture<void> done = Process::added(QList<Location>{});
         QVERIFY(done.isFinished());
         QCOMPARE(log.messages(Level::Error), QStringList{"Function was passed an empty Array [ added(_:) ]"});
@@ -337,7 +337,7 @@ private slots:
             1000000000, 1000000000
         };
         QCOMPARE(::utime(QFile::encodeName(file.path()).constData(), &times), 0);
-        LogCapture log;
+        LogRecorder log;
         SafeQueue::shared().files.added.add(QList<Location>{file});
         QVERIFY(Process::triage());
         const FileObjectPtr fresh = Database::shared().record(file);
@@ -364,7 +364,7 @@ private slots:
         QCOMPARE(toString(Database::shared().record(file)->status()), toString(FileState::Pending));
         QCOMPARE(queuedJobs(), 0);
 
-        LogCapture log;
+        LogRecorder log;
         QVERIFY(!Process::process());
         QCOMPARE(log.messages(Level::Warning),
                  QStringList{"Queue processing invoked, but NO files are queued [ Process.process() ]"});
@@ -391,7 +391,7 @@ private slots:
             files << write(QStringLiteral("v%1.bin").arg(i), sizes[i], int(i));
         SafeQueue::shared().files.added.add(files);
         QVERIFY(Process::triage());
-        LogCapture log;
+        LogRecorder log;
         const auto runsBefore = runsCounted();
         QVERIFY(Process::process());
         QCOMPARE(log.messages(Level::Info).count(line), 1);
@@ -450,7 +450,7 @@ private slots:
         QVERIFY(Process::triage());
         QVERIFY(QFile::remove(gone.path()));
 
-        LogCapture log;
+        LogRecorder log;
         ProgressRecorder recorder;
         QVERIFY(Process::process());
         QCOMPARE(toString(Global::shared().status()), toString(ApplicationState::Idle));
@@ -472,7 +472,7 @@ private slots:
         SafeQueue::shared().files.added.add(QList<Location>{file});
         QVERIFY(Process::triage());
         Global::shared().setStatusForTesting(ApplicationState::Processing);
-        LogCapture log;
+        LogRecorder log;
         const auto runsBefore = runsCounted();
         QVERIFY(!Process::process());
         QCOMPARE(log.messages(Level::Info), QStringList{"Queue processing currently active; do not need more "
@@ -529,7 +529,7 @@ private slots:
         const Location file = write(QStringLiteral("pipes/plain.txt"), 50);
         const QString fifo = path(QStringLiteral("pipes/queue.fifo"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        LogCapture log;
+        LogRecorder log;
         intake(dir); // would never finish if the FIFO were opened for reading
         QVERIFY(Database::shared().record(file));
         QVERIFY(!Database::shared().record(Location(fifo)));
@@ -541,7 +541,7 @@ private slots:
         const Location dir = folder(QStringLiteral("odd"));
         const Location good = write(QStringLiteral("odd/good.txt"), 5);
         const Location bad = write(QStringLiteral("odd/bad\x01name.txt"), 5);
-        LogCapture log;
+        LogRecorder log;
         intake(dir);
         QVERIFY(Database::shared().record(good));
         QVERIFY(!Database::shared().record(bad));
