@@ -508,7 +508,7 @@ private slots:
 
     void purgeChildren() {
         Database db(dbFile());
-        for (const QString& path : {"/x/a", "/x/sub/b", "/x/c", "/y/d"}) {
+        for (const char* path : {"/x/a", "/x/sub/b", "/x/c", "/y/d"}) {
             FileObjectPtr r = makeRecord(path);
             db.set(r->location(), r);
         }
