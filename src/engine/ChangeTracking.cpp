@@ -57,7 +57,7 @@ QString tagged(const QString& tag) {
 }
 
 void settle() {
-    std::this_thread::sleep_for(Timing::settleInterval());
+    Timing::waitSettleInterval();
 }
 
 // A fresh record of the file on disk, or null when it cannot be read (the reason

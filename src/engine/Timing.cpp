@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <thread>
 
 namespace trevalin {
 
@@ -10,11 +11,21 @@ namespace {
 std::atomic<long long> g_settleMs{Timing::kSettleInterval.count()};
 std::atomic<long long> g_startupMs{Timing::kStartupDelay.count()};
 std::atomic<long long> g_blinkMs{Timing::kBlinkInterval.count()};
+std::atomic<long long> g_settleWaits{0};
 
 } // namespace
 
 std::chrono::milliseconds Timing::settleInterval() {
     return std::chrono::milliseconds(g_settleMs.load(std::memory_order_relaxed));
+}
+
+void Timing::waitSettleInterval() {
+    g_settleWaits.fetch_add(1, std::memory_order_relaxed);
+    std::this_thread::sleep_for(settleInterval());
+}
+
+long long Timing::settleWaitsForTesting() {
+    return g_settleWaits.load(std::memory_order_relaxed);
 }
 
 std::chrono::milliseconds Timing::startupDelay() {

@@ -18,6 +18,8 @@ public:
 
     // How long a changing file is left alone before it is read again.
     static std::chrono::milliseconds settleInterval();
+    // Sleeps the calling thread for one settle interval.
+    static void waitSettleInterval();
     // How long change tracking waits before its start-up pass when started at login.
     static std::chrono::milliseconds startupDelay();
     // The period of one step of the menu-bar icon's blink loop.
@@ -28,6 +30,8 @@ public:
                               std::chrono::milliseconds blink);
     // Test-only: restores the constants above.
     static void resetForTesting();
+    // Test-only: how many settle waits have been made in this process.
+    static long long settleWaitsForTesting();
 };
 
 } // namespace trevalin
