@@ -32,7 +32,8 @@ inline bool writeFile(const QString& path, const QByteArray& data) {
 
 // Runs `check` in a forked child that has dropped root privileges (uid/gid 65534), so
 // that permission bits are enforced. Returns the child's exit status (check's result),
-// or -1 when the child could not be made. Without root, runs `check` directly.
+// or -1 when the child could not be made or did not end by itself within 20 s. Without
+// root, runs `check` directly.
 inline int runUnprivileged(const std::function<int()>& check) {
     if (::geteuid() != 0)
         return check();
@@ -40,6 +41,9 @@ inline int runUnprivileged(const std::function<int()>& check) {
     if (child < 0)
         return -1;
     if (child == 0) {
+        // A check that deadlocks in the child (on a lock some other thread of the parent
+        // held at fork) ends with the alarm and counts as a failure.
+        ::alarm(20);
         if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(99);
         ::_exit(check());

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 using namespace trevalin;
@@ -86,19 +88,24 @@ private slots:
     }
 
     void unreadableFolder() {
-        if (geteuid() == 0)
-            QSKIP("running as root: every folder is readable, so NotReadable cannot be provoked");
         CoreDataStack stack(storePath());
         const Location location = makeFolder("locked");
-        QFile::setPermissions(location.path(), QFileDevice::WriteOwner);
-        try {
-            EntityFunctions::createFolder(location, stack);
-            QFAIL("an unreadable folder was created");
-        } catch (const FileSystemException& error) {
-            QVERIFY(error.error() == FileSystemError::NotReadable);
-        }
-        QFile::setPermissions(location.path(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        // As root, the check runs in a child that has given up root, so the mode counts.
+        QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(location.path()).constData(), 0300) == 0);
+        const int result = test::runUnprivileged([&] {
+            try {
+                EntityFunctions::createFolder(location, stack);
+                return 1; // an unreadable folder was created
+            } catch (const FileSystemException& error) {
+                return error.error() == FileSystemError::NotReadable ? 0 : 2;
+            } catch (...) {
+                return 3;
+            }
+        });
+        QVERIFY(::chmod(QFile::encodeName(location.path()).constData(), 0700) == 0);
+        QCOMPARE(result, 0);
+        QCOMPARE(stack.countPath(location.path()), 0);
     }
 
     void pathsCompareExactly() {
