@@ -4,6 +4,7 @@
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/BookmarkError.h"
+#include "store/CorruptFile.h"
 #include "store/Debugging.h"
 #include "store/LocationCoding.h"
 #include "store/LocationState.h"
@@ -146,8 +147,8 @@ void BookmarkDatabase::load() {
         TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
                    tag("BookmarkDatabase.load()"));
         TLOG_ERROR(error.message());
-        PlistFile::moveAside(m_file, QStringLiteral("BookmarkDatabase.load()"));
-        throw BookmarkException(BookmarkError::LoadBookmarkError);
+        const QString aside = CorruptFile::setAside(m_file, QStringLiteral("BookmarkDatabase.load()"));
+        throw BookmarkException(BookmarkError::LoadBookmarkError, error.message(), aside);
     }
     const qsizetype entries = map.size();
     {
@@ -217,7 +218,7 @@ void BookmarkDatabase::save() {
         TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
                    tag("BookmarkDatabase.save()"));
         TLOG_ERROR(error.message());
-        throw BookmarkException(BookmarkError::SaveBookmarkError);
+        throw BookmarkException(BookmarkError::SaveBookmarkError, error.message());
     }
     TLOG_INFO(QStringLiteral("Save operation; security bookmarks database written to storage") +
               tag("BookmarkDatabase.save()"));
@@ -350,7 +351,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
         StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::ready, true);
         return;
     }
-    enum class Outcome { Open, Unresolvable, Renewed, StaleUnrenewable };
+    enum class Outcome { Open, Unreadable, Unresolvable, Renewed, StaleUnrenewable };
     using Entry = std::pair<Location, SecurityBookmark>;
     QList<Entry> entries;
     for (auto it = data.cbegin(); it != data.cend(); ++it)
@@ -370,7 +371,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
                 return Result{location, Outcome::Unresolvable, {}};
             }
             if (!resolution.stale)
-                return Result{location, Outcome::Open, {}};
+                return Result{location, resolution.readable ? Outcome::Open : Outcome::Unreadable, {}};
             try {
                 const SecurityBookmark fresh = SecurityBookmark::create(location);
                 m_state->startAccessing(location);
@@ -382,6 +383,12 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
     for (const auto& [location, outcome, fresh] : results) {
         switch (outcome) {
         case Outcome::Open:
+            break;
+        case Outcome::Unreadable:
+            // Still there, only not readable now (permissions): the bookmark and the
+            // record with its digests stay; the file is read again once it may be.
+            TLOG_WARNING(QStringLiteral("Location exists but cannot be read; its bookmark is kept: ") +
+                         location.path() + tag("BookmarkDatabase.sandboxValidate(data:)"));
             break;
         case Outcome::Unresolvable: {
             TLOG_WARNING(QStringLiteral("Could not open bookmark for location: ") + location.path() +

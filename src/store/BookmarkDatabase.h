@@ -60,7 +60,7 @@ public:
     void start();
     // Replaces the map from the file. Throws FileSystemException NotReadable when the
     // file is missing; BookmarkException LoadBookmarkError (map unchanged, the file
-    // moved aside to "<file>.corrupt") when it cannot be read or decoded.
+    // set aside as "<file>.corrupt-<time stamp>") when it cannot be read or decoded.
     void load();
     // Writes the file only when the bookmarks' save flag is set; clears the flag unless
     // the map changed meanwhile. Throws BookmarkException SaveBookmarkError (flag kept).

@@ -31,14 +31,22 @@ inline QString toString(BookmarkError error) {
 
 class BookmarkException : public std::exception {
 public:
-    explicit BookmarkException(BookmarkError error)
+    // `detail` names the file and the cause of a load or save failure; `movedTo` is where
+    // an unreadable file was set aside (empty when it was not).
+    explicit BookmarkException(BookmarkError error, const QString& detail = {}, const QString& movedTo = {})
         : m_error(error)
+        , m_detail(detail)
+        , m_movedTo(movedTo)
         , m_what(toString(error).toStdString()) {}
     BookmarkError error() const noexcept { return m_error; }
+    const QString& detail() const noexcept { return m_detail; }
+    const QString& movedTo() const noexcept { return m_movedTo; }
     const char* what() const noexcept override { return m_what.c_str(); }
 
 private:
     BookmarkError m_error;
+    QString m_detail;
+    QString m_movedTo;
     std::string m_what;
 };
 

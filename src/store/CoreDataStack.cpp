@@ -1,6 +1,7 @@
 #include "store/CoreDataStack.h"
 
 #include "logging/Logger.h"
+#include "store/CorruptFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,10 +88,7 @@ QString CoreDataStack::errorLocked(int code) const {
     return message + QStringLiteral(", {code = %1, store = %2}").arg(code).arg(m_storePath);
 }
 
-bool CoreDataStack::ensureOpenLocked() {
-    if (m_db || m_openAttempted)
-        return m_db != nullptr;
-    m_openAttempted = true;
+int CoreDataStack::openLocked() {
     QDir().mkpath(QFileInfo(m_storePath).absolutePath());
     int rc = sqlite3_open_v2(QFile::encodeName(m_storePath).constData(), &m_db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
@@ -100,14 +98,55 @@ bool CoreDataStack::ensureOpenLocked() {
         rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, &message);
         sqlite3_free(message);
     }
-    if (rc == SQLITE_OK && loadLocked())
+    if (rc == SQLITE_OK && !loadLocked())
+        rc = sqlite3_errcode(m_db) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(m_db);
+    return rc;
+}
+
+bool CoreDataStack::ensureOpenLocked() {
+    if (m_db || m_openAttempted)
+        return m_db != nullptr;
+    m_openAttempted = true;
+    int rc = openLocked();
+    if (rc == SQLITE_OK)
         return true;
-    const QString error = errorLocked(rc == SQLITE_OK ? SQLITE_ERROR : rc);
+    QString error = errorLocked(rc);
     closeLocked();
     TLOG_ERROR(QStringLiteral(
         "Unable to load persistent core data store [ CoreDataStack.persistentStoreCoordinator ]"));
     TLOG_ERROR(error);
+    m_openFailure = error;
+    // A file that is not a database of ours (not SQLite at all, damaged, or without a
+    // readable Folder table) is kept aside with its journal, and a new store replaces it.
+    // Any other failure (permissions, a full disk, a locked file) leaves the file alone.
+    const int primary = rc & 0xff;
+    if (primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT && primary != SQLITE_ERROR)
+        return false;
+    const QString tag = QStringLiteral("CoreDataStack.persistentStoreCoordinator");
+    const QString aside = CorruptFile::setAside(m_storePath, tag);
+    if (aside.isEmpty())
+        return false;
+    m_movedAside = aside;
+    for (const QString& suffix : {QStringLiteral("-journal"), QStringLiteral("-wal")})
+        CorruptFile::setAsideCompanion(m_storePath + suffix, aside, suffix, tag);
+    QFile::remove(m_storePath + QStringLiteral("-shm")); // an index into the WAL, rebuilt on open
+    rc = openLocked();
+    if (rc == SQLITE_OK)
+        return true;
+    m_openFailure = errorLocked(rc);
+    closeLocked();
+    TLOG_ERROR(m_openFailure);
     return false;
+}
+
+QString CoreDataStack::movedAside() {
+    std::lock_guard lock(m_mutex);
+    return m_movedAside;
+}
+
+QString CoreDataStack::openFailure() {
+    std::lock_guard lock(m_mutex);
+    return m_openFailure;
 }
 
 bool CoreDataStack::loadLocked() {
@@ -240,7 +279,7 @@ bool CoreDataStack::save(QString* error) {
         return true;
     if (!ensureOpenLocked()) {
         if (error)
-            *error = QStringLiteral("This store has no persistent store, {store = %1}").arg(m_storePath);
+            *error = QStringLiteral("This store has no persistent store (%1)").arg(m_openFailure);
         return false;
     }
     auto fail = [&](int rc) {
@@ -304,7 +343,7 @@ bool CoreDataStack::batchDeleteFolders(QString* error) {
         std::lock_guard lock(m_mutex);
         if (!ensureOpenLocked()) {
             if (error)
-                *error = QStringLiteral("This store has no persistent store, {store = %1}").arg(m_storePath);
+                *error = QStringLiteral("This store has no persistent store (%1)").arg(m_openFailure);
             return false;
         }
         const int rc = sqlite3_exec(m_db, "DELETE FROM Folder", nullptr, nullptr, nullptr);

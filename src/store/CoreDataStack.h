@@ -5,8 +5,11 @@
 // save() writes the pending changes in one transaction. A failed save keeps them
 // pending, so the next save tries again.
 //
-// The file is opened on first use. A store that cannot be opened is logged once and
-// leaves a stack without a store: lookups find nothing and saves fail.
+// The file is opened on first use. A file that is not a store of ours (not SQLite, or
+// damaged) is set aside under a new name (see CorruptFile) and a new, empty store is
+// created in its place. A store that cannot be opened at all (permissions, a full
+// disk) is logged once and leaves a stack without a store: lookups find nothing and
+// saves fail.
 //
 // Thread-safety: every public function may be called from any thread; the store
 // handle and the working set are guarded by m_mutex, and each function is one
@@ -46,6 +49,12 @@ public:
     QString storePath() const { return m_storePath; }
     // Whether a store is attached (opens it on first call).
     bool hasStore();
+    // Where an unreadable store file was set aside when the store was opened; empty
+    // when nothing was set aside or the store has not been opened yet.
+    QString movedAside();
+    // Why the store file could not be opened as it was: the SQLite error with the store
+    // path; empty when it opened at once or has not been opened yet.
+    QString openFailure();
 
     // Inserts `folder` unless a folder with the same path exists; returns whether it did.
     bool insertIfAbsent(const Folder& folder);
@@ -81,6 +90,7 @@ signals:
 
 private:
     bool ensureOpenLocked();
+    int openLocked();
     bool loadLocked();
     QString errorLocked(int code) const;
     void closeLocked();
@@ -89,6 +99,8 @@ private:
     std::mutex m_mutex;            // guards everything below
     sqlite3* m_db = nullptr;       // the store; null when not open
     bool m_openAttempted = false;  // opening is tried once
+    QString m_movedAside;          // where an unreadable store file went
+    QString m_openFailure;         // why the first open failed
     std::vector<Folder> m_folders; // the working set, insertion order
     QSet<QUuid> m_inserted;        // ids inserted and not yet saved
     QSet<QUuid> m_updated;         // ids changed and not yet saved

@@ -4,6 +4,7 @@
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/ByteCount.h"
+#include "store/CorruptFile.h"
 #include "store/DatabaseReader.h"
 #include "store/Debugging.h"
 #include "store/LocationCoding.h"
@@ -318,8 +319,8 @@ void Database::load() {
         TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
         TLOG_ERROR(error.message());
         // Keep what the user had: the next save must not overwrite it.
-        PlistFile::moveAside(m_file, QStringLiteral("Database.load()"));
-        throw DatabaseException(DatabaseError::LoadDatabaseError);
+        const QString aside = CorruptFile::setAside(m_file, QStringLiteral("Database.load()"));
+        throw DatabaseException(DatabaseError::LoadDatabaseError, error.message(), aside);
     }
     const std::size_t records = map.size();
     {
@@ -407,7 +408,7 @@ void Database::save() {
         PlistFile::write(m_file, [&entries](PlistWriter& writer) { encode(writer, entries); });
     } catch (const PlistError& error) {
         TLOG_ERROR(error.message());
-        throw DatabaseException(DatabaseError::SaveDatabaseError);
+        throw DatabaseException(DatabaseError::SaveDatabaseError, error.message());
     }
     TLOG_INFO(QStringLiteral("Save operation; database content written to storage") + tag("Database.save()"));
     {

@@ -77,7 +77,7 @@ public:
     void start();
     // Replaces the map from the file. Throws FileSystemException NotReadable when the
     // file is missing; DatabaseException LoadDatabaseError (map unchanged, the file
-    // moved aside to "<file>.corrupt") when it cannot be read or decoded.
+    // set aside as "<file>.corrupt-<time stamp>") when it cannot be read or decoded.
     void load();
     // Writes the map to the file atomically and clears the save flag unless the map was
     // modified meanwhile. Throws DatabaseException SaveDatabaseError (flag untouched).

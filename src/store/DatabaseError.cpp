@@ -31,4 +31,10 @@ DatabaseException::DatabaseException(DatabaseError error, int position)
     m_what = text.toStdString();
 }
 
+DatabaseException::DatabaseException(DatabaseError error, const QString& detail, const QString& movedTo)
+    : DatabaseException(error) {
+    m_detail = detail;
+    m_movedTo = movedTo;
+}
+
 } // namespace trevalin

@@ -1,6 +1,5 @@
 #include "store/PlistFile.h"
 
-#include "logging/Logger.h"
 #include "store/PlistError.h"
 #include "store/PlistWriter.h"
 
@@ -49,20 +48,6 @@ void PlistFile::readWith(const QString& path, const std::function<void(QIODevice
     if (!file.open(QIODevice::ReadOnly))
         throw PlistError(QStringLiteral("Unable to open %1: %2").arg(path, file.errorString()));
     decode(&file);
-}
-
-bool PlistFile::moveAside(const QString& path, const QString& tag) {
-    const QString aside = path + QStringLiteral(".corrupt");
-    if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())
-        QFile::remove(aside);
-    const bool moved = QFile::rename(path, aside);
-    if (moved)
-        TLOG_ERROR(QStringLiteral("Unreadable file moved aside to ") + aside + QStringLiteral(" [ ") + tag +
-                   QStringLiteral(" ]"));
-    else
-        TLOG_ERROR(QStringLiteral("Unable to move unreadable file aside: ") + path + QStringLiteral(" [ ") +
-                   tag + QStringLiteral(" ]"));
-    return moved;
 }
 
 bool PlistFile::isPropertyListSafe(QStringView text) {

@@ -1,6 +1,5 @@
 // PlistFile: the file side of the property-list databases — reading a whole file,
-// replacing it atomically, moving an unreadable file aside — and the test of which
-// texts a property list can carry.
+// replacing it atomically — and the test of which texts a property list can carry.
 //
 // Stateless; every function may be called from any thread. Two writers of the same
 // path must be serialised by their owner.
@@ -30,9 +29,6 @@ public:
     // Opens `path` for reading and hands the open file to `decode`, which reads what it
     // needs. Throws PlistError when the file cannot be opened, and whatever `decode` throws.
     static void readWith(const QString& path, const std::function<void(QIODevice*)>& decode);
-    // Renames `path` to `path` + ".corrupt", replacing an older one; logs at error level
-    // with `tag` (e.g. "Database.load()"). Returns whether the file was moved.
-    static bool moveAside(const QString& path, const QString& tag);
 
     // True when a property list can carry `text` and read it back unchanged: no control
     // character other than tab, LF and CR, no unpaired surrogate, no U+FFFE/U+FFFF, and

@@ -39,7 +39,9 @@ SecurityBookmark SecurityBookmark::create(const Location& location) {
         throw FileSystemException(FileSystemError::NotFound, location.path());
     }
     try {
-        const FileAttributes attributes = fs.attributes();
+        // The bookmark records which file the user chose, not its contents: a file the
+        // program may not read (yet) is bookmarked all the same.
+        const FileAttributes attributes = fs.metadata();
         SecurityBookmark bookmark(identifier,
                                   makeToken(location.path(), attributes.device, attributes.inode));
         if (Debugging::flag())
@@ -76,10 +78,20 @@ SecurityBookmark::Resolution SecurityBookmark::resolve(const QByteArray& token) 
     if (resolution.location.isEmpty())
         throw BookmarkException(BookmarkError::GetBookmarkError);
     const FileSystem fs(resolution.location);
-    if (!fs.exists())
-        throw FileSystemException(FileSystemError::NotFound, resolution.location.path());
-    const FileAttributes attributes = fs.attributes();
+    FileAttributes attributes;
+    try {
+        attributes = fs.metadata();
+    } catch (const FileSystemException& error) {
+        // Only a path that is gone fails to resolve. Anything else (a folder on the way
+        // that may not be searched, an I/O error) says nothing about the file: it is kept,
+        // unreadable for now.
+        if (error.error() == FileSystemError::NotFound || error.error() == FileSystemError::NotDirectory)
+            throw FileSystemException(FileSystemError::NotFound, resolution.location.path());
+        resolution.readable = false;
+        return resolution;
+    }
     resolution.stale = attributes.device != device || attributes.inode != inode;
+    resolution.readable = fs.isReadable();
     return resolution;
 }
 

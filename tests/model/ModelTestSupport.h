@@ -5,8 +5,14 @@
 #include "LogRecorder.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QTest>
 
 #include <functional>
 
@@ -54,7 +60,60 @@ inline int runUnprivileged(const std::function<int()>& check) {
     return WEXITSTATUS(status);
 }
 
+// The copies of `path` that were set aside as unreadable ("<name>.corrupt-..."), oldest
+// first.
+inline QStringList asideCopies(const QString& path) {
+    const QFileInfo info(path);
+    QStringList names = info.dir().entryList({info.fileName() + QStringLiteral(".corrupt-*")}, QDir::Files,
+                                             QDir::Time | QDir::Reversed);
+    for (QString& name : names)
+        name = info.dir().filePath(name);
+    return names;
+}
+
+// Runs the current test function (and data row) again in a new process of this test
+// executable as an unprivileged user (uid/gid 65534), so that permission bits are
+// enforced; for tests whose code starts threads, which a forked child cannot. Returns
+// the child's exit status, 77 when the executable could not be started as that user,
+// or -1 when it did not end within a minute. Root only.
+inline int rerunUnprivileged(QString* output) {
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag())
+        function += u':' + QString::fromLocal8Bit(QTest::currentDataTag());
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(77);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {function});
+    if (!child.waitForStarted(10000))
+        return 77;
+    const bool ended = child.waitForFinished(60000);
+    *output = QString::fromLocal8Bit(child.readAll());
+    if (!ended) {
+        child.kill();
+        child.waitForFinished();
+        return -1;
+    }
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
+
 } // namespace trevalin::test
+
+// As root, runs the current test function again as an unprivileged user and returns
+// with its result; without root, goes on with the body.
+#define TREVALIN_RUN_UNPRIVILEGED()                                                                          \
+    do {                                                                                                     \
+        if (::geteuid() == 0) {                                                                              \
+            QString childOutput;                                                                             \
+            const int childStatus = ::trevalin::test::rerunUnprivileged(&childOutput);                       \
+            if (childStatus == 77)                                                                           \
+                QSKIP("this test executable cannot be started as an unprivileged user here");                \
+            QVERIFY2(childStatus == 0, qPrintable(childOutput));                                             \
+            return;                                                                                          \
+        }                                                                                                    \
+    } while (false)
 
 // QCOMPARE for the program's enumerations: their toString() returns a QString, which
 // QTest's own toString() lookup cannot use, so they are compared as integers.

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -244,11 +245,13 @@ private slots:
         Database db(dbFile());
         FileObjectPtr kept = makeRecord("/data/kept.txt");
         db.set(kept->location(), kept);
+        QString movedTo;
         try {
             db.load();
             QFAIL("load() accepted a bad document");
         } catch (const DatabaseException& error) {
             QVERIFY(error.error() == DatabaseError::LoadDatabaseError);
+            movedTo = error.movedTo();
         }
         QVERIFY(m_log.has("ERROR: Loading/parsing content database failed  [ Database.load() ]"));
         if (!reason.isEmpty())
@@ -257,18 +260,27 @@ private slots:
         QCOMPARE(db.count(), std::size_t(1));
         QVERIFY(db.contains(kept->location()));
         QVERIFY(!QFile::exists(dbFile()));
-        QCOMPARE(readAll(dbFile() + ".corrupt"), bytes);
-        QVERIFY(
-            m_log.has("ERROR: Unreadable file moved aside to " + dbFile() + ".corrupt [ Database.load() ]"));
+        QCOMPARE(asideCopies(dbFile()), QStringList{movedTo});
+        QCOMPARE(readAll(movedTo), bytes);
+        QVERIFY(m_log.has("ERROR: Unreadable file moved aside to " + movedTo + " [ Database.load() ]"));
     }
 
-    void newestCorruptFileKept() {
-        QVERIFY(writeFile(dbFile(), "first"));
+    void everyCorruptCopyIsKept() {
+        // Three bad files within the same second: none may replace another.
         Database db(dbFile());
-        QVERIFY_THROWS_EXCEPTION(DatabaseException, db.load());
-        QVERIFY(writeFile(dbFile(), "second"));
-        QVERIFY_THROWS_EXCEPTION(DatabaseException, db.load());
-        QCOMPARE(readAll(dbFile() + ".corrupt"), QByteArray("second"));
+        QSet<QByteArray> kept;
+        for (const QByteArray bytes : {QByteArray("first"), QByteArray("second"), QByteArray("third")}) {
+            QVERIFY(writeFile(dbFile(), bytes));
+            QVERIFY_THROWS_EXCEPTION(DatabaseException, db.load());
+        }
+        const QStringList copies = asideCopies(dbFile());
+        QCOMPARE(copies.size(), 3);
+        for (const QString& copy : copies) {
+            QVERIFY2(QFileInfo(copy).fileName().startsWith("Trevalin.database.plist.corrupt-20"),
+                     qPrintable(copy));
+            kept.insert(readAll(copy));
+        }
+        QCOMPARE(kept, (QSet<QByteArray>{"first", "second", "third"}));
     }
 
     void startWithoutFile() {
@@ -300,7 +312,8 @@ private slots:
         db.start();
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
         QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
-        QCOMPARE(readAll(dbFile() + ".corrupt"), bad);
+        QCOMPARE(asideCopies(dbFile()).size(), 1);
+        QCOMPARE(readAll(asideCopies(dbFile()).constFirst()), bad);
     }
 
     void loadKeepsOrderAndReportsSize() {
@@ -404,6 +417,8 @@ private slots:
             QFAIL("save() succeeded over a folder");
         } catch (const DatabaseException& error) {
             QVERIFY(error.error() == DatabaseError::SaveDatabaseError);
+            // The caller can say which file and why.
+            QVERIFY2(error.detail().contains(dbFile()), qPrintable(error.detail()));
         }
         QVERIFY(!m_log.lines().isEmpty());
         QVERIFY(m_log.lines().first().startsWith("ERROR: "));

@@ -13,8 +13,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <sqlite3.h>
 
 #include <sys/stat.h>
 
@@ -185,6 +188,48 @@ private slots:
         CoreDatabase::save(&stack);
         QVERIFY(m_log.hasPrefix("ERROR: Error; failed to save core database on thread "));
         QVERIFY(stack.hasChanges()); // still pending
+    }
+
+    void unreadableStoreIsSetAsideAndReplaced_data() {
+        QTest::addColumn<QByteArray>("bytes"); // empty: an SQLite file with a foreign Folder table
+        QTest::newRow("not SQLite") << QByteArray("this is not a database\n");
+        QTest::newRow("damaged SQLite header")
+            << QByteArray("SQLite format 3\0", 16) + QByteArray(200, '\xff');
+        QTest::newRow("foreign Folder table") << QByteArray();
+    }
+    void unreadableStoreIsSetAsideAndReplaced() {
+        QFETCH(QByteArray, bytes);
+        QDir().mkpath(QFileInfo(storePath()).absolutePath());
+        // Twice in a row, within the same second: the first copy set aside must survive.
+        QSet<QByteArray> expected;
+        for (const QString& name : {QStringLiteral("first"), QStringLiteral("second")}) {
+            QFile::remove(storePath());
+            if (bytes.isEmpty()) {
+                sqlite3* db = nullptr;
+                QCOMPARE(sqlite3_open(QFile::encodeName(storePath()).constData(), &db), SQLITE_OK);
+                QCOMPARE(sqlite3_exec(db, "CREATE TABLE Folder (x INTEGER)", nullptr, nullptr, nullptr),
+                         SQLITE_OK);
+                sqlite3_close(db);
+            } else {
+                QVERIFY(test::writeFile(storePath(), bytes + name.toLatin1()));
+            }
+            expected.insert(test::readAll(storePath()));
+            m_log.clear();
+            CoreDataStack stack(storePath());
+            const Location folder = makeFolder(name);
+            QVERIFY(stack.hasStore());
+            QVERIFY(!stack.movedAside().isEmpty());
+            QVERIFY(m_log.has("ERROR: Unreadable file moved aside to " + stack.movedAside() +
+                              " [ CoreDataStack.persistentStoreCoordinator ]"));
+            CoreDatabase::addFolder(folder, false, stack);
+            QString error;
+            QVERIFY2(stack.save(&error), qPrintable(error));
+            QVERIFY(CoreDatabase::contains(folder, *std::make_unique<CoreDataStack>(storePath())));
+        }
+        QSet<QByteArray> kept;
+        for (const QString& copy : test::asideCopies(storePath()))
+            kept.insert(test::readAll(copy));
+        QCOMPARE(kept, expected);
     }
 
     void purge() {
