@@ -42,16 +42,9 @@ bool FileSystem::isWritable() const {
     return !m_location.isEmpty() && ::access(native(path()).constData(), W_OK) == 0;
 }
 
-FileAttributes FileSystem::attributes() const {
-    // One statx serves as the existence check too: whatever keeps it from answering
-    // (nothing there, a dangling link, a path that cannot be searched) means not found.
-    struct statx sx;
-    std::memset(&sx, 0, sizeof sx);
-    if (m_location.isEmpty() || ::statx(AT_FDCWD, native(path()).constData(), AT_STATX_SYNC_AS_STAT,
-                                        STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
-        throw FileSystemException(FileSystemError::NotFound, path());
-    if (!isReadable())
-        throw FileSystemException(FileSystemError::NotReadable, path());
+namespace {
+
+FileAttributes fromStatx(const struct statx& sx) {
     FileAttributes attributes;
     if (S_ISREG(sx.stx_mode))
         attributes.type = FileAttributes::Type::Regular;
@@ -66,6 +59,37 @@ FileAttributes FileSystem::attributes() const {
     attributes.device = (static_cast<quint64>(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
     attributes.inode = sx.stx_ino;
     return attributes;
+}
+
+// statx of `path` (links followed); 0 or the errno.
+int statxOf(const QString& path, struct statx* sx) {
+    std::memset(sx, 0, sizeof *sx);
+    if (::statx(AT_FDCWD, native(path).constData(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+                sx) != 0)
+        return errno;
+    return 0;
+}
+
+} // namespace
+
+FileAttributes FileSystem::attributes() const {
+    // One statx serves as the existence check too: whatever keeps it from answering
+    // (nothing there, a dangling link, a path that cannot be searched) means not found.
+    struct statx sx;
+    if (m_location.isEmpty() || statxOf(path(), &sx) != 0)
+        throw FileSystemException(FileSystemError::NotFound, path());
+    if (!isReadable())
+        throw FileSystemException(FileSystemError::NotReadable, path());
+    return fromStatx(sx);
+}
+
+FileAttributes FileSystem::metadata() const {
+    if (m_location.isEmpty())
+        throw FileSystemException(FileSystemError::NotFound, path());
+    struct statx sx;
+    if (const int error = statxOf(path(), &sx))
+        throw FileSystemException::fromErrno(error, path());
+    return fromStatx(sx);
 }
 
 std::optional<double> FileSystem::creationDate() const {

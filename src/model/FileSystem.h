@@ -45,6 +45,11 @@ public:
     // Throws FileSystemException: NotFound when nothing exists (or the system cannot say
     // what is there), NotReadable when not readable.
     FileAttributes attributes() const;
+    // The same metadata without asking whether the process may read the entry: what
+    // identifies a location that exists but is unreadable. Throws the system's error
+    // (fromErrno): NotFound or NotDirectory when nothing is at the path, NotReadable when
+    // a folder on the way cannot be searched.
+    FileAttributes metadata() const;
     // As attributes(); absent when the file system does not record the date.
     std::optional<double> creationDate() const;
     std::optional<double> modificationDate() const;

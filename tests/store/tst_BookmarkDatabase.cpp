@@ -171,7 +171,8 @@ private slots:
         if (!reason.isEmpty())
             QVERIFY2(m_log.hasPrefix("ERROR: " + reason), qPrintable(m_log.lines().join('\n')));
         QCOMPARE(db.count(), 1);
-        QCOMPARE(readAll(bookmarksFile() + ".corrupt"), bytes);
+        QCOMPARE(asideCopies(bookmarksFile()).size(), 1);
+        QCOMPARE(readAll(asideCopies(bookmarksFile()).constFirst()), bytes);
     }
 
     void emptyFileAndEmptyValidation() {
@@ -306,6 +307,47 @@ private slots:
         QVERIFY(m_log.has("VERBOSE: File: " + untracked.path() + " [Removed]"));
         QVERIFY(m_log.has("VERBOSE: Folder: " + droppedFolder.path() + " [Removed]"));
         QVERIFY(!m_log.hasPrefix("VERBOSE: File: " + kept.path()));
+    }
+
+    void unreadableLocationsKeepRecordAndBookmark_data() {
+        QTest::addColumn<bool>("lockFolder"); // else the file itself
+        QTest::newRow("file without read permission") << false;
+        QTest::newRow("folder that cannot be searched") << true;
+    }
+    void unreadableLocationsKeepRecordAndBookmark() {
+        TREVALIN_RUN_UNPRIVILEGED();
+        QFETCH(bool, lockFolder);
+        StoreHooks::install(
+            nullptr, nullptr, [] {}, [] {});
+        Database content(m_dir.path() + "/Trevalin.database.plist");
+        CoreDataStack folders(m_dir.path() + "/Trevalin.sqlite");
+        BookmarkDatabase bookmarks(bookmarksFile(), &m_state);
+        const Location file = makeFile("private.txt");
+        const QString locked = lockFolder ? m_dir.path() + "/files" : file.path();
+        content.set(file, makeRecord(file.path()));
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
+        if (!lockFolder) // made while unreadable, as when the user adds such a file
+            bookmarks.store(file, SecurityBookmark::create(file));
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0700) == 0);
+        if (lockFolder)
+            bookmarks.store(file, SecurityBookmark::create(file));
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
+
+        bookmarks.sandboxValidate(bookmarks.db());
+        Cleanup::databases(content, bookmarks, folders);
+        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0700) == 0);
+
+        QVERIFY(bookmarks.staleBookmarks().isEmpty());
+        QVERIFY(bookmarks.contains(file));
+        QVERIFY(content.contains(file));
+        QVERIFY(m_log.has("WARNING: Location exists but cannot be read; its bookmark is kept: " +
+                          file.path() + " [ BookmarkDatabase.sandboxValidate(data:) ]"));
+        // Once readable again it simply opens.
+        m_log.clear();
+        bookmarks.sandboxValidate(bookmarks.db());
+        QVERIFY(bookmarks.staleBookmarks().isEmpty());
+        QVERIFY(!m_log.hasPrefix("WARNING: Location exists but cannot be read"));
     }
 
     void splitFilesAndFolders() {
