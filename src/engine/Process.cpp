@@ -69,6 +69,20 @@ QFuture<void> startIntake(std::function<void()> body) {
     return future;
 }
 
+// A file of a folder added again that needs nothing: it has a record, and its metadata
+// still matches it.
+bool recordedAndUnchanged(const Location& location) {
+    const FileObjectPtr stored = Database::shared().record(location);
+    if (!stored)
+        return false;
+    try {
+        const FileObjectPtr now = FileObject::create(location, false);
+        return now && *now == *stored;
+    } catch (const std::exception&) {
+        return false; // triage reports what is wrong with it
+    }
+}
+
 void triageAndProcess() {
     if (Process::triage())
         Process::process();
@@ -210,24 +224,30 @@ bool Process::triage() {
             const FileSystem directory(folder);
             if (!directory.isDirectory())
                 continue;
-            if (CoreDatabase::contains(folder)) {
+            // A folder added again is still listed: its files without a record (lost to a
+            // crash before the save, a failed save, or created since) are taken in, and
+            // recorded files that did not change are left alone.
+            const bool known = CoreDatabase::contains(folder);
+            if (known) {
                 TLOG_WARNING(QStringLiteral("Directory was already present in database: ") + folder.path());
-                continue;
+            } else {
+                CoreDatabase::addFolder(folder, true);
+                if (debugging)
+                    TLOG_DEBUG(QStringLiteral("Adding files from directory location: ") + folder.path());
             }
-            CoreDatabase::addFolder(folder, true);
-            if (debugging)
-                TLOG_DEBUG(QStringLiteral("Adding files from directory location: ") + folder.path());
             OrderedSet<Location> entries;
             try {
-                entries.appendAll(directory.directoryContents());
+                for (const Location& entry : directory.directoryContents())
+                    if (!known || !recordedAndUnchanged(entry))
+                        entries.append(entry);
             } catch (const std::exception&) {
                 entries.clear(); // a folder that cannot be listed counts as empty
             }
-            if (entries.isEmpty())
+            if (!entries.isEmpty())
+                queues.files.added.add(entries);
+            else if (!known)
                 TLOG_VERBOSE(QStringLiteral("Added folder, but found no files to process") +
                              tagged(kTriageTag));
-            else
-                queues.files.added.add(entries);
         }
         queues.folders.added.reset(folders);
     }

@@ -251,21 +251,28 @@ private slots:
         QCOMPARE(Database::shared().record(a)->checksums().size(), 2);
     }
 
-    void aFolderAlreadyStoredIsSkipped() {
+    void aFolderAddedAgainTakesInItsFilesWithoutARecord() {
         const Location dir = folder(QStringLiteral("again"));
-        const Location a = write(QStringLiteral("again/a.txt"), 10);
+        const Location lost = write(QStringLiteral("again/lost.txt"), 10);
+        const Location kept = write(QStringLiteral("again/kept.txt"), 20);
         intake(dir);
-        QVERIFY(Database::shared().record(a));
+        const FileObjectPtr keptRecord = Database::shared().record(kept);
+        QVERIFY(keptRecord);
+        // As after a crash before the save: the folder is stored, a record is not.
+        Database::shared().removeRecord(lost);
+        const Location created = write(QStringLiteral("again/created.txt"), 30);
 
         LogRecorder log;
-        const auto runsBefore = runsCounted();
         const auto jobsBefore = jobsCounted();
         intake(dir);
         QCOMPARE(
             log.messages(Level::Warning).count("Directory was already present in database: " + dir.path()),
             1);
-        QCOMPARE(runsCounted(), runsBefore);
-        QCOMPARE(jobsCounted(), jobsBefore);
+        QVERIFY(processed(lost));
+        QVERIFY(processed(created));
+        QCOMPARE(Database::shared().record(kept).get(), keptRecord.get()); // left alone
+        QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(2));
+        QCOMPARE(CoreDatabase::allFolders().count(dir), 1);
         QCOMPARE(SafeQueue::shared().folders.added.count(), 0);
     }
 
