@@ -243,17 +243,22 @@ bool CtlCommand::lockForWriting(int* status) {
     return false;
 }
 
+void CtlCommand::reportSetAside(const QString& what, const QString& file, const QString& detail,
+                                const QString& movedTo) {
+    m_dataSetAside = true;
+    printErr(QStringLiteral("trevalinctl: the %1 %2 could not be read (%3); ").arg(what, file, detail) +
+             (movedTo.isEmpty() ? QStringLiteral("it could not be moved aside either")
+                                : QStringLiteral("it was moved aside to ") + movedTo));
+}
+
 void CtlCommand::loadContent() {
     Database& database = Database::shared();
     try {
         database.load();
     } catch (const FileSystemException&) {
         // No file yet: an empty database.
-    } catch (const DatabaseException&) {
-        printErr(
-            QStringLiteral("trevalinctl: warning: the content database could not be read; it was set aside "
-                           "as ") +
-            database.file() + QStringLiteral(".corrupt"));
+    } catch (const DatabaseException& error) {
+        reportSetAside(QStringLiteral("content database"), database.file(), error.detail(), error.movedTo());
     }
 }
 
@@ -262,11 +267,9 @@ void CtlCommand::loadBookmarks() {
     try {
         bookmarks.load();
     } catch (const FileSystemException&) {
-    } catch (const BookmarkException&) {
-        printErr(
-            QStringLiteral("trevalinctl: warning: the bookmark database could not be read; it was set aside "
-                           "as ") +
-            bookmarks.file() + QStringLiteral(".corrupt"));
+    } catch (const BookmarkException& error) {
+        reportSetAside(QStringLiteral("bookmark database"), bookmarks.file(), error.detail(),
+                       error.movedTo());
     }
     bookmarks.sandboxValidate(bookmarks.db());
 }
@@ -275,9 +278,14 @@ bool CtlCommand::saveAll(QString* error) {
     EnginePool::waitForDone(); // flags and folder commits are set by pool tasks
     try {
         BookmarkDatabase::shared().save();
+    } catch (const BookmarkException& e) {
+        *error = QStringLiteral("saving the bookmark database failed: ") + e.detail();
+        return false;
+    }
+    try {
         Database::shared().save();
-    } catch (const std::exception& e) {
-        *error = QStringLiteral("saving failed: ") + QString::fromLocal8Bit(e.what());
+    } catch (const DatabaseException& e) {
+        *error = QStringLiteral("saving the content database failed: ") + e.detail();
         return false;
     }
     QString storeError;
@@ -380,6 +388,14 @@ int CtlCommand::run(const QStringList& arguments) {
         status = runAlgorithms(parser);
     else if (name == QLatin1String("check"))
         status = runCheck(args, parser.isSet(QStringLiteral("quiet")), jobs);
+
+    // A folder store found unreadable while the command ran was set aside and replaced.
+    if (const QString aside = CoreDataStack::shared().movedAside(); !aside.isEmpty())
+        reportSetAside(QStringLiteral("folder store"), CoreDataStack::shared().storePath(),
+                       CoreDataStack::shared().openFailure(), aside);
+    // Whatever the command did, data that was set aside makes it a failure to look at.
+    if (status == kExitOk && m_dataSetAside)
+        status = kExitFailure;
 
     std::fflush(stdout);
     EnginePool::waitForDone();

@@ -46,6 +46,9 @@ private:
     int fail(const QString& message, int status = kExitFailure);
     void installLogging(bool verbose);
     bool lockForWriting(int* status);
+    // Says on standard error that a data file could not be read and where it went.
+    void reportSetAside(const QString& what, const QString& file, const QString& detail,
+                        const QString& movedTo);
     void loadContent();
     void loadBookmarks();
     bool saveAll(QString* error);
@@ -62,6 +65,7 @@ private:
     std::unique_ptr<Log> m_log;
     std::unique_ptr<DataLock> m_lock;
     bool m_verbose = false;
+    bool m_dataSetAside = false; // a data file was found unreadable and set aside
 };
 
 } // namespace trevalin
