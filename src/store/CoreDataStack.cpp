@@ -69,7 +69,17 @@ QString CoreDataStack::defaultStorePath() {
 
 CoreDataStack::CoreDataStack(const QString& storePath, QObject* parent)
     : QObject(parent)
-    , m_storePath(storePath) {}
+    , m_storePath(storePath) {
+    connect(&m_changes, &ChangeBatcher::batch, this, &CoreDataStack::foldersChanged, Qt::DirectConnection);
+}
+
+void CoreDataStack::flushChanges() {
+    m_changes.flush();
+}
+
+void CoreDataStack::setChangeInterval(std::chrono::milliseconds interval) {
+    m_changes.setInterval(interval);
+}
 
 CoreDataStack::~CoreDataStack() {
     std::lock_guard lock(m_mutex);
@@ -189,8 +199,8 @@ bool CoreDataStack::insertIfAbsent(const Folder& folder) {
                 return false;
         m_folders.push_back(folder);
         m_inserted.insert(folder.id);
+        m_changes.inserted(Location(folder.path));
     }
-    emit changed();
     return true;
 }
 
@@ -234,8 +244,8 @@ bool CoreDataStack::setMonitored(const QString& path, bool monitored) {
         it->monitored = monitored;
         if (!m_inserted.contains(it->id))
             m_updated.insert(it->id);
+        m_changes.changed(Location(path));
     }
-    emit changed();
     return true;
 }
 
@@ -252,8 +262,8 @@ bool CoreDataStack::removeFolder(const QString& path) {
         m_updated.remove(id);
         if (!m_inserted.remove(id))
             m_deleted.insert(id);
+        m_changes.removed(Location(path));
     }
-    emit changed();
     return true;
 }
 
@@ -353,8 +363,8 @@ bool CoreDataStack::batchDeleteFolders(QString* error) {
             return false;
         }
         loadLocked();
+        m_changes.reset();
     }
-    emit changed();
     return true;
 }
 
@@ -363,8 +373,8 @@ void CoreDataStack::reset() {
         std::lock_guard lock(m_mutex);
         if (ensureOpenLocked())
             loadLocked();
+        m_changes.reset();
     }
-    emit changed();
 }
 
 bool CoreDataStack::destroyStore(QString* error) {
@@ -376,6 +386,7 @@ bool CoreDataStack::destroyStore(QString* error) {
         m_inserted.clear();
         m_updated.clear();
         m_deleted.clear();
+        m_changes.reset();
         for (const QString& suffix :
              {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
             QFile file(m_storePath + suffix);
@@ -386,7 +397,6 @@ bool CoreDataStack::destroyStore(QString* error) {
             }
         }
     }
-    emit changed();
     return true;
 }
 

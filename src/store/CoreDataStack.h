@@ -13,10 +13,13 @@
 //
 // Thread-safety: every public function may be called from any thread; the store
 // handle and the working set are guarded by m_mutex, and each function is one
-// critical section. changed() is emitted after a change, outside the lock.
+// critical section. Every change of the working set is reported by folder path
+// (as a Location) through foldersChanged(), in batches (see ChangeBatcher).
 #pragma once
 
+#include "store/ChangeBatcher.h"
 #include "store/Folder.h"
+#include "store/RecordChanges.h"
 
 #include <QList>
 #include <QObject>
@@ -85,8 +88,14 @@ public:
     // False with `error` on failure.
     bool destroyStore(QString* error = nullptr);
 
+    // Delivers the changes gathered so far at once (foldersChanged() on this thread).
+    void flushChanges();
+    void setChangeInterval(std::chrono::milliseconds interval);
+
 signals:
-    void changed();
+    // The folders that changed since the last batch, keyed by Location(path), in the
+    // working set's order; emitted from the batchers' thread. See RecordChanges.
+    void foldersChanged(const trevalin::RecordChanges& changes);
 
 private:
     bool ensureOpenLocked();
@@ -105,6 +114,8 @@ private:
     QSet<QUuid> m_inserted;        // ids inserted and not yet saved
     QSet<QUuid> m_updated;         // ids changed and not yet saved
     QSet<QUuid> m_deleted;         // saved ids removed and not yet saved
+    // Declared last: destroyed (its delivery thread joined) before everything it reports on.
+    ChangeBatcher m_changes;
 };
 
 } // namespace trevalin

@@ -222,7 +222,9 @@ QString Database::defaultFile() {
 
 Database::Database(const QString& file, QObject* parent)
     : QObject(parent)
-    , m_file(file) {}
+    , m_file(file) {
+    connect(&m_changes, &ChangeBatcher::batch, this, &Database::recordsChanged, Qt::DirectConnection);
+}
 
 double Database::totalBytes() const {
     std::lock_guard lock(m_mutex);
@@ -286,8 +288,12 @@ bool Database::set(const Location& location, const FileObjectPtr& file) {
     {
         std::lock_guard lock(m_mutex);
         appended = m_db.insertOrAssign(location, file);
+        // Noted under the lock, so batches follow the map's own order of changes.
+        if (appended)
+            m_changes.inserted(location);
+        else
+            m_changes.changed(location);
     }
-    emit changed();
     return appended;
 }
 
@@ -326,8 +332,8 @@ void Database::load() {
     {
         std::lock_guard lock(m_mutex);
         m_db = std::move(map);
+        m_changes.reset();
     }
-    emit changed();
     TLOG_INFO(QStringLiteral("Successfully loaded [ %1 ] database records from plist file [ %2 ]")
                   .arg(records)
                   .arg(Location(m_file).urlText()) +
@@ -427,8 +433,8 @@ void Database::reset() {
         std::lock_guard lock(m_mutex);
         m_db.clear();
         ++m_generation;
+        m_changes.reset();
     }
-    emit changed();
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("All database content cleared/reset"));
     EnginePool::runLow([this] {
@@ -469,15 +475,16 @@ void Database::checksumStore(const Location& location, const Checksum& checksum)
         // Under the database lock, so a snapshot sees the record before or after the change.
         std::lock_guard lock(m_mutex);
         result = file->storeChecksum(checksum);
-        if (result != FileObject::StoreResult::Unchanged)
+        if (result != FileObject::StoreResult::Unchanged) {
             file->setStatus(FileState::Processed);
+            m_changes.changed(location);
+        }
     }
     if (result == FileObject::StoreResult::Unchanged)
         return;
     if (result == FileObject::StoreResult::Replaced && Debugging::flag())
         TLOG_VERBOSE(QStringLiteral("Updating existing database object for ") + location.path() +
                      tag("Database.checksumStore(location:checksum:)"));
-    emit changed();
     markDatabaseModified();
 }
 
@@ -486,9 +493,9 @@ void Database::remove(const OrderedSet<Location>& locations) {
     {
         std::lock_guard lock(m_mutex);
         for (const Location& location : locations)
-            m_db.remove(location);
+            if (m_db.remove(location))
+                m_changes.removed(location);
     }
-    emit changed();
     markDatabaseModified();
 }
 
@@ -497,8 +504,8 @@ bool Database::removeRecord(const Location& location) {
         std::lock_guard lock(m_mutex);
         if (!m_db.remove(location))
             return false;
+        m_changes.removed(location);
     }
-    emit changed();
     return true;
 }
 
@@ -550,6 +557,14 @@ void Database::purgeChildren(const QString& folderPath) {
         return;
     removeAsync(orphans);
     StoreHooks::scheduleSave();
+}
+
+void Database::flushChanges() {
+    m_changes.flush();
+}
+
+void Database::setChangeInterval(std::chrono::milliseconds interval) {
+    m_changes.setInterval(interval);
 }
 
 void Database::markDatabaseModified() {

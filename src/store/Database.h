@@ -5,8 +5,10 @@
 // Thread-safety: a QObject that lives on the GUI thread but is called from any thread.
 // The map, the size figures and the modification generation are guarded by m_mutex;
 // each public function takes it for one critical section (records are locked by
-// their own mutex, always after m_mutex). changed() is emitted after every change of
-// the map and sizeStringChanged() after every size computation, outside the lock.
+// their own mutex, always after m_mutex). Every change of the map (a record appended,
+// replaced or given a digest, removed; the whole map loaded or emptied) is reported
+// by key through recordsChanged(), in batches (see ChangeBatcher and RecordChanges);
+// sizeStringChanged() follows every size computation, outside the lock.
 // Writes of the file are serialised by m_fileMutex. A save encodes a snapshot taken
 // under m_mutex, so nothing reads the map while another thread changes it.
 #pragma once
@@ -15,7 +17,9 @@
 #include "model/Location.h"
 #include "model/OrderedMap.h"
 #include "model/OrderedSet.h"
+#include "store/ChangeBatcher.h"
 #include "store/DatabaseError.h"
+#include "store/RecordChanges.h"
 
 #include <QByteArray>
 #include <QList>
@@ -105,6 +109,12 @@ public:
     // The CSV export text: header and one row per record, each ending in CR.
     QString csvExport() const;
 
+    // --- change reports ------------------------------------------------------------
+    // Delivers the changes gathered so far at once (recordsChanged() on this thread).
+    void flushChanges();
+    // The time from a change to the delivery of its batch (ChangeBatcher's default unless set).
+    void setChangeInterval(std::chrono::milliseconds interval);
+
     // --- codec ---------------------------------------------------------------------
     // A consistent copy of every entry.
     Snapshot snapshot() const;
@@ -119,7 +129,10 @@ public:
     static Map decode(PlistReader& reader);
 
 signals:
-    void changed();
+    // The records that changed since the last batch, by key; emitted from the batchers'
+    // thread at most once per change interval. A list model applies it as RecordChanges
+    // describes, reading the records it names from this database.
+    void recordsChanged(const trevalin::RecordChanges& changes);
     void sizeStringChanged(const QString& sizeString);
 
 private:
@@ -130,6 +143,8 @@ private:
     QString m_sizeString;
     std::uint64_t m_generation = 0; // bumped by every change that marks the database modified
     std::mutex m_fileMutex;         // serialises writers of m_file
+    // Declared last: destroyed (its delivery thread joined) before everything it reports on.
+    ChangeBatcher m_changes;
 };
 
 } // namespace trevalin

@@ -12,8 +12,10 @@
 #include "store/StoreHooks.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -79,6 +81,103 @@ private slots:
         m_log.clear();
     }
     void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
+
+    // Row-level change reports: each step acts on records "a" and "b" (present at the
+    // start) or "c" (absent): +x appends, =x replaces, #x stores a digest, -x removes,
+    // ! loads an empty file. The batch after the steps is compared whole.
+    void recordChangesAreBatchedByKey_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected"); // reset | removed | inserted | changed
+        QTest::newRow("one digest") << "#a"
+                                    << "0|||a";
+        QTest::newRow("five digests, one record") << "#a #a #a #a #a"
+                                                  << "0|||a";
+        QTest::newRow("replace then digest") << "=b #b"
+                                             << "0|||b";
+        QTest::newRow("append then digest") << "+c #c"
+                                            << "0||c|";
+        QTest::newRow("append then remove") << "+c -c"
+                                            << "0|||";
+        QTest::newRow("change then remove") << "#a -a"
+                                            << "0|a||";
+        QTest::newRow("remove then append") << "-a +a"
+                                            << "0|a|a|";
+        QTest::newRow("order of appends") << "+c -a +a #b"
+                                          << "0|a|c a|b";
+        QTest::newRow("load replaces all") << "#a ! +c"
+                                           << "1|||";
+    }
+    void recordChangesAreBatchedByKey() {
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        QVERIFY(writeFile(dbFile(), plistDocument("<dict><key>db</key><array/></dict>")));
+        Database db(dbFile());
+        const auto at = [](const QString& name) { return Location("/data/" + name); };
+        for (const QString& name : {QStringLiteral("a"), QStringLiteral("b")})
+            db.set(at(name), makeRecord(at(name).path()));
+        db.flushChanges();
+        QSignalSpy spy(&db, &Database::recordsChanged);
+        for (const QString& step : steps.split(' ')) {
+            const Location key = at(step.mid(1));
+            if (step[0] == '+' || step[0] == '=')
+                db.set(key, makeRecord(key.path()));
+            else if (step[0] == '#')
+                db.checksumStore(key, Checksum::make(Digest::SHA1, QString::number(spy.count()) + step));
+            else if (step[0] == '-')
+                db.remove(OrderedSet<Location>{key});
+            else
+                db.load();
+        }
+        db.flushChanges();
+        QCOMPARE(spy.count(), expected == "0|||" ? 0 : 1); // nothing to report: no batch
+        if (spy.isEmpty())
+            return;
+        const RecordChanges changes = spy.at(0).at(0).value<RecordChanges>();
+        const auto names = [](const QList<Location>& keys) {
+            QStringList out;
+            for (const Location& key : keys)
+                out.append(key.fileName());
+            return out.join(' ');
+        };
+        QCOMPARE(QStringList({QString::number(changes.reset), names(changes.removed), names(changes.inserted),
+                              names(changes.changed)})
+                     .join('|'),
+                 expected);
+    }
+
+    void manyChangesArriveInFewBatches() {
+        // 10,000 records appended and given five digests each: 60,000 changes.
+        Database db(dbFile());
+        db.setChangeInterval(std::chrono::milliseconds(20));
+        QList<RecordChanges> batches;
+        connect(&db, &Database::recordsChanged, this, [&](const RecordChanges& c) { batches.append(c); });
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 10000; ++i) {
+            const Location key("/data/" + QString::number(i));
+            db.set(key, makeRecord(key.path()));
+            for (int d = 0; d < 5; ++d)
+                db.checksumStore(key, Checksum::make(kAllDigests[d], QString::number(d)));
+        }
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(QTest::qWaitFor([&] {
+            qsizetype n = 0;
+            for (const RecordChanges& c : batches)
+                n += c.inserted.size();
+            return n == 10000;
+        }));
+        // At most one batch per interval while the changes were made, plus the last one.
+        QVERIFY2(batches.size() <= elapsed / 20 + 2, qPrintable(QString::number(batches.size())));
+        QStringList order;
+        for (const RecordChanges& c : batches) {
+            QVERIFY(!c.reset && c.removed.isEmpty());
+            for (const Location& key : c.inserted)
+                order.append(key.fileName());
+        }
+        QCOMPARE(order.size(), 10000);
+        QCOMPARE(order.first(), "0");
+        QCOMPARE(order.last(), "9999");
+    }
 
     void roundTripPaths_data() {
         QTest::addColumn<QString>("name");

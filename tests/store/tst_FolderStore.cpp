@@ -126,10 +126,12 @@ private slots:
         const Location b = makeFolder("b");
         {
             CoreDataStack stack(storePath());
-            QSignalSpy spy(&stack, &CoreDataStack::changed);
+            QSignalSpy spy(&stack, &CoreDataStack::foldersChanged);
             CoreDatabase::addFolder(a, false, stack);
             CoreDatabase::addFolder(b, false, stack);
-            QCOMPARE(spy.count(), 2);
+            stack.flushChanges();
+            QCOMPARE(spy.count(), 1);
+            QCOMPARE(spy.at(0).at(0).value<RecordChanges>().inserted, (QList<Location>{a, b}));
             QVERIFY(CoreDatabase::contains(a, stack));
             QCOMPARE(CoreDatabase::allFolders(&stack), (QList<Location>{a, b}));
             // Another connection to the file sees nothing yet.

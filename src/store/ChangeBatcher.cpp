@@ -1,0 +1,132 @@
+#include "store/ChangeBatcher.h"
+
+namespace trevalin {
+
+ChangeBatcher::ChangeBatcher(QObject* parent)
+    : QObject(parent) {
+    qRegisterMetaType<RecordChanges>();
+    m_thread = std::thread([this] { run(); });
+}
+
+ChangeBatcher::~ChangeBatcher() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void ChangeBatcher::run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || m_scheduled; });
+        if (m_stop)
+            return;
+        const auto due = std::chrono::steady_clock::now() + m_interval;
+        if (m_wake.wait_until(lock, due, [this] { return m_stop; }))
+            return;
+        lock.unlock();
+        flush();
+        lock.lock();
+    }
+}
+
+void ChangeBatcher::setInterval(std::chrono::milliseconds interval) {
+    std::lock_guard lock(m_mutex);
+    m_interval = interval;
+}
+
+void ChangeBatcher::note(const Location& key, Pending next) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_pending.find(key);
+    if (it == m_pending.end()) {
+        m_pending.insert(key, next);
+        m_touched.append(key);
+        if (next == Pending::Inserted)
+            m_appended.append(key);
+    } else {
+        Pending& state = it.value();
+        switch (next) {
+        case Pending::Inserted:
+            // Only a key that is not in the collection can be appended: it was removed.
+            state = Pending::RemovedThenInserted;
+            m_appended.remove(key);
+            m_appended.append(key);
+            break;
+        case Pending::Changed:
+            break; // inserted or changed already says it all
+        case Pending::Removed:
+            m_appended.remove(key);
+            if (state == Pending::Inserted) {
+                m_pending.erase(it); // never seen by anyone
+                m_touched.remove(key);
+            } else {
+                state = Pending::Removed;
+            }
+            break;
+        case Pending::RemovedThenInserted:
+            break;
+        }
+    }
+    if (!m_scheduled) {
+        m_scheduled = true;
+        m_wake.notify_all();
+    }
+}
+
+void ChangeBatcher::inserted(const Location& key) {
+    note(key, Pending::Inserted);
+}
+
+void ChangeBatcher::changed(const Location& key) {
+    note(key, Pending::Changed);
+}
+
+void ChangeBatcher::removed(const Location& key) {
+    note(key, Pending::Removed);
+}
+
+void ChangeBatcher::reset() {
+    std::lock_guard lock(m_mutex);
+    m_reset = true;
+    m_pending.clear();
+    m_touched.clear();
+    m_appended.clear();
+    if (!m_scheduled) {
+        m_scheduled = true;
+        m_wake.notify_all();
+    }
+}
+
+RecordChanges ChangeBatcher::take() {
+    std::lock_guard lock(m_mutex);
+    RecordChanges out;
+    m_scheduled = false;
+    if (m_reset) {
+        out.reset = true;
+    } else {
+        for (const Location& key : m_touched) {
+            const Pending state = m_pending.value(key);
+            if (state == Pending::Removed || state == Pending::RemovedThenInserted)
+                out.removed.append(key);
+            else if (state == Pending::Changed)
+                out.changed.append(key);
+        }
+        for (const Location& key : m_appended)
+            out.inserted.append(key);
+    }
+    m_reset = false;
+    m_pending.clear();
+    m_touched.clear();
+    m_appended.clear();
+    return out;
+}
+
+void ChangeBatcher::flush() {
+    const RecordChanges changes = take();
+    if (!changes.isEmpty())
+        emit batch(changes);
+}
+
+} // namespace trevalin
