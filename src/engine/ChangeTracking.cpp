@@ -7,8 +7,15 @@
 // for every round over its list. So any number of files settles in about one
 // interval, whatever the number of threads.
 //
+// A pass that switches the application to Evaluating and then finds no work (the
+// new file went away before it settled, could not be read, or no algorithm is
+// enabled) returns it to Idle when it ends; so does the watch loop when its last
+// file goes away. Nothing waiting means nothing waits for triage, processing or the
+// watch loop, and no processing run is active.
+//
 // Shared state of this file: the watch loop's running flag and the last reading of
-// every watched file, both guarded by WatchState::mutex.
+// every watched file, both guarded by WatchState::mutex; the number of passes that
+// are evaluating, guarded by EvaluationState::mutex.
 #include "engine/Process.h"
 
 #include "engine/EnginePool.h"
@@ -37,6 +44,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -81,6 +89,50 @@ WatchState& watchState() {
     static WatchState state;
     return state;
 }
+
+// The passes that switched the application to Evaluating and have not ended.
+struct EvaluationState {
+    std::mutex mutex;
+    int passes = 0; // guarded by mutex
+};
+
+EvaluationState& evaluationState() {
+    static EvaluationState state;
+    return state;
+}
+
+// With EvaluationState::mutex held and no pass evaluating: back to Idle when the
+// application still evaluates and nothing came of it.
+void endEvaluationWithoutWork() {
+    SafeQueue& queues = SafeQueue::shared();
+    if (Global::shared().status() != ApplicationState::Evaluating)
+        return;
+    if (!queues.files.added.isEmpty() || !queues.folders.added.isEmpty() || !queues.files.watched.isEmpty() ||
+        !queues.files.queued.isEmpty() || Process::isProcessing())
+        return;
+    // A run that starts meanwhile moves the state on first; then this does nothing.
+    Global::shared().change(ApplicationState::Evaluating, ApplicationState::Idle);
+}
+
+// Held by a pass for as long as it is evaluating: switches to Evaluating when made
+// and, when it is the last such pass to end, back to Idle if no work came of it.
+class Evaluation {
+public:
+    Evaluation() {
+        EvaluationState& state = evaluationState();
+        std::lock_guard lock(state.mutex);
+        ++state.passes;
+        Global::shared().set(ApplicationState::Evaluating);
+    }
+    ~Evaluation() {
+        EvaluationState& state = evaluationState();
+        std::lock_guard lock(state.mutex);
+        if (--state.passes == 0)
+            endEvaluationWithoutWork();
+    }
+    Evaluation(const Evaluation&) = delete;
+    Evaluation& operator=(const Evaluation&) = delete;
+};
 
 // Change tracking hands its files to triage() one caller at a time, so two passes
 // never take the same batch from the added queue.
@@ -219,8 +271,9 @@ bool Process::triage(const Location& folder) {
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Database has [ ") + QString::number(recordCount) +
                    QStringLiteral(" ] records for directory") + tagged(kFolderTag));
+    std::optional<Evaluation> evaluation;
     if (recordCount < files.size())
-        Global::shared().set(ApplicationState::Evaluating);
+        evaluation.emplace();
 
     // First readings: a file that matches its record is Unchanged; the others are
     // read again after one settle interval for all of them. A file already on the
@@ -386,6 +439,11 @@ void Process::watch() {
     }
     TLOG_INFO(QStringLiteral("Background task monitoring changing/updating files terminated") +
               tagged(kWatchTag));
+    // The pass that started this loop may have left Evaluating to it.
+    EvaluationState& evaluation = evaluationState();
+    std::lock_guard lock(evaluation.mutex);
+    if (evaluation.passes == 0)
+        endEvaluationWithoutWork();
 }
 
 void Process::errorRecovery(const Location& location) {

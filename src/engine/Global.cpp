@@ -47,7 +47,18 @@ void Global::start() {
 
 void Global::set(ApplicationState state) {
     std::lock_guard transition(m_transitionMutex);
-    const ApplicationState old = status();
+    apply(status(), state);
+}
+
+bool Global::change(ApplicationState from, ApplicationState to) {
+    std::lock_guard transition(m_transitionMutex);
+    if (status() != from || from == to)
+        return false;
+    apply(from, to);
+    return true;
+}
+
+void Global::apply(ApplicationState old, ApplicationState state) {
     const QString tag = QStringLiteral(" [ Global.set(_:) ]");
     if (state == old) {
         TLOG_WARNING(QStringLiteral("Requested same state as existing value: ") + toString(old) +
@@ -78,6 +89,13 @@ void Global::set(ApplicationState state) {
         if (auto a = animator())
             a->stop();
         m_progress.setRemaining(0);
+    } else if (old == S::Evaluating && state == S::Idle) {
+        // An evaluation that found no work: the look it switched on ends as a run's
+        // does, without the finished sound, since nothing was finished.
+        inactive(false);
+        if (auto a = animator())
+            a->stop();
+        m_progress.setRemaining(0);
     }
 }
 
@@ -90,10 +108,11 @@ void Global::evaluating(const std::optional<QString>& title) {
     play(kEvaluatingSound);
 }
 
-void Global::inactive() {
+void Global::inactive(bool audio) {
     m_progress.setPassive();
     TLOG_DEBUG(QStringLiteral("Progress bar set to passive/inactive state [ Global.inactive(audio:) ]"));
-    play(kFinishedSound);
+    if (audio)
+        play(kFinishedSound);
     scheduleSave();
 }
 

@@ -66,12 +66,15 @@ public:
     // Changes the state and applies the effects of the transition. Requesting the
     // current state again is logged as a warning and changes nothing.
     void set(ApplicationState state);
+    // As set(to), but only while the state is `from`; otherwise nothing happens and
+    // nothing is logged. Returns whether the state changed.
+    bool change(ApplicationState from, ApplicationState to);
 
     // The evaluating look: title (when the current title is not empty and a title
     // is given), indeterminate bar, active; plays the evaluating sound.
     void evaluating(const std::optional<QString>& title);
-    // The passive look; plays the finished sound and schedules a save.
-    void inactive();
+    // The passive look; plays the finished sound (when `audio`) and schedules a save.
+    void inactive(bool audio = true);
     // Starts a low-priority task that saves what is flagged as modified, then asks
     // for a new tagline. Never blocks the caller.
     void scheduleSave();
@@ -88,6 +91,8 @@ signals:
     void statusChanged(trevalin::ApplicationState state);
 
 private:
+    // The body of set(): `old` is the state on entry; m_transitionMutex is held.
+    void apply(ApplicationState old, ApplicationState state);
     std::shared_ptr<Animator> animator() const;
     std::shared_ptr<AudioPlayer> audioPlayer() const;
     std::shared_ptr<TaglineSource> taglines() const;

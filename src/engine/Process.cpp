@@ -344,6 +344,11 @@ bool Process::process() {
     }
 }
 
+bool Process::isProcessing() {
+    std::lock_guard lock(runMutex);
+    return runActive;
+}
+
 void Process::runOnce(int jobCount) {
     Global& global = Global::shared();
     ThreadSafeWorkQueue& queued = SafeQueue::shared().files.queued;

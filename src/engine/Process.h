@@ -49,6 +49,8 @@ public:
     // active at a time (a flag under a private mutex); jobs found queued when a run has
     // gone back to Idle are taken by a further run before it returns.
     static bool process();
+    // Whether a processing run is active.
+    static bool isProcessing();
 
     // Puts one tracked file back through the engine: queues its location for triage
     // (a fresh record when its metadata changed, jobs for every enabled algorithm),
@@ -70,7 +72,8 @@ public:
     // One pass over one folder. Starts the orphan scan in the background, evaluates
     // every listed file with one settle interval for the whole pass, starts the watch
     // loop when files are still changing, and runs triage() when files were queued.
-    // Returns true when triage() ran (the caller then runs process()).
+    // Returns true when triage() ran (the caller then runs process()). A pass that
+    // switched the application to Evaluating and queued no work returns it to Idle.
     static bool triage(const Location& folder);
     // A pass over every stored folder (after the start-at-login delay when that
     // setting is on), then process().
@@ -78,6 +81,8 @@ public:
     // The watch loop: re-reads the watched files every settle interval and queues
     // each one once it has settled, until the watch list is empty. Returns at once
     // when a loop is already running (that loop takes the files added meanwhile).
+    // When its files all went away and no pass is evaluating, it returns an
+    // Evaluating state left to it to Idle.
     static void watch();
     // A watched file that could no longer be read: warning, database marked modified.
     static void errorRecovery(const Location& location);

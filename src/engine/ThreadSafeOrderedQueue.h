@@ -113,6 +113,12 @@ public:
         return m_data.contains(element);
     }
 
+    // Whether nothing is queued (no log line).
+    bool isEmpty() const {
+        std::lock_guard lock(m_mutex);
+        return m_data.isEmpty();
+    }
+
 protected:
     ThreadSafeOrderedQueue(QString name, QString queueType)
         : m_name(std::move(name))

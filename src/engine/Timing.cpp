@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 namespace trevalin {
 
@@ -13,6 +15,9 @@ std::atomic<long long> g_startupMs{Timing::kStartupDelay.count()};
 std::atomic<long long> g_blinkMs{Timing::kBlinkInterval.count()};
 std::atomic<long long> g_settleWaits{0};
 
+std::mutex g_hookMutex;
+std::function<void()> g_settleHook; // guarded by g_hookMutex
+
 } // namespace
 
 std::chrono::milliseconds Timing::settleInterval() {
@@ -21,11 +26,23 @@ std::chrono::milliseconds Timing::settleInterval() {
 
 void Timing::waitSettleInterval() {
     g_settleWaits.fetch_add(1, std::memory_order_relaxed);
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(g_hookMutex);
+        hook = g_settleHook;
+    }
+    if (hook)
+        hook();
     std::this_thread::sleep_for(settleInterval());
 }
 
 long long Timing::settleWaitsForTesting() {
     return g_settleWaits.load(std::memory_order_relaxed);
+}
+
+void Timing::setSettleHookForTesting(std::function<void()> hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_settleHook = std::move(hook);
 }
 
 std::chrono::milliseconds Timing::startupDelay() {

@@ -3,10 +3,12 @@
 // the blink interval of the menu-bar icon. Tests shorten all three through the one
 // test-only setter so no test waits for seconds.
 //
-// Thread-safety: every function may be called from any thread (atomics).
+// Thread-safety: every function may be called from any thread (atomics; the test
+// hook is guarded by a mutex).
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace trevalin {
 
@@ -32,6 +34,9 @@ public:
     static void resetForTesting();
     // Test-only: how many settle waits have been made in this process.
     static long long settleWaitsForTesting();
+    // Test-only: `hook` runs on the waiting thread at the start of every settle wait,
+    // so a test can change files exactly between two readings (empty: none).
+    static void setSettleHookForTesting(std::function<void()> hook);
 };
 
 } // namespace trevalin

@@ -40,6 +40,25 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     return true;
 }
 
+// Whether the regular file open as `fd` (at `path`) ends in a torn line: it is not
+// empty and its last byte is not a line feed. A file that cannot be read back counts
+// as ending well.
+bool endsInTornLine(int fd, const QByteArray& path) {
+    struct stat written {};
+    if (::fstat(fd, &written) != 0 || !S_ISREG(written.st_mode) || written.st_size == 0)
+        return false;
+    const int reader = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (reader < 0)
+        return false;
+    char last = '\n';
+    struct stat readBack {};
+    if (::fstat(reader, &readBack) == 0 && readBack.st_dev == written.st_dev &&
+        readBack.st_ino == written.st_ino && ::pread(reader, &last, 1, written.st_size - 1) != 1)
+        last = '\n';
+    ::close(reader);
+    return last != '\n';
+}
+
 } // namespace
 
 FileDestination::FileDestination()
@@ -88,6 +107,7 @@ void FileDestination::setLogFilePath(const QString& path) {
     writeBuffer();
     closeFile();
     m_path = path;
+    m_writeFailed = false; // a failure at the old location says nothing about the new one
 }
 
 QUrl FileDestination::logFileURL() const {
@@ -166,13 +186,20 @@ void FileDestination::refreshFileState() {
 
 void FileDestination::appendLine(const QString& line) {
     // The file's attributes are read once per run of lines; the lines buffered
-    // since are counted in m_size.
+    // since are counted in m_size. Whether to rotate is decided on the size the file
+    // really has once they are written: lines whose write failed never count.
     if (m_buffer.isEmpty())
         refreshFileState();
     if (logFileAmount() > 1 && m_size > logFileMaxSize()) {
         writeBuffer();
-        rotateFile();
         refreshFileState();
+        // After a failed write the file may end in a torn line and the disk may still be
+        // full: rotating now would put that file into the history and delete the oldest
+        // one for nothing. It is rotated once a write succeeds again.
+        if (!m_writeFailed && m_size > logFileMaxSize()) {
+            rotateFile();
+            refreshFileState();
+        }
     }
     const qsizetype before = m_buffer.size();
     m_buffer += line.toUtf8();
@@ -209,12 +236,13 @@ void FileDestination::rotateFile() {
 void FileDestination::writeBuffer() {
     if (m_buffer.isEmpty())
         return;
-    const QByteArray bytes = std::exchange(m_buffer, QByteArray());
+    QByteArray bytes = std::exchange(m_buffer, QByteArray());
     if (m_fd < 0) {
         // Creates the file when it is missing.
         const QByteArray path = QFile::encodeName(m_path);
         const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
+            m_writeFailed = true;
             printLine(QStringLiteral("validateSaveFile error: could not open %1: %2")
                           .arg(m_path, errnoText(errno)));
             printLine(QStringLiteral("File destination could not write to file ") + urlText());
@@ -226,6 +254,11 @@ void FileDestination::writeBuffer() {
             m_ino = opened.st_ino;
         }
         m_fd = fd;
+        // A write that failed part-way (a full disk) or a run that ended mid-write left a
+        // fragment of a line: the next line starts on a line of its own. Every failed
+        // write closes the file, so this is checked whenever one may have happened.
+        if (endsInTornLine(fd, path))
+            bytes.prepend('\n');
     }
     bool ok = writeAll(m_fd, bytes.constData(), bytes.size());
     int error = ok ? 0 : errno;
@@ -233,6 +266,7 @@ void FileDestination::writeBuffer() {
         ok = false;
         error = errno;
     }
+    m_writeFailed = !ok;
     if (!ok) {
         printLine(QStringLiteral("Failed writing file with error: ") + errnoText(error));
         printLine(QStringLiteral("File destination could not write to file ") + urlText());

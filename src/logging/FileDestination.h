@@ -9,7 +9,13 @@
 //
 // Rotation (only when logFileAmount > 1): before a line is written, if the live
 // file is larger than logFileMaxSize, "<file>.<amount-1>" is deleted, each older
-// "<file>.<i>" becomes "<file>.<i+1>", and the live file becomes "<file>.1".
+// "<file>.<i>" becomes "<file>.<i+1>", and the live file becomes "<file>.1". The
+// size is the one the file has on disk, so lines whose write failed never count;
+// while writes fail (a full disk) the live file is not rotated at all.
+//
+// A failed or short write closes the file. When it is opened again and does not
+// end with a line feed (a torn line), the next write starts with one, so every
+// line begins on a line of its own.
 //
 // Thread-safety: all members may be called from any thread; the file state is
 // guarded by an internal mutex and lines are written on the destination's queue.
@@ -83,6 +89,8 @@ private:
     // Lines not yet written, and the size the live file has once they are.
     QByteArray m_buffer; // guarded by m_fileMutex
     qint64 m_size = 0;   // guarded by m_fileMutex
+    // The last write (or open) failed; the live file may end in a torn line.
+    bool m_writeFailed = false; // guarded by m_fileMutex
 };
 
 } // namespace trevalin

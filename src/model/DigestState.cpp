@@ -9,6 +9,7 @@
 #include <QJsonParseError>
 #include <QThread>
 
+#include <algorithm>
 #include <array>
 
 namespace trevalin {
@@ -57,7 +58,9 @@ QByteArray DigestState::encode(const QList<Digests>& algorithms) {
     return json;
 }
 
-std::optional<QList<Digests>> DigestState::decode(const QByteArray& data) {
+std::optional<QList<Digests>> DigestState::decode(const QByteArray& data, bool* completed) {
+    if (completed)
+        *completed = false;
     if (data.isEmpty())
         return std::nullopt;
     QJsonParseError error;
@@ -65,7 +68,8 @@ std::optional<QList<Digests>> DigestState::decode(const QByteArray& data) {
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
     QList<Digests> list;
-    std::array<int, kAllDigests.size()> seen{};
+    std::array<bool, kAllDigests.size()> seen{};
+    bool repaired = false;
     for (const QJsonValue& value : document.array()) {
         if (!value.isObject())
             return std::nullopt;
@@ -78,15 +82,34 @@ std::optional<QList<Digests>> DigestState::decode(const QByteArray& data) {
         const std::optional<Digest> digest = digestFromString(digestText.toString());
         if (!digest)
             return std::nullopt;
-        ++seen[static_cast<size_t>(*digest)];
+        bool& known = seen[static_cast<size_t>(*digest)];
+        if (known) {
+            repaired = true; // the first entry of an algorithm is the one that counts
+            continue;
+        }
+        known = true;
         list.append(Digests{QUuid::createUuid(), name.toString(), *digest, enabled.toBool()});
     }
-    // The selection always offers every algorithm exactly once; anything else is not a
-    // selection this program wrote.
-    for (int count : seen) {
-        if (count != 1)
-            return std::nullopt;
+    // The selection offers every algorithm: what the stored list lacks is added, switched
+    // off, so the user's own choice of the others stays as it was.
+    for (Digest digest : kAllDigests) {
+        if (!seen[static_cast<size_t>(digest)]) {
+            list.append(Digests::make(digest, false));
+            repaired = true;
+        }
     }
+    if (repaired) {
+        const bool anyEnabled =
+            std::any_of(list.cbegin(), list.cend(), [](const Digests& entry) { return entry.enabled; });
+        if (!anyEnabled) {
+            for (Digests& entry : list) {
+                if (entry.digest == Digest::SHA1)
+                    entry.enabled = true;
+            }
+        }
+    }
+    if (completed)
+        *completed = repaired;
     return list;
 }
 

@@ -47,10 +47,14 @@ public:
     static QList<Digests> defaultList();
     // JSON text: an array of {"name","digest","enabled"} objects in list order (compact).
     static QByteArray encode(const QList<Digests>& algorithms);
-    // Reads the JSON text in any key order. Absent when the text is empty, not JSON, not an
-    // array of such objects (each with a string "name", a known "digest" and a boolean
-    // "enabled"), or does not hold exactly one entry per algorithm.
-    static std::optional<QList<Digests>> decode(const QByteArray& data);
+    // Reads the JSON text in any key order. Absent when the text is empty, not JSON, or not
+    // an array of such objects (each with a string "name", a known "digest" and a boolean
+    // "enabled"). A list that does not hold exactly one entry per algorithm is completed:
+    // the first entry of each algorithm is kept in stored order, later ones are dropped,
+    // the missing algorithms follow switched off in declaration order, and SHA1 is
+    // switched on when nothing is. `completed` (optional) tells whether that happened; a
+    // full list is returned as stored, even with nothing enabled.
+    static std::optional<QList<Digests>> decode(const QByteArray& data, bool* completed = nullptr);
 
     explicit DigestState(QObject* parent = nullptr);
 

@@ -159,8 +159,14 @@ void AppSettings::setAutoLaunch(bool value) {
 void AppSettings::loadAlgorithmStatus() {
     const QByteArray data = shared().algorithmsData();
     QList<Digests> algorithms;
-    if (const std::optional<QList<Digests>> decoded = DigestState::decode(data)) {
+    bool completed = false;
+    if (const std::optional<QList<Digests>> decoded = DigestState::decode(data, &completed)) {
         algorithms = *decoded;
+        if (completed) {
+            TLOG_WARNING(QStringLiteral("Stored algorithms selection completed; algorithms it lacked are "
+                                        "switched off [ AppSettings.loadAlgorithmStatus() ]"));
+            saveAlgorithmStatus(algorithms);
+        }
     } else {
         algorithms = DigestState::defaultList();
         TLOG_WARNING(QStringLiteral("Default algorithms selection chosen at startup"));

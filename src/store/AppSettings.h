@@ -82,7 +82,9 @@ public:
 
     // Loads the stored selection into DigestState::shared(); empty or undecodable data
     // gives the default list (warning "Default algorithms selection chosen at startup"),
-    // which is saved at once. Logs "Active algorithms N, decoded array from: B bytes
+    // which is saved at once. A stored list that lacks algorithms (or repeats one) is
+    // completed as DigestState::decode() does, logged as a warning and saved at once; the
+    // choices it held are kept. Logs "Active algorithms N, decoded array from: B bytes
     // [ AppSettings.loadAlgorithmStatus() ]"; with debugging on, DigestState::report().
     static void loadAlgorithmStatus();
     // Writes the JSON form of `algorithms` to algorithmsData, synchronously (callers that

@@ -4,7 +4,9 @@
 // removal and the folder that is itself gone (its records stay), the quiet pass,
 // the watch loop's end for every file, files that never become records, and the
 // pass over every stored folder with the start-at-login delay.
+#include "engine/Animator.h"
 #include "engine/Global.h"
+#include "engine/Progress.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"
 #include "model/FileObject.h"
@@ -20,6 +22,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include <sys/stat.h>
@@ -44,6 +47,25 @@ QString storedSha1(const Location& location) {
     const std::optional<Checksum> digest = record->checksum(Digest::SHA1);
     return digest ? digest->value : QString();
 }
+
+// Records the icon animation's start and stop.
+class RecordingAnimator : public Animator {
+public:
+    void start() override { add(QStringLiteral("start")); }
+    void stop() override { add(QStringLiteral("stop")); }
+    QStringList events() const {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+
+private:
+    void add(const QString& event) {
+        std::lock_guard lock(m_mutex);
+        m_events << event;
+    }
+    mutable std::mutex m_mutex;
+    QStringList m_events; // guarded by m_mutex
+};
 
 } // namespace
 
@@ -146,6 +168,52 @@ private slots:
                                      " [ Process.watch() ]"),
                  1);
         QTRY_COMPARE(log.countContaining("Background task monitoring changing/updating files terminated"), 1);
+    }
+
+    // A pass that switches to Evaluating and then queues nothing goes back to Idle with
+    // the passive look and the icon animation stopped. The settle hook changes the new
+    // file exactly between its readings.
+    void anEvaluationThatFindsNoWorkEndsIdle_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("new file deleted before it settles") << "deleted";
+        QTest::newRow("new file watched, then deleted") << "watched";
+        QTest::newRow("no algorithm enabled") << "no algorithm";
+    }
+    void anEvaluationThatFindsNoWorkEndsIdle() {
+        QFETCH(QString, how);
+        const Location dir = trackedFolder("nowork", 1);
+        const Location file = writeFile(dir, "new.tmp", "short-lived");
+        std::atomic<int> waits{0};
+        Timing::setSettleHookForTesting([&] {
+            const int n = ++waits;
+            if (how == QLatin1String("deleted") || (how == QLatin1String("watched") && n == 2))
+                QFile::remove(file.path());
+            else if (how == QLatin1String("watched") && n == 1)
+                writeFile(dir, "new.tmp", "still being written");
+        });
+        if (how == QLatin1String("no algorithm"))
+            enable({});
+        auto animator = std::make_shared<RecordingAnimator>();
+        Global::shared().setAnimator(animator);
+        QStringList states;
+        const auto connection = connect(
+            &Global::shared(), &Global::statusChanged, this,
+            [&](ApplicationState state) { states << toString(state); }, Qt::DirectConnection);
+
+        QCOMPARE(Process::triage(dir), how == QLatin1String("no algorithm"));
+        settleEngine();
+        disconnect(connection);
+        Timing::setSettleHookForTesting({});
+        Global::shared().setAnimator(nullptr);
+        enable({Digest::SHA1});
+
+        QCOMPARE(states, (QStringList{"Evaluating", "Idle"}));
+        QCOMPARE(animator->events(), (QStringList{"start", "stop"}));
+        const Progress::Snapshot look = Progress::shared().snapshot();
+        QVERIFY(!look.active);
+        QCOMPARE(look.value, 1.0);
+        QCOMPARE(look.total, 1.0);
+        QCOMPARE(bool(Database::shared().record(file)), how == QLatin1String("no algorithm"));
     }
 
     void aDeletedTrackedFileIsRemovedAtTheNextPass() {

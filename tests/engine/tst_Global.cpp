@@ -151,9 +151,13 @@ private slots:
         row("Processing -> Evaluating", S::Processing, S::Evaluating, true)
             << QStringList{"sound:finished", "anim:stop"} << "State: Evaluating" << 1.0 << 1.0 << false << 0
             << 1;
+        // An evaluation that found no work: the passive look, no sound.
+        row("Evaluating -> Idle", S::Evaluating, S::Idle, true)
+            << QStringList{"anim:stop"} << "State: Idle" << 1.0 << 1.0 << false << 0 << 1;
+        row("Evaluating -> Idle, no animator", S::Evaluating, S::Idle, false)
+            << QStringList{} << "State: Idle" << 1.0 << 1.0 << false << 0 << 1;
         // Transitions outside the table change only the status and the title.
         quiet("Evaluating -> Processing", S::Evaluating, S::Processing, "State: Processing");
-        quiet("Evaluating -> Idle", S::Evaluating, S::Idle, "State: Idle");
         quiet("SplashScreen -> Evaluating", S::SplashScreen, S::Evaluating, "State: Evaluating");
         quiet("SplashScreen -> Idle", S::SplashScreen, S::Idle, "State: Idle");
         quiet("SplashScreen -> Processing", S::SplashScreen, S::Processing, "State: Processing");
@@ -262,6 +266,18 @@ private slots:
         QVERIFY(log.messages(Level::Debug)
                     .contains("Progress bar set to evaluating (indeterminate) state [ "
                               "Global.evaluating(title:audio:) ]"));
+    }
+
+    void changeOnlyFromTheGivenState() {
+        Rig rig(S::Processing, true);
+        LogRecorder log;
+        QVERIFY(!rig.global.change(S::Evaluating, S::Idle));
+        QVERIFY(!rig.global.change(S::Processing, S::Processing));
+        QVERIFY(rig.global.status() == S::Processing);
+        QVERIFY(log.entries().isEmpty());
+        QVERIFY(rig.global.change(S::Processing, S::Idle));
+        QVERIFY(EnginePool::waitForDone(10000));
+        QCOMPARE(rig.recorder.events(), (QStringList{"sound:finished", "anim:stop"}));
     }
 
     void absentSeamsAreSkipped() {

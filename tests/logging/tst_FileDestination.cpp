@@ -1,5 +1,5 @@
-// The file destination: appending, creating, rotating, reopening, removing, the
-// default location and the failure texts.
+// The file destination: appending, creating, rotating, reopening, removing, a disk
+// that fills up, the default location and the failure texts.
 #include "LogTestSupport.h"
 #include "TestMain.h"
 #include "logging/FileDestination.h"
@@ -12,6 +12,9 @@
 #include <QtTest>
 
 #include <future>
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace trevalin;
 using trevalin::test::makeEntry;
@@ -27,6 +30,28 @@ void write(FileDestination& d, const QString& message) {
     d.queue().sync([&] { d.send(entry); });
 }
 
+// A tmpfs of `pages` memory pages mounted on a fresh folder for the life of the
+// object: a disk that really fills up. Needs root (CAP_SYS_ADMIN).
+class SmallDisk {
+public:
+    explicit SmallDisk(int pages) {
+        const QByteArray where = QFile::encodeName(m_dir.path());
+        const QByteArray options = "size=" + QByteArray::number(qint64(pages) * pageSize());
+        m_mounted = ::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk() {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    static qint64 pageSize() { return ::sysconf(_SC_PAGESIZE); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
 } // namespace
 
 class TestFileDestination : public QObject {
@@ -39,6 +64,8 @@ private slots:
     void rotation();
     void rotationRemovesOnlyTheOldest();
     void reopensAfterRemovalOrMove();
+    void fullDiskKeepsHistoryAndLines_data();
+    void fullDiskKeepsHistoryAndLines();
     void deleteLogFile();
     void coloredLines();
     void synchronousDestinationWritesAtOnce();
@@ -174,6 +201,58 @@ void TestFileDestination::reopensAfterRemovalOrMove() {
     write(d, QStringLiteral("after move"));
     QCOMPARE(readAll(path), QByteArray("after move\n"));
     QCOMPARE(readAll(path + ".moved"), QByteArray("after removal\n"));
+}
+
+void TestFileDestination::fullDiskKeepsHistoryAndLines_data() {
+    QTest::addColumn<int>("freePages"); // room left for the live file
+    QTest::newRow("full from the start: the live file stays empty") << 0;
+    QTest::newRow("fills while writing: the live file ends in a torn line") << 1;
+}
+
+void TestFileDestination::fullDiskKeepsHistoryAndLines() {
+    QFETCH(int, freePages);
+    // Four pages: one per history file and two for the live file, which a filler takes
+    // but for `freePages`.
+    SmallDisk disk(4);
+    if (!disk.mounted())
+        QSKIP("A small tmpfs cannot be mounted here (needs root) to make the disk fill up");
+    const QString path = disk.filePath(QStringLiteral("full.log"));
+    const QString filler = disk.filePath(QStringLiteral("filler"));
+    QVERIFY(writeFile(path + ".1", "history one\n"));
+    QVERIFY(writeFile(path + ".2", "oldest history\n"));
+    QVERIFY(writeFile(filler, QByteArray((2 - freePages) * SmallDisk::pageSize(), 'f')));
+
+    const QByteArray recovered("after recovery");
+    {
+        FileDestination d(path);
+        d.setFormat(QStringLiteral("$M"));
+        d.setLogFileAmount(3);
+        // More than the disk can hold, less than the lines sent while it is full.
+        d.setLogFileMaxSize(2 * SmallDisk::pageSize());
+        const qint64 lines = 5 * SmallDisk::pageSize() / 50;
+        OutputCapture capture;
+        // One run of the queue takes all lines, as a burst of logging does.
+        std::promise<void> release;
+        d.queue().async([gate = release.get_future().share()] { gate.wait(); });
+        for (qint64 i = 0; i < lines; ++i) {
+            const LogEntry entry =
+                makeEntry(Level::Info, QStringLiteral("line %1").arg(i).leftJustified(49, u'.'));
+            d.queue().async([&d, entry] { d.send(entry); });
+        }
+        release.set_value();
+        QVERIFY(d.queue().waitUntilDrained(20000));
+        QVERIFY(capture.text().contains(QStringLiteral("Failed writing file with error: ")));
+
+        // Space returns; the next line is written on a line of its own.
+        QVERIFY(QFile::remove(filler));
+        write(d, QString::fromUtf8(recovered));
+    }
+    QCOMPARE(readAll(path + ".1"), QByteArray("history one\n"));
+    QCOMPARE(readAll(path + ".2"), QByteArray("oldest history\n"));
+    QVERIFY(!QFile::exists(path + ".3"));
+    const QByteArray live = readAll(path);
+    QVERIFY2(live == recovered + '\n' || live.endsWith('\n' + recovered + '\n'), live.right(120).constData());
+    QCOMPARE(live.size() > recovered.size() + 1, freePages > 0); // the lines that fitted stay
 }
 
 void TestFileDestination::deleteLogFile() {

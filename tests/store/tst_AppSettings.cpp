@@ -134,6 +134,26 @@ private slots:
         QCOMPARE(AppSettings().algorithmsData(), DigestState::encode(DigestState::defaultList()));
     }
 
+    void aStoredSelectionLackingAlgorithmsKeepsItsChoice() {
+        {
+            // As a settings file written by hand or by an older program holds it.
+            QSettings standard(AppSettings::standardFilePath(), QSettings::IniFormat);
+            standard.setValue(QStringLiteral("algorithmsData"),
+                              QByteArray(R"([{"name":"SHA512","digest":"SHA512","enabled":true},)"
+                                         R"({"digest":"MD5","enabled":true,"name":"MD5"}])"));
+        }
+        LogRecorder log;
+        AppSettings::loadAlgorithmStatus();
+        QVERIFY(!log.has(Level::Warning, QStringLiteral("Default algorithms selection chosen at startup")));
+        QCOMPARE(log.countContaining("Stored algorithms selection completed"), 1);
+        QVERIFY(DigestState::shared().enabledDigests() == (QList<Digest>{Digest::SHA512, Digest::MD5}));
+        const QList<Digests> expected = {Digests::make(Digest::SHA512, true),
+                                         Digests::make(Digest::MD5, true), Digests::make(Digest::SHA1, false),
+                                         Digests::make(Digest::SHA256, false),
+                                         Digests::make(Digest::SHA384, false)};
+        QCOMPARE(AppSettings().algorithmsData(), DigestState::encode(expected));
+    }
+
     void storedSelectionKeepsItsOrder() {
         QList<Digests> list;
         for (Digest digest : {Digest::SHA512, Digest::MD5, Digest::SHA1, Digest::SHA256, Digest::SHA384})
