@@ -23,6 +23,7 @@
 #include "store/CoreDatabase.h"
 #include "store/Database.h"
 #include "store/DatabaseError.h"
+#include "store/ExportFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -31,7 +32,6 @@
 #include <QFutureWatcher>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QThread>
 
@@ -117,8 +117,10 @@ const QList<CtlCommand::Spec>& CtlCommand::specs() {
             {QStringLiteral("export"),
              QStringLiteral("[FILE|-]"),
              QStringLiteral("Write the CSV export (to standard output by default)."),
-             QStringLiteral("Writes the CSV export of the content database to FILE (replaced atomically) "
-                            "or, with - or no argument, to standard output."),
+             QStringLiteral("Writes the CSV export of the content database to FILE or, with - or no "
+                            "argument, to standard output. A regular FILE is replaced atomically; a symbolic "
+                            "link is followed to its target and stays a link; a FIFO or device is written "
+                            "into, never replaced."),
              {},
              0,
              1});
@@ -510,9 +512,13 @@ int CtlCommand::runExport(const QStringList& args) {
         writeOut(text);
         return kExitOk;
     }
-    QSaveFile file(args[0]);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(args[0], file.errorString()));
+    try {
+        ExportFile::write(args[0], text);
+    } catch (const ExportFileError& error) {
+        TLOG_ERROR(QStringLiteral("Unable to export database file to location: ") +
+                   Location(error.path()).urlText());
+        return fail(QStringLiteral("cannot write %1: %2").arg(error.path(), error.cause()));
+    }
     TLOG_INFO(QStringLiteral("CSV export written to ") + QFileInfo(args[0]).absoluteFilePath());
     return kExitOk;
 }
