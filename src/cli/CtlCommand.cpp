@@ -9,6 +9,7 @@
 #include "engine/Process.h"
 #include "engine/Progress.h"
 #include "logging/ConsoleDestination.h"
+#include "logging/FileDestination.h"
 #include "logging/Log.h"
 #include "logging/Logger.h"
 #include "model/DigestState.h"
@@ -27,6 +28,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -38,9 +40,6 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace trevalin {
 
@@ -212,27 +211,28 @@ int CtlCommand::fail(const QString& message, int status) {
     return status;
 }
 
-void CtlCommand::installLogging(bool verbose) {
-    // The log set-up announces its destinations on standard output; standard output
-    // carries data here, so those lines go to standard error (verbose) or nowhere.
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    const int target = verbose ? ::dup(STDERR_FILENO) : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved >= 0 && target >= 0)
-        ::dup2(target, STDOUT_FILENO);
-    if (target >= 0)
-        ::close(target);
-    QList<Log::Outputs> outputs{Log::Outputs::File};
-    if (verbose)
-        outputs.prepend(Log::Outputs::Console);
-    m_log = std::make_unique<Log>(outputs, PlatformCredentials::builtIn());
-    if (verbose)
-        m_log->console()->setUseNSLog(true); // console lines to standard error
-    std::fflush(stdout);
-    if (saved >= 0) {
-        ::dup2(saved, STDOUT_FILENO);
-        ::close(saved);
+void CtlCommand::installLogging(bool verbose, bool writes) {
+    // Only the console and file destinations, each set up here with the program's
+    // line format. The desktop program's log set-up also creates the upload
+    // destination, whose record of program starts is rewritten by every run; that
+    // record means nothing for this program, which never uploads.
+    const QString format = QString::fromLatin1(Log::logFormat);
+    if (verbose) {
+        m_console = std::make_shared<ConsoleDestination>();
+        m_console->setFormat(format);
+        m_console->setUseNSLog(true); // console lines to standard error
+        Logger::addDestination(m_console);
     }
+    // A command that changes nothing creates nothing either: it appends to the log
+    // file only when that already exists.
+    const QString path = Log::logFilePath();
+    if (writes)
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    else if (!QFileInfo(path).isFile())
+        return;
+    m_file = std::make_shared<FileDestination>(path);
+    m_file->setFormat(format);
+    Logger::addDestination(m_file);
 }
 
 bool CtlCommand::lockForWriting(int* status) {
@@ -361,7 +361,10 @@ int CtlCommand::run(const QStringList& arguments) {
     }
 
     m_verbose = verbose || parser.isSet(kVerbose);
-    installLogging(m_verbose);
+    const bool writes = name == QLatin1String("add") || name == QLatin1String("monitor") ||
+                        name == QLatin1String("check") ||
+                        (name == QLatin1String("algorithms") && parser.isSet(QStringLiteral("enable")));
+    installLogging(m_verbose, writes);
     TLOG_INFO(QStringLiteral("trevalinctl ") + arguments.mid(index).join(u' '));
 
     int status = kExitFailure;
@@ -524,6 +527,9 @@ int CtlCommand::runExport(const QStringList& args) {
 }
 
 int CtlCommand::runFolders() {
+    // Opening the folder store creates it; without a file there is nothing to list.
+    if (!QFileInfo::exists(CoreDataStack::defaultStorePath()))
+        return kExitOk;
     for (const Folder& folder : CoreDataStack::shared().folders())
         printOut(QStringLiteral("%1 %2")
                      .arg(folder.monitored ? QStringLiteral("on") : QStringLiteral("off"), -3)
@@ -604,7 +610,7 @@ int CtlCommand::runCheck(const QStringList& paths, bool quiet, int jobs) {
                 }
             }
             if (found.isEmpty())
-                return usage(QStringLiteral("not tracked: ") + location.path(), QStringLiteral("check"));
+                return fail(QStringLiteral("not tracked: ") + location.path());
             for (const FileObjectPtr& record : found) {
                 if (!seen.contains(record.get())) {
                     seen.insert(record.get());

@@ -18,8 +18,9 @@
 
 namespace trevalin {
 
+class ConsoleDestination;
 class DataLock;
-class Log;
+class FileDestination;
 
 class CtlCommand {
 public:
@@ -44,7 +45,9 @@ private:
 
     int usage(const QString& message, const QString& command = {});
     int fail(const QString& message, int status = kExitFailure);
-    void installLogging(bool verbose);
+    // Console destination (standard error) when verbose; the log file always for a
+    // command that `writes`, otherwise only when the file exists already.
+    void installLogging(bool verbose, bool writes);
     bool lockForWriting(int* status);
     void loadContent();
     void loadBookmarks();
@@ -59,7 +62,8 @@ private:
     int runAlgorithms(const QCommandLineParser& parser);
     int runCheck(const QStringList& paths, bool quiet, int jobs);
 
-    std::unique_ptr<Log> m_log;
+    std::shared_ptr<ConsoleDestination> m_console;
+    std::shared_ptr<FileDestination> m_file;
     std::unique_ptr<DataLock> m_lock;
     bool m_verbose = false;
 };

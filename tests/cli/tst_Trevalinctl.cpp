@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -102,6 +103,29 @@ QMap<QString, QString> verdicts(const QByteArray& out) {
     return map;
 }
 
+// Every entry under `root` except the tracked files' folder, with its type, size,
+// modification time and content: what a command that changes nothing must leave alone.
+QMap<QString, QByteArray> snapshot(const QString& root) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.startsWith(root + "/files"))
+            continue;
+        struct stat st {};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        QByteArray state = QByteArray::number(st.st_mode) + ' ' + QByteArray::number(qint64(st.st_size)) +
+                           ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+                           QByteArray::number(qint64(st.st_mtim.tv_nsec));
+        QFile file(path);
+        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly))
+            state += ' ' + file.readAll();
+        entries.insert(path.mid(root.size()), state);
+    }
+    return entries;
+}
+
 } // namespace
 
 class TrevalinctlTest : public QObject {
@@ -138,9 +162,9 @@ private slots:
         QTest::newRow("monitor state") << QStringList{"monitor", "/tmp", "maybe"} << 2;
         QTest::newRow("unknown algorithm") << QStringList{"algorithms", "--enable", "SHA1,CRC32"} << 2;
         QTest::newRow("bad jobs") << QStringList{"check", "--jobs", "0"} << 2;
-        QTest::newRow("check untracked") << QStringList{"check", "/nonexistent/file"} << 2;
         QTest::newRow("add missing path") << QStringList{"add", "/nonexistent/x"} << 1;
         QTest::newRow("show untracked") << QStringList{"show", "/nonexistent/x"} << 1;
+        QTest::newRow("check untracked") << QStringList{"check", "/nonexistent/file"} << 1;
         QTest::newRow("monitor unknown folder") << QStringList{"monitor", "/tmp", "on"} << 1;
         QTest::newRow("export to a missing folder") << QStringList{"export", "/nonexistent/dir/x.csv"} << 1;
     }
@@ -300,6 +324,51 @@ private slots:
         r = home.run({"check", "--quiet", rotten});
         QCOMPARE(r.status, 1);
         QCOMPARE(verdicts(r.out).size(), 1);
+    }
+
+    void readOnlyCommandsWriteNothing_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("populated"); // data files and a log file exist before
+        const QList<QStringList> commands{{"list"},        {"list", "@"}, {"show", "@/a.txt"}, {"export"},
+                                          {"export", "-"}, {"folders"},   {"algorithms"}};
+        for (const QStringList& args : commands) {
+            for (bool populated : {false, true})
+                QTest::addRow("%s%s", qPrintable(args.join(u' ')), populated ? " (populated)" : "")
+                    << args << populated;
+        }
+    }
+    // A command that only reads creates, rewrites and removes nothing in the home
+    // folder (data folder, settings, caches); an existing log file is only appended to.
+    void readOnlyCommandsWriteNothing() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, populated);
+        Home home;
+        home.write("a.txt", "a");
+        if (populated) {
+            QCOMPARE(home.run({"algorithms", "--enable", "MD5"}).status, 0);
+            QCOMPARE(home.run({"add", home.data()}).status, 0);
+            QCOMPARE(home.run({"monitor", home.data(), "on"}).status, 0);
+        }
+        args.replaceInStrings(QStringLiteral("@"), home.data());
+        const QString logFile = "/.local/share/corvane/Trevalin/org.corvane.Trevalin.log";
+        QMap<QString, QByteArray> before = snapshot(home.root());
+        QCOMPARE(before.contains(logFile), populated);
+        QFile log(home.root() + logFile);
+        const QByteArray oldLog = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        log.close();
+
+        const Result r = home.run(args);
+        QCOMPARE(r.status, populated || args[0] != "show" ? 0 : 1);
+
+        QMap<QString, QByteArray> after = snapshot(home.root());
+        if (populated) {
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            const QByteArray newLog = log.readAll();
+            QVERIFY2(newLog.size() > oldLog.size() && newLog.startsWith(oldLog), "log file not appended to");
+            after.remove(logFile);
+            before.remove(logFile);
+        }
+        QCOMPARE(after, before);
     }
 
     void writersRefusedWhileTheLockIsHeld() {
