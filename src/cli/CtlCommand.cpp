@@ -2,12 +2,14 @@
 
 #include "cli/DataLock.h"
 #include "cli/IntegrityCheck.h"
+#include "cli/PathCheck.h"
 #include "cli/ProgressBar.h"
 #include "engine/ApplicationState.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
 #include "engine/Process.h"
 #include "engine/Progress.h"
+#include "engine/ThreadSafeCounters.h"
 #include "logging/ConsoleDestination.h"
 #include "logging/FileDestination.h"
 #include "logging/Log.h"
@@ -37,16 +39,36 @@
 #include <QSet>
 #include <QThread>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace trevalin {
 
 namespace {
 
+// The first error met writing standard output (an errno value); 0 while there is none.
+int stdoutError = 0;
+
+void noteStdoutError() {
+    if (stdoutError == 0)
+        stdoutError = errno != 0 ? errno : EIO;
+}
+
 void writeOut(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) != std::size_t(bytes.size()))
+        noteStdoutError();
+}
+
+// Flushes standard output; false once anything written to it was lost.
+bool flushOut() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        noteStdoutError();
+    return stdoutError == 0;
 }
 
 void printOut(const QString& line) {
@@ -54,7 +76,7 @@ void printOut(const QString& line) {
 }
 
 void printErr(const QString& line) {
-    std::fflush(stdout);
+    flushOut();
     const QByteArray bytes = line.toLocal8Bit() + '\n';
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
     std::fflush(stderr);
@@ -292,6 +314,18 @@ bool CtlCommand::saveAll(QString* error) {
 }
 
 int CtlCommand::run(const QStringList& arguments) {
+    int status = runCommand(arguments);
+    // Output that never arrived (a full disk, a closed pipe) is a failure too.
+    if (!flushOut()) {
+        printErr(QStringLiteral("trevalinctl: cannot write to standard output: ") +
+                 QString::fromLocal8Bit(std::strerror(stdoutError)));
+        if (status == kExitOk)
+            status = kExitFailure;
+    }
+    return status;
+}
+
+int CtlCommand::runCommand(const QStringList& arguments) {
     int index = 1;
     bool verbose = false;
     for (; index < arguments.size(); ++index) {
@@ -360,6 +394,17 @@ int CtlCommand::run(const QStringList& arguments) {
         }
     }
 
+    // Arguments that name tracked files or folders become absolute locations; a relative
+    // one needs the current folder, and a guess (such as "/") would act on the wrong path.
+    const qsizetype locationArgs = name == QLatin1String("monitor")  ? 1
+                                   : name == QLatin1String("export") ? 0
+                                                                     : args.size();
+    for (qsizetype i = 0; i < locationArgs; ++i) {
+        QString error;
+        if (!PathCheck::locate(args[i], &error))
+            return fail(error);
+    }
+
     m_verbose = verbose || parser.isSet(kVerbose);
     const bool writes = name == QLatin1String("add") || name == QLatin1String("monitor") ||
                         name == QLatin1String("check") ||
@@ -386,7 +431,7 @@ int CtlCommand::run(const QStringList& arguments) {
     else if (name == QLatin1String("check"))
         status = runCheck(args, parser.isSet(QStringLiteral("quiet")), jobs);
 
-    std::fflush(stdout);
+    flushOut();
     EnginePool::waitForDone();
     Logger::flush(5.0);
     return status;
@@ -395,16 +440,18 @@ int CtlCommand::run(const QStringList& arguments) {
 // --- add -------------------------------------------------------------------------
 
 int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
+    // Every named path is checked first: intake would drop one it cannot take with no
+    // more than a log line.
+    QList<Location> locations;
+    for (const QString& path : paths) {
+        const Location location(path);
+        if (const std::optional<QString> refusal = PathCheck::addRefusal(location))
+            return fail(QStringLiteral("cannot add %1: %2").arg(PathCheck::printable(location), *refusal));
+        locations.append(location);
+    }
     int status = kExitFailure;
     if (!lockForWriting(&status))
         return status;
-    QList<Location> locations;
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (!info.exists())
-            return fail(QStringLiteral("no such file or folder: ") + path);
-        locations.append(Location(path));
-    }
 
     AppSettings::loadAlgorithmStatus();
     loadContent();
@@ -418,6 +465,9 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
     for (const FileObjectPtr& record : database.values())
         before.insert(record->location(), record->identifier());
     const qint64 processedBefore = Progress::shared().processed();
+    const ThreadSafeCounters& counters = ThreadSafeCounters::shared();
+    const qint64 unstorableBefore = counters.unstorable->count();
+    const qint64 unresolvedBefore = counters.unresolved->count();
     const int foldersBefore = CoreDatabase::allFolders().size();
 
     QElapsedTimer clock;
@@ -449,18 +499,27 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
             ++failed;
     }
     const qint64 digests = Progress::shared().processed() - processedBefore;
+    // Entries of the added folders that triage refused.
+    const qint64 unstorable = counters.unstorable->count() - unstorableBefore;
+    const qint64 unresolved = counters.unresolved->count() - unresolvedBefore;
+    QString skipped;
+    if (unstorable > 0)
+        skipped += QStringLiteral("; %1 skipped: name cannot be stored").arg(unstorable);
+    if (unresolved > 0)
+        skipped += QStringLiteral("; %1 skipped: not a readable regular file").arg(unresolved);
     const int folders = CoreDatabase::allFolders().size() - foldersBefore;
     const double rate = seconds > 0 ? bytes / seconds : 0;
-    printOut(
-        QStringLiteral("Added %1 file(s), updated %2, %3 new folder(s); %4 digest(s) of %5 in %6 s (%7/s)%8")
-            .arg(added)
-            .arg(updated)
-            .arg(folders)
-            .arg(digests)
-            .arg(byteCountString(bytes))
-            .arg(QString::number(seconds, 'f', 2))
-            .arg(byteCountString(std::round(rate)))
-            .arg(failed ? QStringLiteral("; %1 file(s) could not be read").arg(failed) : QString()));
+    printOut(QStringLiteral(
+                 "Added %1 file(s), updated %2, %3 new folder(s); %4 digest(s) of %5 in %6 s (%7/s)%8%9")
+                 .arg(added)
+                 .arg(updated)
+                 .arg(folders)
+                 .arg(digests)
+                 .arg(byteCountString(bytes))
+                 .arg(QString::number(seconds, 'f', 2))
+                 .arg(byteCountString(std::round(rate)))
+                 .arg(failed ? QStringLiteral("; %1 file(s) could not be read").arg(failed) : QString())
+                 .arg(skipped));
     return failed ? kExitFailure : kExitOk;
 }
 
@@ -570,7 +629,15 @@ int CtlCommand::runAlgorithms(const QCommandLineParser& parser) {
         list = DigestState::defaultList();
         for (Digests& entry : list)
             entry.enabled = wanted.contains(entry.digest);
-        AppSettings::saveAlgorithmStatus(list);
+        const QSettings::Status saved = AppSettings::saveAlgorithmStatus(list);
+        if (saved != QSettings::NoError) {
+            const QString file = AppSettings::standardFilePath();
+            TLOG_ERROR(QStringLiteral("Unable to save the algorithm selection to ") + file);
+            return fail(QStringLiteral("cannot write the settings file %1: %2")
+                            .arg(file, saved == QSettings::AccessError
+                                           ? QStringLiteral("it cannot be created or replaced")
+                                           : QStringLiteral("the settings could not be encoded")));
+        }
         DigestState::shared().setAlgorithms(list);
     } else {
         // Read without the start-up load, which would store the default selection.
@@ -636,7 +703,7 @@ int CtlCommand::runCheck(const QStringList& paths, bool quiet, int jobs) {
             line += QStringLiteral(" (%1 differs)").arg(names.join(u','));
         }
         printOut(line);
-        std::fflush(stdout);
+        flushOut();
     });
     using V = IntegrityCheck::Verdict;
     if (counts[int(V::Changed)] > 0) {

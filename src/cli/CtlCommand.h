@@ -43,6 +43,8 @@ private:
     static const Spec* find(const QString& name);
     static QString mainHelp();
 
+    // run() without the final check of standard output.
+    int runCommand(const QStringList& arguments);
     int usage(const QString& message, const QString& command = {});
     int fail(const QString& message, int status = kExitFailure);
     // Console destination (standard error) when verbose; the log file always for a
