@@ -3,9 +3,12 @@
 // files, and running one command against the engine and the stores.
 //
 // Exit statuses: 0 success; 1 failure (or, for check, a corrupt, missing or unreadable
-// file); 2 usage error; 75 the data files are in use by another Trevalin process.
+// file; for any command, standard output that could not be written); 2 usage error;
+// 75 the data files are in use by another Trevalin process.
 // Data goes to standard output; errors are one line on standard error; log lines go
-// to the log file and, with --verbose, to standard error.
+// to the log file and, with --verbose, to standard error. A read-only command (list,
+// show, export, folders, algorithms without --enable) creates and rewrites no file in
+// the data or settings folders: it logs to the log file only when that exists.
 //
 // Thread-safety: created and run on the main thread, once per process.
 #pragma once
