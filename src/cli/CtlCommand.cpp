@@ -2,13 +2,16 @@
 
 #include "cli/DataLock.h"
 #include "cli/IntegrityCheck.h"
+#include "cli/PathCheck.h"
 #include "cli/ProgressBar.h"
 #include "engine/ApplicationState.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
 #include "engine/Process.h"
 #include "engine/Progress.h"
+#include "engine/ThreadSafeCounters.h"
 #include "logging/ConsoleDestination.h"
+#include "logging/FileDestination.h"
 #include "logging/Log.h"
 #include "logging/Logger.h"
 #include "model/DigestState.h"
@@ -23,31 +26,49 @@
 #include "store/CoreDatabase.h"
 #include "store/Database.h"
 #include "store/DatabaseError.h"
+#include "store/ExportFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QThread>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace trevalin {
 
 namespace {
 
+// The first error met writing standard output (an errno value); 0 while there is none.
+int stdoutError = 0;
+
+void noteStdoutError() {
+    if (stdoutError == 0)
+        stdoutError = errno != 0 ? errno : EIO;
+}
+
 void writeOut(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) != std::size_t(bytes.size()))
+        noteStdoutError();
+}
+
+// Flushes standard output; false once anything written to it was lost.
+bool flushOut() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        noteStdoutError();
+    return stdoutError == 0;
 }
 
 void printOut(const QString& line) {
@@ -55,7 +76,7 @@ void printOut(const QString& line) {
 }
 
 void printErr(const QString& line) {
-    std::fflush(stdout);
+    flushOut();
     const QByteArray bytes = line.toLocal8Bit() + '\n';
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
     std::fflush(stderr);
@@ -117,8 +138,10 @@ const QList<CtlCommand::Spec>& CtlCommand::specs() {
             {QStringLiteral("export"),
              QStringLiteral("[FILE|-]"),
              QStringLiteral("Write the CSV export (to standard output by default)."),
-             QStringLiteral("Writes the CSV export of the content database to FILE (replaced atomically) "
-                            "or, with - or no argument, to standard output."),
+             QStringLiteral("Writes the CSV export of the content database to FILE or, with - or no "
+                            "argument, to standard output. A regular FILE is replaced atomically; a symbolic "
+                            "link is followed to its target and stays a link; a FIFO or device is written "
+                            "into, never replaced."),
              {},
              0,
              1});
@@ -210,27 +233,28 @@ int CtlCommand::fail(const QString& message, int status) {
     return status;
 }
 
-void CtlCommand::installLogging(bool verbose) {
-    // The log set-up announces its destinations on standard output; standard output
-    // carries data here, so those lines go to standard error (verbose) or nowhere.
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    const int target = verbose ? ::dup(STDERR_FILENO) : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved >= 0 && target >= 0)
-        ::dup2(target, STDOUT_FILENO);
-    if (target >= 0)
-        ::close(target);
-    QList<Log::Outputs> outputs{Log::Outputs::File};
-    if (verbose)
-        outputs.prepend(Log::Outputs::Console);
-    m_log = std::make_unique<Log>(outputs, PlatformCredentials::builtIn());
-    if (verbose)
-        m_log->console()->setUseNSLog(true); // console lines to standard error
-    std::fflush(stdout);
-    if (saved >= 0) {
-        ::dup2(saved, STDOUT_FILENO);
-        ::close(saved);
+void CtlCommand::installLogging(bool verbose, bool writes) {
+    // Only the console and file destinations, each set up here with the program's
+    // line format. The desktop program's log set-up also creates the upload
+    // destination, whose record of program starts is rewritten by every run; that
+    // record means nothing for this program, which never uploads.
+    const QString format = QString::fromLatin1(Log::logFormat);
+    if (verbose) {
+        m_console = std::make_shared<ConsoleDestination>();
+        m_console->setFormat(format);
+        m_console->setUseNSLog(true); // console lines to standard error
+        Logger::addDestination(m_console);
     }
+    // A command that changes nothing creates nothing either: it appends to the log
+    // file only when that already exists.
+    const QString path = Log::logFilePath();
+    if (writes)
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    else if (!QFileInfo(path).isFile())
+        return;
+    m_file = std::make_shared<FileDestination>(path);
+    m_file->setFormat(format);
+    Logger::addDestination(m_file);
 }
 
 bool CtlCommand::lockForWriting(int* status) {
@@ -298,6 +322,18 @@ bool CtlCommand::saveAll(QString* error) {
 }
 
 int CtlCommand::run(const QStringList& arguments) {
+    int status = runCommand(arguments);
+    // Output that never arrived (a full disk, a closed pipe) is a failure too.
+    if (!flushOut()) {
+        printErr(QStringLiteral("trevalinctl: cannot write to standard output: ") +
+                 QString::fromLocal8Bit(std::strerror(stdoutError)));
+        if (status == kExitOk)
+            status = kExitFailure;
+    }
+    return status;
+}
+
+int CtlCommand::runCommand(const QStringList& arguments) {
     int index = 1;
     bool verbose = false;
     for (; index < arguments.size(); ++index) {
@@ -366,8 +402,22 @@ int CtlCommand::run(const QStringList& arguments) {
         }
     }
 
+    // Arguments that name tracked files or folders become absolute locations; a relative
+    // one needs the current folder, and a guess (such as "/") would act on the wrong path.
+    const qsizetype locationArgs = name == QLatin1String("monitor")  ? 1
+                                   : name == QLatin1String("export") ? 0
+                                                                     : args.size();
+    for (qsizetype i = 0; i < locationArgs; ++i) {
+        QString error;
+        if (!PathCheck::locate(args[i], &error))
+            return fail(error);
+    }
+
     m_verbose = verbose || parser.isSet(kVerbose);
-    installLogging(m_verbose);
+    const bool writes = name == QLatin1String("add") || name == QLatin1String("monitor") ||
+                        name == QLatin1String("check") ||
+                        (name == QLatin1String("algorithms") && parser.isSet(QStringLiteral("enable")));
+    installLogging(m_verbose, writes);
     TLOG_INFO(QStringLiteral("trevalinctl ") + arguments.mid(index).join(u' '));
 
     int status = kExitFailure;
@@ -397,7 +447,7 @@ int CtlCommand::run(const QStringList& arguments) {
     if (status == kExitOk && m_dataSetAside)
         status = kExitFailure;
 
-    std::fflush(stdout);
+    flushOut();
     EnginePool::waitForDone();
     Logger::flush(5.0);
     return status;
@@ -406,16 +456,18 @@ int CtlCommand::run(const QStringList& arguments) {
 // --- add -------------------------------------------------------------------------
 
 int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
+    // Every named path is checked first: intake would drop one it cannot take with no
+    // more than a log line.
+    QList<Location> locations;
+    for (const QString& path : paths) {
+        const Location location(path);
+        if (const std::optional<QString> refusal = PathCheck::addRefusal(location))
+            return fail(QStringLiteral("cannot add %1: %2").arg(PathCheck::printable(location), *refusal));
+        locations.append(location);
+    }
     int status = kExitFailure;
     if (!lockForWriting(&status))
         return status;
-    QList<Location> locations;
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (!info.exists())
-            return fail(QStringLiteral("no such file or folder: ") + path);
-        locations.append(Location(path));
-    }
 
     AppSettings::loadAlgorithmStatus();
     loadContent();
@@ -429,6 +481,9 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
     for (const FileObjectPtr& record : database.values())
         before.insert(record->location(), record->identifier());
     const qint64 processedBefore = Progress::shared().processed();
+    const ThreadSafeCounters& counters = ThreadSafeCounters::shared();
+    const qint64 unstorableBefore = counters.unstorable->count();
+    const qint64 unresolvedBefore = counters.unresolved->count();
     const int foldersBefore = CoreDatabase::allFolders().size();
 
     QElapsedTimer clock;
@@ -460,18 +515,27 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
             ++failed;
     }
     const qint64 digests = Progress::shared().processed() - processedBefore;
+    // Entries of the added folders that triage refused.
+    const qint64 unstorable = counters.unstorable->count() - unstorableBefore;
+    const qint64 unresolved = counters.unresolved->count() - unresolvedBefore;
+    QString skipped;
+    if (unstorable > 0)
+        skipped += QStringLiteral("; %1 skipped: name cannot be stored").arg(unstorable);
+    if (unresolved > 0)
+        skipped += QStringLiteral("; %1 skipped: not a readable regular file").arg(unresolved);
     const int folders = CoreDatabase::allFolders().size() - foldersBefore;
     const double rate = seconds > 0 ? bytes / seconds : 0;
-    printOut(
-        QStringLiteral("Added %1 file(s), updated %2, %3 new folder(s); %4 digest(s) of %5 in %6 s (%7/s)%8")
-            .arg(added)
-            .arg(updated)
-            .arg(folders)
-            .arg(digests)
-            .arg(byteCountString(bytes))
-            .arg(QString::number(seconds, 'f', 2))
-            .arg(byteCountString(std::round(rate)))
-            .arg(failed ? QStringLiteral("; %1 file(s) could not be read").arg(failed) : QString()));
+    printOut(QStringLiteral(
+                 "Added %1 file(s), updated %2, %3 new folder(s); %4 digest(s) of %5 in %6 s (%7/s)%8%9")
+                 .arg(added)
+                 .arg(updated)
+                 .arg(folders)
+                 .arg(digests)
+                 .arg(byteCountString(bytes))
+                 .arg(QString::number(seconds, 'f', 2))
+                 .arg(byteCountString(std::round(rate)))
+                 .arg(failed ? QStringLiteral("; %1 file(s) could not be read").arg(failed) : QString())
+                 .arg(skipped));
     return failed ? kExitFailure : kExitOk;
 }
 
@@ -526,14 +590,21 @@ int CtlCommand::runExport(const QStringList& args) {
         writeOut(text);
         return kExitOk;
     }
-    QSaveFile file(args[0]);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(args[0], file.errorString()));
+    try {
+        ExportFile::write(args[0], text);
+    } catch (const ExportFileError& error) {
+        TLOG_ERROR(QStringLiteral("Unable to export database file to location: ") +
+                   Location(error.path()).urlText());
+        return fail(QStringLiteral("cannot write %1: %2").arg(error.path(), error.cause()));
+    }
     TLOG_INFO(QStringLiteral("CSV export written to ") + QFileInfo(args[0]).absoluteFilePath());
     return kExitOk;
 }
 
 int CtlCommand::runFolders() {
+    // Opening the folder store creates it; without a file there is nothing to list.
+    if (!QFileInfo::exists(CoreDataStack::defaultStorePath()))
+        return kExitOk;
     for (const Folder& folder : CoreDataStack::shared().folders())
         printOut(QStringLiteral("%1 %2")
                      .arg(folder.monitored ? QStringLiteral("on") : QStringLiteral("off"), -3)
@@ -574,7 +645,15 @@ int CtlCommand::runAlgorithms(const QCommandLineParser& parser) {
         list = DigestState::defaultList();
         for (Digests& entry : list)
             entry.enabled = wanted.contains(entry.digest);
-        AppSettings::saveAlgorithmStatus(list);
+        const QSettings::Status saved = AppSettings::saveAlgorithmStatus(list);
+        if (saved != QSettings::NoError) {
+            const QString file = AppSettings::standardFilePath();
+            TLOG_ERROR(QStringLiteral("Unable to save the algorithm selection to ") + file);
+            return fail(QStringLiteral("cannot write the settings file %1: %2")
+                            .arg(file, saved == QSettings::AccessError
+                                           ? QStringLiteral("it cannot be created or replaced")
+                                           : QStringLiteral("the settings could not be encoded")));
+        }
         DigestState::shared().setAlgorithms(list);
     } else {
         // Read without the start-up load, which would store the default selection.
@@ -614,7 +693,7 @@ int CtlCommand::runCheck(const QStringList& paths, bool quiet, int jobs) {
                 }
             }
             if (found.isEmpty())
-                return usage(QStringLiteral("not tracked: ") + location.path(), QStringLiteral("check"));
+                return fail(QStringLiteral("not tracked: ") + location.path());
             for (const FileObjectPtr& record : found) {
                 if (!seen.contains(record.get())) {
                     seen.insert(record.get());
@@ -640,7 +719,7 @@ int CtlCommand::runCheck(const QStringList& paths, bool quiet, int jobs) {
             line += QStringLiteral(" (%1 differs)").arg(names.join(u','));
         }
         printOut(line);
-        std::fflush(stdout);
+        flushOut();
     });
     using V = IntegrityCheck::Verdict;
     if (counts[int(V::Changed)] > 0) {

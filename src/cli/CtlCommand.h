@@ -3,9 +3,12 @@
 // files, and running one command against the engine and the stores.
 //
 // Exit statuses: 0 success; 1 failure (or, for check, a corrupt, missing or unreadable
-// file); 2 usage error; 75 the data files are in use by another Trevalin process.
+// file; for any command, standard output that could not be written); 2 usage error;
+// 75 the data files are in use by another Trevalin process.
 // Data goes to standard output; errors are one line on standard error; log lines go
-// to the log file and, with --verbose, to standard error.
+// to the log file and, with --verbose, to standard error. A read-only command (list,
+// show, export, folders, algorithms without --enable) creates and rewrites no file in
+// the data or settings folders: it logs to the log file only when that exists.
 //
 // Thread-safety: created and run on the main thread, once per process.
 #pragma once
@@ -18,8 +21,9 @@
 
 namespace trevalin {
 
+class ConsoleDestination;
 class DataLock;
-class Log;
+class FileDestination;
 
 class CtlCommand {
 public:
@@ -42,9 +46,13 @@ private:
     static const Spec* find(const QString& name);
     static QString mainHelp();
 
+    // run() without the final check of standard output.
+    int runCommand(const QStringList& arguments);
     int usage(const QString& message, const QString& command = {});
     int fail(const QString& message, int status = kExitFailure);
-    void installLogging(bool verbose);
+    // Console destination (standard error) when verbose; the log file always for a
+    // command that `writes`, otherwise only when the file exists already.
+    void installLogging(bool verbose, bool writes);
     bool lockForWriting(int* status);
     // Says on standard error that a data file could not be read and where it went.
     void reportSetAside(const QString& what, const QString& file, const QString& detail,
@@ -62,7 +70,8 @@ private:
     int runAlgorithms(const QCommandLineParser& parser);
     int runCheck(const QStringList& paths, bool quiet, int jobs);
 
-    std::unique_ptr<Log> m_log;
+    std::shared_ptr<ConsoleDestination> m_console;
+    std::shared_ptr<FileDestination> m_file;
     std::unique_ptr<DataLock> m_lock;
     bool m_verbose = false;
     bool m_dataSetAside = false; // a data file was found unreadable and set aside

@@ -268,15 +268,19 @@ bool Process::triage() {
     Database& database = Database::shared();
     QList<Job> jobs;
     const auto addedFiles = queues.files.added.data();
+    ThreadSafeCounters& counters = ThreadSafeCounters::shared();
     for (const Location& url : addedFiles) {
-        if (refuseUnstorable(url, kTriageTag))
+        if (refuseUnstorable(url, kTriageTag)) {
+            counters.unstorable->increment();
             continue;
+        }
         FileObjectPtr file;
         try {
             file = FileObject::create(url, false);
         } catch (const std::exception&) {
         }
         if (!file) {
+            counters.unresolved->increment();
             TLOG_ERROR(QStringLiteral("Could not resolve file metadata for: ") + url.path());
             continue;
         }

@@ -85,10 +85,11 @@ QVariant AppSettings::value(Keys key) {
     return standardStore().value(keyName(key), defaultValue(key));
 }
 
-void AppSettings::setValue(Keys key, const QVariant& value) {
+QSettings::Status AppSettings::setValue(Keys key, const QVariant& value) {
     QSettings store = standardStore();
     store.setValue(keyName(key), value);
     store.sync();
+    return store.status();
 }
 
 bool AppSettings::splashScreen() const {
@@ -136,8 +137,8 @@ void AppSettings::setAppUUID(const QString& value) {
 QByteArray AppSettings::algorithmsData() const {
     return value(Keys::algorithmsData).toByteArray();
 }
-void AppSettings::setAlgorithmsData(const QByteArray& value) {
-    setValue(Keys::algorithmsData, value);
+QSettings::Status AppSettings::setAlgorithmsData(const QByteArray& value) {
+    return setValue(Keys::algorithmsData, value);
 }
 bool AppSettings::debugging() const {
     return value(Keys::debugging).toBool();
@@ -182,11 +183,11 @@ void AppSettings::loadAlgorithmStatus() {
         state.report();
 }
 
-void AppSettings::saveAlgorithmStatus(const QList<Digests>& algorithms) {
+QSettings::Status AppSettings::saveAlgorithmStatus(const QList<Digests>& algorithms) {
     const QByteArray data = DigestState::encode(algorithms);
     if (data.isEmpty())
-        return;
-    shared().setAlgorithmsData(data);
+        return QSettings::FormatError;
+    const QSettings::Status status = shared().setAlgorithmsData(data);
     if (Debugging::flag()) {
         int enabled = 0;
         for (const Digests& entry : algorithms)
@@ -195,6 +196,7 @@ void AppSettings::saveAlgorithmStatus(const QList<Digests>& algorithms) {
                    QStringLiteral(", encoded array to: ") + QString::number(data.size()) +
                    QStringLiteral(" bytes [ AppSettings.saveAlgorithmStatus(_:) ]"));
     }
+    return status;
 }
 
 void AppSettings::removeAllSettings() {

@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSettings>
 #include <QString>
 #include <QVariant>
 
@@ -69,7 +70,7 @@ public:
     QString appUUID() const;
     void setAppUUID(const QString& value);
     QByteArray algorithmsData() const;
-    void setAlgorithmsData(const QByteArray& value);
+    QSettings::Status setAlgorithmsData(const QByteArray& value);
     bool autoLaunch() const;
     void setAutoLaunch(bool value);
     // The stored debugging setting (Debugging::flag() caches it for the run).
@@ -78,7 +79,9 @@ public:
 
     // Generic access to the standard store.
     static QVariant value(Keys key);
-    static void setValue(Keys key, const QVariant& value);
+    // Returns the store's status after the write reached the file: NoError, or
+    // AccessError / FormatError when the settings file could not be written.
+    static QSettings::Status setValue(Keys key, const QVariant& value);
 
     // Loads the stored selection into DigestState::shared(); empty or undecodable data
     // gives the default list (warning "Default algorithms selection chosen at startup"),
@@ -90,7 +93,9 @@ public:
     // Writes the JSON form of `algorithms` to algorithmsData, synchronously (callers that
     // must not block run it on a low-priority pool task). Debug-gated line "Active
     // algorithms N, encoded array to: B bytes [ AppSettings.saveAlgorithmStatus(_:) ]".
-    static void saveAlgorithmStatus(const QList<Digests>& algorithms);
+    // Returns the store's status as setValue() does (FormatError when the selection
+    // could not be encoded, so nothing was written).
+    static QSettings::Status saveAlgorithmStatus(const QList<Digests>& algorithms);
 
     // Removes every key of Keys in order, resets DigestState::shared() to its defaults and
     // saves them. "Trevalin.autoLaunch" is kept.

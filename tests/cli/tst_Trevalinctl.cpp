@@ -6,15 +6,24 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <climits>
+#include <cstring>
+#include <functional>
+
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -48,15 +57,27 @@ public:
         return path;
     }
 
-    Result run(const QStringList& args) const {
+    Result run(const QStringList& args) const { return exec(programPath(), args, {}); }
+
+    // How a run differs from a plain one.
+    struct Options {
+        std::function<void()> inChild; // runs in the child just before the program starts
+        QString standardOutputFile;
+    };
+    Result exec(const QString& program, const QStringList& args, const Options& options) const {
         QProcess process;
+        if (options.inChild)
+            process.setChildProcessModifier(options.inChild);
+        if (!options.standardOutputFile.isEmpty())
+            process.setStandardOutputFile(options.standardOutputFile);
+        process.setWorkingDirectory(root());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), root());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + "/.config");
         env.insert(QStringLiteral("XDG_DATA_HOME"), root() + "/.local/share");
         env.insert(QStringLiteral("XDG_CACHE_HOME"), root() + "/.cache");
         process.setProcessEnvironment(env);
-        process.start(programPath(), args);
+        process.start(program, args);
         Result result;
         if (!process.waitForFinished(120000)) {
             process.kill();
@@ -102,6 +123,63 @@ QMap<QString, QString> verdicts(const QByteArray& out) {
     return map;
 }
 
+// Gives the whole tree to the unprivileged user that dropRoot() becomes.
+void giveAway(const QString& root) {
+    if (::geteuid() != 0)
+        return;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    ::lchown(QFile::encodeName(root).constData(), 65534, 65534);
+    while (it.hasNext())
+        ::lchown(QFile::encodeName(it.next()).constData(), 65534, 65534);
+}
+
+// In the child: without root, so that permission bits count.
+void dropRoot() {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        ::_exit(99);
+}
+
+// In the child: a current folder that was removed.
+void removedCurrentFolder() {
+    if (::mkdir("gone", 0700) != 0 || ::chdir("gone") != 0 || ::rmdir("../gone") != 0)
+        ::_exit(98);
+}
+
+// In the child: a current folder whose path is longer than PATH_MAX.
+void deepCurrentFolder() {
+    char name[256];
+    std::memset(name, 'd', sizeof name - 1);
+    name[sizeof name - 1] = '\0';
+    for (int depth = 0; depth * 256 <= PATH_MAX; ++depth) {
+        if (::mkdir(name, 0700) != 0 || ::chdir(name) != 0)
+            ::_exit(98);
+    }
+}
+
+// Every entry under `root` except the tracked files' folder, with its type, size,
+// modification time and content: what a command that changes nothing must leave alone.
+QMap<QString, QByteArray> snapshot(const QString& root) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.startsWith(root + "/files"))
+            continue;
+        struct stat st {};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        QByteArray state = QByteArray::number(st.st_mode) + ' ' + QByteArray::number(qint64(st.st_size)) +
+                           ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+                           QByteArray::number(qint64(st.st_mtim.tv_nsec));
+        QFile file(path);
+        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly))
+            state += ' ' + file.readAll();
+        entries.insert(path.mid(root.size()), state);
+    }
+    return entries;
+}
+
 } // namespace
 
 class TrevalinctlTest : public QObject {
@@ -138,9 +216,9 @@ private slots:
         QTest::newRow("monitor state") << QStringList{"monitor", "/tmp", "maybe"} << 2;
         QTest::newRow("unknown algorithm") << QStringList{"algorithms", "--enable", "SHA1,CRC32"} << 2;
         QTest::newRow("bad jobs") << QStringList{"check", "--jobs", "0"} << 2;
-        QTest::newRow("check untracked") << QStringList{"check", "/nonexistent/file"} << 2;
         QTest::newRow("add missing path") << QStringList{"add", "/nonexistent/x"} << 1;
         QTest::newRow("show untracked") << QStringList{"show", "/nonexistent/x"} << 1;
+        QTest::newRow("check untracked") << QStringList{"check", "/nonexistent/file"} << 1;
         QTest::newRow("monitor unknown folder") << QStringList{"monitor", "/tmp", "on"} << 1;
         QTest::newRow("export to a missing folder") << QStringList{"export", "/nonexistent/dir/x.csv"} << 1;
     }
@@ -300,6 +378,217 @@ private slots:
         r = home.run({"check", "--quiet", rotten});
         QCOMPARE(r.status, 1);
         QCOMPARE(verdicts(r.out).size(), 1);
+    }
+
+    void addRefusesWhatItCannotTake_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo"
+                              << "it is a FIFO, not a regular file or folder";
+        QTest::newRow("socket") << "socket"
+                                << "it is a socket, not a regular file or folder";
+        QTest::newRow("character device") << "device"
+                                          << "it is a character device, not a regular file or folder";
+        QTest::newRow("unreadable file") << "unreadable file"
+                                         << "the file cannot be read (permission denied)";
+        QTest::newRow("unreadable folder") << "unreadable folder"
+                                           << "the folder cannot be read (permission denied)";
+        const QString unstorable = "the content database cannot store this name";
+        QTest::newRow("control character in the name") << "control" << unstorable;
+        QTest::newRow("name not valid UTF-8") << "invalid" << unstorable;
+        QTest::newRow("nothing there") << "missing"
+                                       << "no such file or folder";
+    }
+    // A path named to add that the engine would drop is refused: status 1, one line
+    // naming the path and the reason, nothing added.
+    void addRefusesWhatItCannotTake() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        Home home;
+        QString path = home.data() + "/x";
+        const QByteArray name = QFile::encodeName(path);
+        QString program = programPath();
+        QStringList args{"add", path};
+        Home::Options options;
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        if (kind == "socket") {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ::close(fd);
+        }
+        if (kind == "device") {
+            if (::geteuid() != 0)
+                QSKIP("making a device node needs root");
+            QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+        }
+        if (kind == "unreadable file") {
+            home.write("x", "secret");
+            QCOMPARE(::chmod(name.constData(), 0), 0);
+        }
+        if (kind == "unreadable folder") {
+            home.write("y", "inside");
+            path = home.data();
+            args = QStringList{"add", path};
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0300), 0);
+        }
+        if (kind.startsWith("unreadable")) {
+            giveAway(home.root());
+            options.inChild = dropRoot;
+        }
+        if (kind == "control") {
+            path = home.write("a\001b", "x");
+            args = QStringList{"add", path};
+            path = home.data() + "/a\\x01b"; // as the message shows it
+        }
+        if (kind == "invalid") {
+            // Arguments pass through QString here: the shell makes the byte 0xFF.
+            const QByteArray raw = QFile::encodeName(home.data()) + "/bad\xff";
+            const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0600);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+            program = "/bin/sh";
+            args = QStringList{"-c", "exec \"$0\" add \"$1$(printf '\\377')\"", programPath(),
+                               home.data() + "/bad"};
+            path = home.data() + "/bad";
+        }
+
+        const Result r = home.exec(program, args, options);
+        if (kind == "invalid")
+            ::unlink((QFile::encodeName(home.data()) + "/bad\xff").constData()); // Qt cannot name it
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("trevalinctl: cannot add " + path.toUtf8()), r.err.constData());
+        QVERIFY2(r.err.contains(": " + reason.toUtf8()), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(home.container() + "/Trevalin.database.plist"));
+    }
+
+    // Entries of an added folder that triage refuses are counted in the summary.
+    void addCountsTheEntriesItSkips() {
+        Home home;
+        home.write("good.txt", "good");
+        home.write("tab\tis fine.txt", "tab");
+        home.write("bell\x07.txt", "bell");
+        const QByteArray raw = QFile::encodeName(home.data()) + "/latin1-\xe9.txt";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        QCOMPARE(::mkfifo(QFile::encodeName(home.data() + "/pipe").constData(), 0600), 0);
+
+        const Result r = home.run({"add", home.data()});
+        ::unlink(raw.constData()); // Qt cannot name it
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Added 2 file(s), updated 0, 1 new folder(s)"), r.out.constData());
+        QVERIFY2(
+            r.out.endsWith("; 2 skipped: name cannot be stored; 1 skipped: not a readable regular file\n"),
+            r.out.constData());
+    }
+
+    void currentFolderUnknown_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("deep"); // false: the current folder was removed
+        QTest::newRow("add . in a removed folder") << QStringList{"add", "."} << false;
+        QTest::newRow("add . deeper than PATH_MAX") << QStringList{"add", "."} << true;
+        QTest::newRow("show a relative path, too deep") << QStringList{"show", "x"} << true;
+        QTest::newRow("check a relative path, removed") << QStringList{"check", "x"} << false;
+    }
+    // A relative path is never guessed to be "/" or anything else.
+    void currentFolderUnknown() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, deep);
+        Home home;
+        const Result r =
+            home.exec(programPath(), args, {deep ? deepCurrentFolder : removedCurrentFolder, {}});
+        if (deep)
+            QProcess::execute("rm", {"-rf", home.root() + u'/' + QString(255, u'd')});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("trevalinctl: cannot determine the current folder for \"" +
+                                  args[1].toUtf8() + "\": "),
+                 r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(home.container() + "/Trevalin.database.plist"));
+    }
+
+    void lostWritesFail_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        const QString output = "trevalinctl: cannot write to standard output: ";
+        QTest::newRow("export - to a full disk") << QStringList{"export", "-"} << output;
+        QTest::newRow("algorithms to a full disk") << QStringList{"algorithms"} << output;
+        QTest::newRow("help to a full disk") << QStringList{"--help"} << output;
+        QTest::newRow("settings that cannot be written") << QStringList{"algorithms", "--enable", "MD5"}
+                                                         << "trevalinctl: cannot write the settings file @: ";
+    }
+    // Output or settings that never arrived: status 1 and one line saying so.
+    void lostWritesFail() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        Home home;
+        const QString settings = home.root() + "/.config/corvane/Trevalin.conf";
+        error.replace("@", settings);
+        Home::Options options;
+        if (error.contains("output")) {
+            if (!QFile::exists("/dev/full"))
+                QSKIP("no /dev/full");
+            options.standardOutputFile = "/dev/full";
+        } else {
+            QVERIFY(QDir().mkpath(settings)); // a folder where the file belongs
+        }
+        const Result r = home.exec(programPath(), args, options);
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith(error.toUtf8()), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+    }
+
+    void readOnlyCommandsWriteNothing_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("populated"); // data files and a log file exist before
+        const QList<QStringList> commands{{"list"},        {"list", "@"}, {"show", "@/a.txt"}, {"export"},
+                                          {"export", "-"}, {"folders"},   {"algorithms"}};
+        for (const QStringList& args : commands) {
+            for (bool populated : {false, true})
+                QTest::addRow("%s%s", qPrintable(args.join(u' ')), populated ? " (populated)" : "")
+                    << args << populated;
+        }
+    }
+    // A command that only reads creates, rewrites and removes nothing in the home
+    // folder (data folder, settings, caches); an existing log file is only appended to.
+    void readOnlyCommandsWriteNothing() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, populated);
+        Home home;
+        home.write("a.txt", "a");
+        if (populated) {
+            QCOMPARE(home.run({"algorithms", "--enable", "MD5"}).status, 0);
+            QCOMPARE(home.run({"add", home.data()}).status, 0);
+            QCOMPARE(home.run({"monitor", home.data(), "on"}).status, 0);
+        }
+        args.replaceInStrings(QStringLiteral("@"), home.data());
+        const QString logFile = "/.local/share/corvane/Trevalin/org.corvane.Trevalin.log";
+        QMap<QString, QByteArray> before = snapshot(home.root());
+        QCOMPARE(before.contains(logFile), populated);
+        QFile log(home.root() + logFile);
+        const QByteArray oldLog = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        log.close();
+
+        const Result r = home.run(args);
+        QCOMPARE(r.status, populated || args[0] != "show" ? 0 : 1);
+
+        QMap<QString, QByteArray> after = snapshot(home.root());
+        if (populated) {
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            const QByteArray newLog = log.readAll();
+            QVERIFY2(newLog.size() > oldLog.size() && newLog.startsWith(oldLog), "log file not appended to");
+            after.remove(logFile);
+            before.remove(logFile);
+        }
+        QCOMPARE(after, before);
     }
 
     void writersRefusedWhileTheLockIsHeld() {
