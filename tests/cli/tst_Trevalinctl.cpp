@@ -1,6 +1,7 @@
 // Runs the built trevalinctl program against a private HOME and checks what it prints,
 // its exit statuses and the data files it leaves behind.
 #include "TestMain.h"
+#include "model/ModelTestSupport.h"
 
 #include <QCryptographicHash>
 #include <QDBusConnection>
@@ -9,6 +10,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -636,6 +638,89 @@ private slots:
         QVERIFY2(r.err.contains("Trevalin is running"), r.err.constData());
         QCOMPARE(home.run({"list"}).status, 0);
         QCOMPARE(home.run({"add", home.data()}).status, 0);
+    }
+
+    // A tracked file the user can no longer read keeps its record; check says so.
+    void anUnreadableTrackedFileIsKeptAndReported() {
+        Home home;
+        const QString file = home.write("private.txt", "secret");
+        giveAway(home.root());
+        const Home::Options asUser{dropRoot, {}};
+        QCOMPARE(home.exec(programPath(), {"add", file}, asUser).status, 0);
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0), 0);
+        Result r = home.exec(programPath(), {"check", file}, asUser);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(verdicts(r.out).value(file), "unreadable");
+        r = home.exec(programPath(), {"list"}, asUser);
+        QVERIFY2(r.out.contains(QFile::encodeName(file)), r.out.constData());
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0600), 0);
+        r = home.exec(programPath(), {"check", file}, asUser);
+        QCOMPARE(verdicts(r.out).value(file), "ok");
+    }
+
+    // Records lost to a failed save come back when the folder is added again, and files
+    // created since are picked up; the recorded file is not hashed again.
+    void addingATrackedFolderAgainTakesInWhatHasNoRecord() {
+        Home home;
+        home.write("a.txt", "a");
+        giveAway(home.root());
+        const Home::Options asUser{dropRoot, {}};
+        QCOMPARE(home.exec(programPath(), {"add", home.data()}, asUser).status, 0);
+        // The save after the next add fails: the data folder is read-only.
+        const QByteArray container = QFile::encodeName(home.container());
+        QCOMPARE(::chmod(container.constData(), 0500), 0);
+        home.write("b.txt", "b");
+        Result r = home.exec(programPath(), {"add", home.write("c.txt", "c")}, asUser);
+        QCOMPARE(::chmod(container.constData(), 0700), 0);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(QRegularExpression("^trevalinctl: saving the (bookmark|content) database failed: Unable to "
+                                    "write " +
+                                    QRegularExpression::escape(home.container()) +
+                                    "/Trevalin\\.\\w+\\.plist: .+")
+                     .match(QString::fromUtf8(r.err))
+                     .hasMatch(),
+                 r.err.constData());
+
+        r = home.exec(programPath(), {"add", home.data()}, asUser);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Added 2 file(s), updated 0, 0 new folder(s); 2 digest(s)"),
+                 r.out.constData());
+        QCOMPARE(home.run({"list"}).out.count('\n'), 3);
+    }
+
+    // An unreadable data file is moved aside under a new name each time, never over an
+    // earlier copy, and the command says where it went.
+    void unreadableDataFilesAreSetAsideAndNamed_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("content database") << "Trevalin.database.plist"
+                                          << "content database";
+        QTest::newRow("bookmark database") << "Trevalin.bookmarks.plist"
+                                           << "bookmark database";
+        QTest::newRow("folder store") << "Trevalin.sqlite"
+                                      << "folder store";
+    }
+    void unreadableDataFilesAreSetAsideAndNamed() {
+        QFETCH(QString, file);
+        QFETCH(QString, what);
+        Home home;
+        home.write("a.txt", "a");
+        QCOMPARE(home.run({"add", home.data()}).status, 0);
+        const QString path = home.container() + u'/' + file;
+        for (const QByteArray garbage : {QByteArray("first garbage"), QByteArray("second garbage")}) {
+            QVERIFY(trevalin::test::writeFile(path, garbage));
+            const Result r = home.run({"add", home.data()});
+            QCOMPARE(r.status, 1);
+            const QStringList copies = trevalin::test::asideCopies(path);
+            QVERIFY2(r.err.contains(QStringLiteral("the %1 %2 could not be read (").arg(what, path).toUtf8()),
+                     r.err.constData());
+            bool named = false;
+            for (const QString& copy : copies)
+                named = named || (r.err.contains(("it was moved aside to " + copy).toUtf8()) &&
+                                  trevalin::test::readAll(copy) == garbage);
+            QVERIFY2(named, r.err.constData());
+        }
+        QCOMPARE(trevalin::test::asideCopies(path).size(), 2);
     }
 
     void algorithmSelectionKeepsOneEnabled() {
