@@ -271,14 +271,15 @@ void CtlCommand::reportSetAside(const QString& what, const QString& file, const 
                                 const QString& movedTo) {
     m_dataSetAside = true;
     printErr(QStringLiteral("trevalinctl: the %1 %2 could not be read (%3); ").arg(what, file, detail) +
-             (movedTo.isEmpty() ? QStringLiteral("it could not be moved aside either")
-                                : QStringLiteral("it was moved aside to ") + movedTo));
+             (!movedTo.isEmpty() ? QStringLiteral("it was moved aside to ") + movedTo
+              : m_writes         ? QStringLiteral("it could not be moved aside either")
+                         : QStringLiteral("it was left as it is (the next writing command sets it aside)")));
 }
 
 void CtlCommand::loadContent() {
     Database& database = Database::shared();
     try {
-        database.load();
+        database.load(m_writes);
     } catch (const FileSystemException&) {
         // No file yet: an empty database.
     } catch (const DatabaseException& error) {
@@ -289,7 +290,7 @@ void CtlCommand::loadContent() {
 void CtlCommand::loadBookmarks() {
     BookmarkDatabase& bookmarks = BookmarkDatabase::shared();
     try {
-        bookmarks.load();
+        bookmarks.load(m_writes);
     } catch (const FileSystemException&) {
     } catch (const BookmarkException& error) {
         reportSetAside(QStringLiteral("bookmark database"), bookmarks.file(), error.detail(),
@@ -417,6 +418,9 @@ int CtlCommand::runCommand(const QStringList& arguments) {
     const bool writes = name == QLatin1String("add") || name == QLatin1String("monitor") ||
                         name == QLatin1String("check") ||
                         (name == QLatin1String("algorithms") && parser.isSet(QStringLiteral("enable")));
+    m_writes = writes;
+    // A reader changes nothing in the data folder, not even an unreadable file's place.
+    CoreDataStack::shared().setReadOnly(!writes);
     installLogging(m_verbose, writes);
     TLOG_INFO(QStringLiteral("trevalinctl ") + arguments.mid(index).join(u' '));
 
@@ -605,7 +609,12 @@ int CtlCommand::runFolders() {
     // Opening the folder store creates it; without a file there is nothing to list.
     if (!QFileInfo::exists(CoreDataStack::defaultStorePath()))
         return kExitOk;
-    for (const Folder& folder : CoreDataStack::shared().folders())
+    CoreDataStack& store = CoreDataStack::shared();
+    if (!store.hasStore()) {
+        reportSetAside(QStringLiteral("folder store"), store.storePath(), store.openFailure(), {});
+        return kExitFailure;
+    }
+    for (const Folder& folder : store.folders())
         printOut(QStringLiteral("%1 %2")
                      .arg(folder.monitored ? QStringLiteral("on") : QStringLiteral("off"), -3)
                      .arg(folder.path));

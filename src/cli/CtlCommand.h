@@ -75,6 +75,7 @@ private:
     std::unique_ptr<DataLock> m_lock;
     bool m_verbose = false;
     bool m_dataSetAside = false; // a data file was found unreadable and set aside
+    bool m_writes = false;       // the command may change the data files
 };
 
 } // namespace trevalin

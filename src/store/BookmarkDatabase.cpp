@@ -133,7 +133,7 @@ void BookmarkDatabase::start() {
     }
 }
 
-void BookmarkDatabase::load() {
+void BookmarkDatabase::load(bool setAside) {
     const QFileInfo info(m_file);
     if (!info.exists() && !info.isSymLink()) {
         TLOG_WARNING(QStringLiteral("The security bookmarks database could not be opened") +
@@ -147,7 +147,8 @@ void BookmarkDatabase::load() {
         TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
                    tag("BookmarkDatabase.load()"));
         TLOG_ERROR(error.message());
-        const QString aside = CorruptFile::setAside(m_file, QStringLiteral("BookmarkDatabase.load()"));
+        const QString aside =
+            setAside ? CorruptFile::setAside(m_file, QStringLiteral("BookmarkDatabase.load()")) : QString();
         throw BookmarkException(BookmarkError::LoadBookmarkError, error.message(), aside);
     }
     const qsizetype entries = map.size();

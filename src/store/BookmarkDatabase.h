@@ -61,7 +61,8 @@ public:
     // Replaces the map from the file. Throws FileSystemException NotReadable when the
     // file is missing; BookmarkException LoadBookmarkError (map unchanged, the file
     // set aside as "<file>.corrupt-<time stamp>") when it cannot be read or decoded.
-    void load();
+    // With `setAside` false (a reader that must change nothing) the file stays where it is.
+    void load(bool setAside = true);
     // Writes the file only when the bookmarks' save flag is set; clears the flag unless
     // the map changed meanwhile. Throws BookmarkException SaveBookmarkError (flag kept).
     void save();

@@ -98,7 +98,19 @@ QString CoreDataStack::errorLocked(int code) const {
     return message + QStringLiteral(", {code = %1, store = %2}").arg(code).arg(m_storePath);
 }
 
+void CoreDataStack::setReadOnly(bool readOnly) {
+    std::lock_guard lock(m_mutex);
+    m_readOnly = readOnly;
+}
+
 int CoreDataStack::openLocked() {
+    if (m_readOnly) {
+        int rc = sqlite3_open_v2(QFile::encodeName(m_storePath).constData(), &m_db,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+        if (rc == SQLITE_OK && !loadLocked())
+            rc = sqlite3_errcode(m_db) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(m_db);
+        return rc;
+    }
     QDir().mkpath(QFileInfo(m_storePath).absolutePath());
     int rc = sqlite3_open_v2(QFile::encodeName(m_storePath).constData(), &m_db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
@@ -130,7 +142,7 @@ bool CoreDataStack::ensureOpenLocked() {
     // readable Folder table) is kept aside with its journal, and a new store replaces it.
     // Any other failure (permissions, a full disk, a locked file) leaves the file alone.
     const int primary = rc & 0xff;
-    if (primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT && primary != SQLITE_ERROR)
+    if (m_readOnly || (primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT && primary != SQLITE_ERROR))
         return false;
     const QString tag = QStringLiteral("CoreDataStack.persistentStoreCoordinator");
     const QString aside = CorruptFile::setAside(m_storePath, tag);

@@ -50,6 +50,9 @@ public:
     ~CoreDataStack() override;
 
     QString storePath() const { return m_storePath; }
+    // Before first use: open the file read-only, create nothing and set nothing aside (for
+    // a reader that must change nothing). Saves then fail.
+    void setReadOnly(bool readOnly);
     // Whether a store is attached (opens it on first call).
     bool hasStore();
     // Where an unreadable store file was set aside when the store was opened; empty
@@ -105,9 +108,10 @@ private:
     void closeLocked();
 
     const QString m_storePath;
-    std::mutex m_mutex;            // guards everything below
-    sqlite3* m_db = nullptr;       // the store; null when not open
-    bool m_openAttempted = false;  // opening is tried once
+    std::mutex m_mutex;           // guards everything below
+    sqlite3* m_db = nullptr;      // the store; null when not open
+    bool m_openAttempted = false; // opening is tried once
+    bool m_readOnly = false;
     QString m_movedAside;          // where an unreadable store file went
     QString m_openFailure;         // why the first open failed
     std::vector<Folder> m_folders; // the working set, insertion order

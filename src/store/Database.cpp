@@ -311,7 +311,7 @@ void Database::start() {
     StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready, true);
 }
 
-void Database::load() {
+void Database::load(bool setAside) {
     const QFileInfo info(m_file);
     if (!info.exists() && !info.isSymLink()) {
         TLOG_WARNING(QStringLiteral("The content database file could not be opened") +
@@ -325,7 +325,8 @@ void Database::load() {
         TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
         TLOG_ERROR(error.message());
         // Keep what the user had: the next save must not overwrite it.
-        const QString aside = CorruptFile::setAside(m_file, QStringLiteral("Database.load()"));
+        const QString aside =
+            setAside ? CorruptFile::setAside(m_file, QStringLiteral("Database.load()")) : QString();
         throw DatabaseException(DatabaseError::LoadDatabaseError, error.message(), aside);
     }
     const std::size_t records = map.size();

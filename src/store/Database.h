@@ -82,7 +82,8 @@ public:
     // Replaces the map from the file. Throws FileSystemException NotReadable when the
     // file is missing; DatabaseException LoadDatabaseError (map unchanged, the file
     // set aside as "<file>.corrupt-<time stamp>") when it cannot be read or decoded.
-    void load();
+    // With `setAside` false (a reader that must change nothing) the file stays where it is.
+    void load(bool setAside = true);
     // Writes the map to the file atomically and clears the save flag unless the map was
     // modified meanwhile. Throws DatabaseException SaveDatabaseError (flag untouched).
     void save();

@@ -693,16 +693,18 @@ private slots:
     void unreadableDataFilesAreSetAsideAndNamed_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("what");
-        QTest::newRow("content database") << "Trevalin.database.plist"
-                                          << "content database";
-        QTest::newRow("bookmark database") << "Trevalin.bookmarks.plist"
-                                           << "bookmark database";
-        QTest::newRow("folder store") << "Trevalin.sqlite"
-                                      << "folder store";
+        QTest::addColumn<QString>("reader"); // a read-only command that opens the file
+        QTest::newRow("content database")
+            << QString("Trevalin.database.plist") << QString("content database") << QString("list");
+        QTest::newRow("bookmark database")
+            << QString("Trevalin.bookmarks.plist") << QString("bookmark database") << QString();
+        QTest::newRow("folder store")
+            << QString("Trevalin.sqlite") << QString("folder store") << QString("folders");
     }
     void unreadableDataFilesAreSetAsideAndNamed() {
         QFETCH(QString, file);
         QFETCH(QString, what);
+        QFETCH(QString, reader);
         Home home;
         home.write("a.txt", "a");
         QCOMPARE(home.run({"add", home.data()}).status, 0);
@@ -720,6 +722,16 @@ private slots:
                                   trevalin::test::readAll(copy) == garbage);
             QVERIFY2(named, r.err.constData());
         }
+        QCOMPARE(trevalin::test::asideCopies(path).size(), 2);
+        if (reader.isEmpty())
+            return;
+        // A reader reports the file and leaves it where it is.
+        QVERIFY(trevalin::test::writeFile(path, "third garbage"));
+        const Result r = home.run({reader});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("could not be read") && r.err.contains("it was left as it is"),
+                 r.err.constData());
+        QCOMPARE(trevalin::test::readAll(path), QByteArray("third garbage"));
         QCOMPARE(trevalin::test::asideCopies(path).size(), 2);
     }
 
