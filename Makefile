@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench format clean
+.PHONY: all deps configure build test test-sanitize check-format run bench format clean
 
 all: build
 
@@ -19,6 +19,13 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && dbus-run-session -- ctest --output-on-failure -j $(JOBS)
+
+# The whole suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	@$(MAKE) --no-print-directory test BUILD_DIR=build-sanitize CMAKE_FLAGS="$(CMAKE_FLAGS) -DTREVALIN_SANITIZE=ON"
+
+check-format: deps
+	@bash scripts/check-format
 
 run: build
 	@bash scripts/run-program $(BUILD_DIR)

@@ -14,8 +14,7 @@
 
 namespace trevalin::test {
 
-inline void isolateHome(const QString& root)
-{
+inline void isolateHome(const QString& root) {
     const QByteArray base = root.toUtf8();
     qputenv("HOME", base);
     qputenv("XDG_CONFIG_HOME", base + "/.config");
@@ -30,8 +29,7 @@ inline void isolateHome(const QString& root)
 } // namespace trevalin::test
 
 #define TREVALIN_TEST_MAIN(TestClass)                                                                        \
-    int main(int argc, char** argv)                                                                          \
-    {                                                                                                        \
+    int main(int argc, char** argv) {                                                                        \
         QTemporaryDir home;                                                                                  \
         if (!home.isValid())                                                                                 \
             return 2;                                                                                        \

@@ -67,12 +67,13 @@ QString ProgressBar::render(double bytes, double totalBytes, qint64 jobs, qint64
                                             : 0.0;
     const double rate = seconds > 0.05 ? bytes / seconds : 0;
     const double left = rate > 0 ? (totalBytes - bytes) / rate : -1;
-    const QString tail = QStringLiteral(" %1% %2/%3 jobs %4/%5 %6/s ETA %7")
-                             .arg(int(fraction * 100))
-                             .arg(jobs)
-                             .arg(totalJobs)
-                             .arg(byteCountString(bytes), byteCountString(totalBytes),
-                                  rate > 0 ? byteCountString(std::round(rate)) : QStringLiteral("-"), durationText(left));
+    const QString tail =
+        QStringLiteral(" %1% %2/%3 jobs %4/%5 %6/s ETA %7")
+            .arg(int(fraction * 100))
+            .arg(jobs)
+            .arg(totalJobs)
+            .arg(byteCountString(bytes), byteCountString(totalBytes),
+                 rate > 0 ? byteCountString(std::round(rate)) : QStringLiteral("-"), durationText(left));
     const int barWidth = std::max(10, width - int(tail.size()) - 3);
     const int filled = int(fraction * barWidth);
     return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
