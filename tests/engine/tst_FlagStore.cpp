@@ -1,6 +1,6 @@
-// Tests of the flag store: the nine keys, absent keys reading false, start-up
-// completion exactly once in either order and under racing threads, and save()
-// in its order with failures that keep the flag for the next save.
+// Tests of the flag store: start-up completion exactly once in either order and
+// under racing threads, and save() in its order with failures that keep the flag
+// for the next save.
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 
@@ -30,23 +30,6 @@ class TestFlagStore : public QObject {
 
 private slots:
     void init() { Debugging::setFlagForTesting(false); }
-
-    void initialiseStoresNineFalseKeys() {
-        FlagStore f;
-        QCOMPARE(f.keyCount(), 0);
-        QVERIFY(!f.get(SubSystem::database, Flag::ready)); // absent reads false
-        QVERIFY(f.startup());
-        f.set(SubSystem::watching, Flag::active, true);
-        f.initialise();
-        QCOMPARE(f.keyCount(), 9);
-        for (SubSystem s : {SubSystem::database, SubSystem::bookmarks, SubSystem::watching})
-            for (Flag fl : {Flag::ready, Flag::save, Flag::active})
-                QVERIFY(!f.get(s, fl));
-        f.set(SubSystem::database, Flag::save, true);
-        QVERIFY(f.get(SubSystem::database, Flag::save));
-        QVERIFY(!f.get(SubSystem::bookmarks, Flag::save));
-        QCOMPARE(f.keyCount(), 9);
-    }
 
     void startupCompletesOnceInEitherOrder_data() {
         QTest::addColumn<bool>("bookmarksFirst");
@@ -187,13 +170,6 @@ private slots:
         // A failed save leaves its flag set, so the next save tries again.
         QCOMPARE(f.get(SubSystem::bookmarks, Flag::save), bookmarksFlag && bookmarkResult <= 0);
         QCOMPARE(f.get(SubSystem::database, Flag::save), contentFlag && contentResult <= 0);
-    }
-
-    void saveWithoutHooksIsHarmless() {
-        FlagStore f;
-        f.set(SubSystem::database, Flag::save, true);
-        f.save();
-        QVERIFY(f.get(SubSystem::database, Flag::save));
     }
 
     // Concurrent saves run one after another.

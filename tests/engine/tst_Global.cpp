@@ -224,50 +224,6 @@ private slots:
                  QStringList{"State change: Resetting -> Idle [ Global.set(_:) ]"});
     }
 
-    // The typical cycle of added locations.
-    void idleProcessingIdle() {
-        Rig rig(S::Idle, true);
-        QStringList titles{rig.progress.title()};
-        QList<bool> actives{rig.progress.active()};
-        connect(&rig.progress, &Progress::changed, this, [&] {
-            const auto s = rig.progress.snapshot();
-            if (titles.isEmpty() || titles.last() != s.title)
-                titles << s.title;
-            if (actives.isEmpty() || actives.last() != s.active)
-                actives << s.active;
-        });
-        LogRecorder log;
-        rig.global.set(S::Processing);
-        rig.progress.setRemaining(2);
-        rig.global.set(S::Idle);
-        QVERIFY(EnginePool::waitForDone(10000));
-        QCOMPARE(titles, (QStringList{"Status: Idle", "State: Processing", "State: Idle"}));
-        QCOMPARE(actives, (QList<bool>{false, true, false}));
-        QCOMPARE(rig.recorder.events(), (QStringList{"anim:start", "sound:finished", "anim:stop"}));
-        QCOMPARE(rig.saves.load(), 1);
-        QCOMPARE(rig.taglines->count.load(), 1);
-        QCOMPARE(rig.progress.remaining(), 0);
-        QCOMPARE(log.messages(Level::Debug),
-                 QStringList{"Progress bar set to passive/inactive state [ Global.inactive(audio:) ]"});
-    }
-
-    // The cycle of a monitored folder that holds more files than records.
-    void idleEvaluatingProcessingIdle() {
-        Rig rig(S::Idle, true);
-        LogRecorder log;
-        rig.global.set(S::Evaluating);
-        rig.global.set(S::Processing);
-        QCOMPARE(rig.progress.title(), QString("State: Processing"));
-        rig.global.set(S::Idle);
-        QVERIFY(EnginePool::waitForDone(10000));
-        QCOMPARE(rig.recorder.events(),
-                 (QStringList{"anim:start", "sound:evaluating", "sound:finished", "anim:stop"}));
-        QCOMPARE(rig.saves.load(), 1);
-        QVERIFY(log.messages(Level::Debug)
-                    .contains("Progress bar set to evaluating (indeterminate) state [ "
-                              "Global.evaluating(title:audio:) ]"));
-    }
-
     void changeOnlyFromTheGivenState() {
         Rig rig(S::Processing, true);
         LogRecorder log;

@@ -1,6 +1,5 @@
-// Tests of the progress model: the clamp of incrementValue with
-// its two log lines, the passive, evaluating and idle looks, change notifications, and
-// the decimal text of the log lines.
+// Tests of the progress model: the clamp of incrementValue with its two log lines,
+// change notifications, and the decimal text of the log lines.
 #include "engine/Progress.h"
 
 #include "LogRecorder.h"
@@ -11,8 +10,6 @@
 
 #include <cmath>
 #include <limits>
-#include <thread>
-#include <vector>
 
 using namespace trevalin;
 using trevalin::test::LogRecorder;
@@ -75,48 +72,6 @@ private slots:
         p.incrementValue(std::numeric_limits<double>::quiet_NaN());
         QVERIFY(std::isnan(p.value()));
         QVERIFY(log.messages().isEmpty());
-    }
-
-    void looks() {
-        Progress p;
-        p.setTitle("Processing: a.txt SHA1");
-        p.setIndeterminate();
-        auto s = p.snapshot();
-        QCOMPARE(s.value, 0.0);
-        QCOMPARE(s.total, 0.0);
-        QCOMPARE(s.active, true);
-        QCOMPARE(s.title, QString("Processing: a.txt SHA1"));
-        p.setPassive();
-        s = p.snapshot();
-        QCOMPARE(s.value, 1.0);
-        QCOMPARE(s.total, 1.0);
-        QCOMPARE(s.active, false);
-        QCOMPARE(s.title, QString("Processing: a.txt SHA1"));
-        p.setRemaining(2);
-        p.jobFinished();
-        QCOMPARE(p.processed(), 1);
-        QCOMPARE(p.remaining(), 1);
-        p.resetToInitial();
-        QCOMPARE(p.title(), QString("Status: Idle"));
-        QCOMPARE(p.value(), 100.0);
-        QCOMPARE(p.total(), 100.0);
-        QVERIFY(!p.active());
-    }
-
-    // Concurrent increments lose nothing and never pass the total.
-    void concurrentIncrements() {
-        Progress p;
-        p.setTotal(1e9);
-        p.setValue(0);
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 8; ++t)
-            threads.emplace_back([&] {
-                for (int i = 0; i < 1000; ++i)
-                    p.incrementValue(1.0);
-            });
-        for (auto& t : threads)
-            t.join();
-        QCOMPARE(p.value(), 8000.0);
     }
 
     void decimalText_data() {

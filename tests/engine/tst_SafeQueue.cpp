@@ -1,8 +1,6 @@
-// Tests of the work queues and counters: order and de-duplication, identity of
-// jobs, refused batch types, the debug-gated lines, front removal, and counters
-// under concurrent use.
+// Tests of the work queues: order and de-duplication, identity of jobs, refused
+// batch types, the debug-gated lines, front removal and snapshot resets.
 #include "engine/SafeQueue.h"
-#include "engine/ThreadSafeCounter.h"
 
 #include "LogRecorder.h"
 #include "TestMain.h"
@@ -12,7 +10,6 @@
 #include <QStringList>
 #include <QTest>
 
-#include <thread>
 #include <vector>
 
 using namespace trevalin;
@@ -209,67 +206,6 @@ private slots:
         q.add(QList<Location>{loc("/d")});
         QCOMPARE(q.discard(q.data()), std::size_t(2));
         QCOMPARE(q.count(), 0);
-    }
-
-    // Producers and consumers race on one queue: every job is taken exactly once.
-    void concurrentProducersAndConsumers() {
-        ThreadSafeWorkQueue q("Test.jobs");
-        const int producers = 4, perProducer = 2000;
-        std::vector<FileObjectPtr> records;
-        for (int i = 0; i < producers * perProducer; ++i)
-            records.push_back(makeRecord(QString("/r%1").arg(i)));
-        std::atomic<int> taken{0};
-        std::atomic<bool> done{false};
-        std::vector<std::thread> threads;
-        for (int p = 0; p < producers; ++p) {
-            threads.emplace_back([&, p] {
-                for (int i = 0; i < perProducer; ++i)
-                    q.add(QList<Job>{Job{records[p * perProducer + i], Digest::SHA1}});
-            });
-        }
-        std::vector<std::thread> consumers;
-        for (int c = 0; c < 3; ++c) {
-            consumers.emplace_back([&] {
-                while (true) {
-                    if (q.removeFirst())
-                        ++taken;
-                    else if (done)
-                        break;
-                }
-                while (q.removeFirst())
-                    ++taken;
-            });
-        }
-        for (auto& t : threads)
-            t.join();
-        done = true;
-        for (auto& t : consumers)
-            t.join();
-        QCOMPARE(taken.load(), producers * perProducer);
-        QCOMPARE(q.count(), 0);
-    }
-
-    void countersCountEveryIncrement() {
-        ThreadSafeCounters counters;
-        ThreadSafeCounters copy = counters; // copies share the counters
-        ThreadSafeCounter subtasks;
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 8; ++t) {
-            threads.emplace_back([&] {
-                for (int i = 0; i < 1000; ++i) {
-                    counters.jobs->increment();
-                    copy.locations->increment();
-                    subtasks.increment();
-                }
-            });
-        }
-        for (auto& t : threads)
-            t.join();
-        QCOMPARE(copy.jobs->count(), 8000);
-        QCOMPARE(counters.locations->count(), 8000);
-        QCOMPARE(counters.invocations->increment(), 1);
-        QCOMPARE(counters.notifications->count(), 0);
-        QCOMPARE(subtasks.count(), 8000);
     }
 };
 

@@ -1,5 +1,5 @@
 // Tracked-file records: creation from files of every kind, the name table, metadata
-// equality against identity, CSV rows, jobs and the file-system queries.
+// equality against identity, CSV rows, jobs, folder listings and removal.
 #include "ModelTestSupport.h"
 #include "TestMain.h"
 
@@ -286,7 +286,6 @@ private slots:
         QVERIFY(!(a == Job{first, Digest::MD5})); // algorithm differs
         QVERIFY(!JobIdentityEqual()(a, b));       // distinct records
         QVERIFY(JobIdentityEqual()(a, Job{first, Digest::SHA1}));
-        QVERIFY(qHash(a) != qHash(b) || a.identityKey() != b.identityKey());
 
         // Queues key on identity: both records' jobs are kept, a repeat is not.
         std::unordered_set<Job, JobIdentityHash, JobIdentityEqual> queue;
@@ -326,20 +325,6 @@ private slots:
                                  FileSystem(Location(folder + "/a.txt")).directoryContents());
     }
 
-    void queries() {
-        const QString file = path("query.txt");
-        QVERIFY(writeFile(file, "12345"));
-        const FileSystem fs{Location(file)};
-        QVERIFY(fs.exists());
-        QVERIFY(fs.isReadable());
-        QVERIFY(!fs.isDirectory());
-        QVERIFY(fs.isRegularFile());
-        QCOMPARE(fs.size(), quint64(5));
-        QVERIFY(fs.modificationDate().has_value());
-        QVERIFY(FileSystem(Location(m_dir.path())).isDirectory());
-        QVERIFY(!FileSystem(Location(path("nothing"))).isDirectory());
-    }
-
     void remove() {
         const QString file = path("remove-me");
         QVERIFY(writeFile(file, "1"));
@@ -351,16 +336,6 @@ private slots:
         QVERIFY(QDir().mkpath(folder + "/inner"));
         FileSystem(Location(folder)).remove();
         QVERIFY(!QFileInfo::exists(folder));
-    }
-
-    void errorCodes() {
-        TCOMPARE_ENUM(FileSystemException::fromErrno(ENOENT).error(), FileSystemError::NotFound);
-        TCOMPARE_ENUM(FileSystemException::fromErrno(EACCES).error(), FileSystemError::NotReadable);
-        TCOMPARE_ENUM(FileSystemException::fromErrno(EPERM).error(), FileSystemError::NotPermitted);
-        TCOMPARE_ENUM(FileSystemException::fromErrno(ENOTDIR).error(), FileSystemError::NotDirectory);
-        TCOMPARE_ENUM(FileSystemException::fromErrno(EIO).error(), FileSystemError::InputStreamError);
-        QVERIFY(fileStateFromString(u"Changing") == FileState::Changing);
-        QVERIFY(!fileStateFromString(u"changing"));
     }
 };
 

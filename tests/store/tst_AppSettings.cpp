@@ -1,12 +1,11 @@
-// Settings: defaults of every key, the two stores, clearing, the debug gate, and the
-// load and save of the algorithm selection.
+// Settings: the two stores, clearing, the debug gate, and the load and save of the
+// algorithm selection.
 #include "TestMain.h"
 #include "model/ModelTestSupport.h"
 
 #include "store/AppSettings.h"
 #include "store/Debugging.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTest>
@@ -17,43 +16,12 @@ using trevalin::test::LogRecorder;
 class TestAppSettings : public QObject {
     Q_OBJECT
 
-private:
-    static QString configDir() {
-        return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/corvane");
-    }
-
 private slots:
     void init() {
         QFile::remove(AppSettings::standardFilePath());
         QFile::remove(AppSettings::suiteFilePath());
         Debugging::resetForTesting();
         DigestState::shared().setDefaults();
-    }
-
-    void files() {
-        QCOMPARE(AppSettings::standardFilePath(), configDir() + QStringLiteral("/Trevalin.conf"));
-        QCOMPARE(AppSettings::suiteFilePath(), configDir() + QStringLiteral("/group.org.corvane.conf"));
-    }
-
-    void defaults() {
-        AppSettings settings;
-        QCOMPARE(settings.splashScreen(), true);
-        QCOMPARE(settings.debugging(), false);
-        QCOMPARE(settings.audioEnabled(), true);
-        QCOMPARE(settings.hideFileBrowser(), false);
-        QCOMPARE(settings.windowVisible(), true);
-        QCOMPARE(settings.fullFilePaths(), false);
-        QCOMPARE(settings.fullFolderPaths(), false);
-        QCOMPARE(settings.algorithmsData(), QByteArray());
-        QCOMPARE(settings.appUUID(), QString());
-        QCOMPARE(settings.autoLaunch(), false);
-        QStringList names;
-        for (AppSettings::Keys key : AppSettings::kAllKeys)
-            names.append(AppSettings::keyName(key));
-        QCOMPARE(names,
-                 (QStringList{"splashScreen", "debugging", "audioEnabled", "hideFileBrowser", "windowVisible",
-                              "fullFilePaths", "fullFolderPaths", "algorithmsData", "appUUID"}));
-        QVERIFY(!QFile::exists(AppSettings::standardFilePath())); // reading writes nothing
     }
 
     void writesReachTheFiles() {
