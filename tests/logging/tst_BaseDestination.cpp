@@ -1,5 +1,5 @@
 // Rendering of log lines: the format language, padding, trailing white space,
-// JSON rendering and the level decision.
+// JSON rendering, filters and the debug print texts.
 #include "LogTestSupport.h"
 #include "TestMain.h"
 #include "logging/BaseDestination.h"
@@ -32,8 +32,6 @@ private slots:
     void contextToken();
     void jsonRendering();
     void jsonWithContext();
-    void levelDecision_data();
-    void levelDecision();
     void filters();
     void debugPrintTexts();
 };
@@ -202,31 +200,6 @@ void TestBaseDestination::jsonWithContext() {
     entry.context = QStringLiteral("plain");
     QCOMPARE(QJsonDocument::fromJson(d.send(entry)->toUtf8()).object().value("context").toString(),
              QStringLiteral("plain"));
-}
-
-void TestBaseDestination::levelDecision_data() {
-    QTest::addColumn<int>("minLevel");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<bool>("taken");
-    for (int min = 0; min <= 4; ++min)
-        for (int level = 0; level <= 4; ++level)
-            QTest::addRow("min %d level %d", min, level) << min << level << (level >= min);
-}
-
-void TestBaseDestination::levelDecision() {
-    QFETCH(int, minLevel);
-    QFETCH(int, level);
-    QFETCH(bool, taken);
-    BaseDestination d;
-    d.setMinLevel(Level(minLevel));
-    int calls = 0;
-    QCOMPARE(d.shouldLevelBeLogged(Level(level), {}, {},
-                                   [&] {
-                                       ++calls;
-                                       return QString();
-                                   }),
-             taken);
-    QCOMPARE(calls, 0);
 }
 
 void TestBaseDestination::filters() {

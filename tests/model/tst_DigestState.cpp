@@ -44,21 +44,6 @@ class TestDigestState : public QObject {
     Q_OBJECT
 
 private slots:
-    void defaults() {
-        const QList<Digests> list = DigestState::defaultList();
-        QCOMPARE(list.size(), 5);
-        for (int i = 0; i < 5; ++i) {
-            TCOMPARE_ENUM(list[i].digest, kAllDigests[size_t(i)]);
-            QCOMPARE(list[i].name, toString(kAllDigests[size_t(i)]));
-            QCOMPARE(list[i].enabled, list[i].digest == Digest::SHA1);
-            QVERIFY(!list[i].id.isNull());
-        }
-        QVERIFY(list[0].id != DigestState::defaultList()[0].id); // fresh ids
-        DigestState state;
-        QVERIFY(state.enabledDigests() == QList<Digest>{Digest::SHA1});
-        QCOMPARE(state.enabledCount(), 1);
-    }
-
     void enableAndOrder() {
         DigestState state;
         QSignalSpy changed(&state, &DigestState::algorithmsChanged);
