@@ -2,7 +2,6 @@
 #include "LogTestSupport.h"
 #include "TestMain.h"
 #include "logging/ConsoleDestination.h"
-#include "logging/Logger.h"
 
 #include <QtTest>
 
@@ -18,7 +17,6 @@ private slots:
     void terminalColors();
     void whereLinesGo_data();
     void whereLinesGo();
-    void throughTheLogger();
 };
 
 void TestConsoleDestination::heartsByDefault_data() {
@@ -80,19 +78,6 @@ void TestConsoleDestination::whereLinesGo() {
     const QString written = QStringLiteral("WARNING a line\n");
     QCOMPARE(out.text(), systemLog ? QString() : written);
     QCOMPARE(err.text(), systemLog ? written : QString());
-}
-
-void TestConsoleDestination::throughTheLogger() {
-    auto d = std::make_shared<ConsoleDestination>();
-    d->setFormat(QStringLiteral("$C$L$c: $M"));
-    d->setMinLevel(Level::Info);
-    Logger::addDestination(d);
-    OutputCapture out;
-    TLOG_DEBUG(QStringLiteral("hidden"));
-    TLOG_INFO(QStringLiteral("shown"));
-    QVERIFY(Logger::flush(10));
-    QCOMPARE(out.text(), QString::fromUtf8("\xF0\x9F\x92\x99 INFO: shown\n"));
-    Logger::removeAllDestinations();
 }
 
 TREVALIN_TEST_MAIN(TestConsoleDestination)

@@ -1,5 +1,5 @@
-// Tests of OrderedSet: de-duplication keeps the first position, removal keeps
-// order, in-place replacement, and draining from the front.
+// Tests of OrderedSet: removal keeps order, in-place replacement, draining from the
+// front (de-duplication of batches is tested through the location queue).
 #include "model/OrderedSet.h"
 
 #include "TestMain.h"
@@ -27,26 +27,6 @@ class TestOrderedSet : public QObject {
     Q_OBJECT
 
 private slots:
-    void appendDeduplicates_data() {
-        QTest::addColumn<QStringList>("batch1");
-        QTest::addColumn<QStringList>("batch2");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("twice in one batch")
-            << QStringList{"a", "b", "a"} << QStringList{} << QStringList{"a", "b"};
-        QTest::newRow("twice in two batches")
-            << QStringList{"a", "b"} << QStringList{"c", "a"} << QStringList{"a", "b", "c"};
-        QTest::newRow("empty") << QStringList{} << QStringList{} << QStringList{};
-    }
-    void appendDeduplicates() {
-        QFETCH(QStringList, batch1);
-        QFETCH(QStringList, batch2);
-        QFETCH(QStringList, expected);
-        OrderedSet<QString> s;
-        const std::size_t added = s.appendAll(batch1) + s.appendAll(batch2);
-        QCOMPARE(textOf(s), expected);
-        QCOMPARE(added, std::size_t(expected.size()));
-    }
-
     void urlsHashThroughQt() {
         OrderedSet<QUrl> s;
         QVERIFY(s.append(QUrl::fromLocalFile("/a/b")));

@@ -47,10 +47,6 @@ private slots:
     }
     void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
 
-    void defaultLocation() {
-        QVERIFY(CoreDataStack::defaultStorePath().endsWith("/corvane/Trevalin/Trevalin.sqlite"));
-    }
-
     void createFolder() {
         CoreDataStack stack(storePath());
         const Location location = makeFolder("My Photos & more");
