@@ -631,29 +631,9 @@ private slots:
     }
 
     void csvExport() {
-        Database db(dbFile());
-        FileObjectPtr one = makeRecord("/data/one.txt", 1, {Checksum::make(Digest::SHA1, "aa")});
-        FileObjectPtr comma = makeRecord(
-            "/data/a,b.txt", 1, {Checksum::make(Digest::SHA512, "ee"), Checksum::make(Digest::MD5, "11")});
-        FileObjectPtr quote = makeRecord("/data/say \"hi\".txt");
-        FileObjectPtr plain = makeRecord("/data/semi;colon 'x'.txt");
-        for (const FileObjectPtr& r : {one, comma, quote, plain})
-            db.set(r->location(), r);
-        const QString text = db.csvExport();
-        QCOMPARE(text, QString("Path,MD5,SHA1,SHA256,SHA384,SHA512\r"
-                               "/data/one.txt,,aa,,,\r"
-                               "\"/data/a,b.txt\",11,,,,ee\r"
-                               "\"/data/say \"\"hi\"\".txt\",,,,,\r"
-                               "/data/semi;colon 'x'.txt,,,,,\r"));
-        QVERIFY(!text.contains('\n'));
-        FileObjectPtr lf = makeRecord("/data/line\nfeed");
-        db.set(lf->location(), lf);
-        QVERIFY(db.csvExport().endsWith("\"/data/line\nfeed\",,,,,\r"));
-    }
-
-    void csvExportMatchesRows() {
-        // The export writes each record's row itself: it must equal FileObject::csvRow(),
-        // also for repeated algorithms (the first counts), all five digests and quoting.
+        // The header, then one row per record, every line ending in CR alone: the first
+        // digest of each algorithm in its column, a path with a quote, comma or line
+        // break quoted (the other quoting cases are FileObject::csvRow()'s).
         Database db(dbFile());
         QList<Checksum> all;
         for (Digest digest : kAllDigests)
@@ -664,14 +644,13 @@ private slots:
                        {Checksum::make(Digest::SHA1, "first"), Checksum::make(Digest::SHA1, "second"),
                         Checksum::make(Digest::MD5, "m")}),
             makeRecord("/data/\"q\",\r\n", 1, {Checksum::make(Digest::SHA384, "x")}),
-            makeRecord(QString::fromUtf8("/data/\xC3\xA9t\xC3\xA9")),
         };
-        QString expected = "Path,MD5,SHA1,SHA256,SHA384,SHA512\r";
-        for (const FileObjectPtr& r : records) {
+        for (const FileObjectPtr& r : records)
             db.set(r->location(), r);
-            expected += r->csvRow() + '\r';
-        }
-        QCOMPARE(db.csvExport(), expected);
+        QCOMPARE(db.csvExport(), QString("Path,MD5,SHA1,SHA256,SHA384,SHA512\r"
+                                         "/data/all five,md5,sha1,sha256,sha384,sha512\r"
+                                         "/data/repeated,m,first,,,\r"
+                                         "\"/data/\"\"q\"\",\r\n\",,,,x,\r"));
     }
 
     void saveWhileChanging() {
