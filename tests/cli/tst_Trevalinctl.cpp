@@ -341,13 +341,18 @@ private slots:
         }
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
         QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(rotten).constData(), times, 0), 0);
-        // An ordinary edit: new size and time.
-        QThread::msleep(20);
+        // An ordinary edit: new size and a later modification time, set outright rather
+        // than waited for (a coarse clock may give the old time again).
+        struct stat editedBefore {};
+        QCOMPARE(::stat(QFile::encodeName(edited).constData(), &editedBefore), 0);
         {
             QFile file(edited);
             QVERIFY(file.open(QIODevice::Append));
             file.write("version 2\n");
         }
+        const struct timespec later[2] = {editedBefore.st_atim,
+                                          {editedBefore.st_mtim.tv_sec + 1, editedBefore.st_mtim.tv_nsec}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(edited).constData(), later, 0), 0);
         QVERIFY(QFile::remove(gone));
         const QByteArray storedBefore = home.run({"show", rotten}).out;
 

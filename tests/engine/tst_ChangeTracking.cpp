@@ -19,11 +19,11 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,33 +133,31 @@ private slots:
         QCOMPARE(states, (QStringList{"Evaluating", "Processing", "Idle"}));
     }
 
+    // The settle hook appends between every two readings of the first three settle
+    // waits (the pass's and two of the watch loop's), then the file stays as it is.
     void aFileStillBeingWrittenIsWatchedAndHashedOnceItStops() {
-        Timing::setForTesting(150ms, 50ms, 50ms);
         const Location dir = trackedFolder("growing", 1);
         const Location growing = writeFile(dir, "download.part", "start");
         QByteArray written("start");
-        std::atomic<bool> writing{true};
-        std::thread appender([&] {
-            while (writing) {
-                QFile file(growing.path());
-                if (file.open(QIODevice::Append)) {
-                    file.write("more data ");
-                    written += "more data ";
-                }
-                file.close();
-                std::this_thread::sleep_for(5ms);
-            }
+        std::atomic<int> appends{0};
+        std::atomic<bool> watchedWhileWritten{false};
+        Timing::setSettleHookForTesting([&] {
+            const int n = appends;
+            if (n == 1)
+                watchedWhileWritten = SafeQueue::shared().files.watched.contains(growing);
+            if (n >= 3)
+                return;
+            QFile file(growing.path());
+            if (file.open(QIODevice::Append) && file.write("more data ") == 10)
+                written += "more data ";
+            ++appends;
         });
+        const auto unhook = qScopeGuard([] { Timing::setSettleHookForTesting({}); });
         LogRecorder log;
         Process::triage(dir);
-        const bool watched = SafeQueue::shared().files.watched.contains(growing);
-        QTest::qWait(400);
-        writing = false;
-        appender.join();
-        QVERIFY(watched);
-
         QTRY_VERIFY_WITH_TIMEOUT(processed(growing), 10000);
-        Timing::setForTesting(kSettle, 50ms, 50ms);
+        QCOMPARE(appends.load(), 3);
+        QVERIFY(watchedWhileWritten);
         QCOMPARE(storedSha1(growing), sha1(written));
         QTRY_VERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
         QCOMPARE(log.countContaining("Watching files in monitored location: 1 [ Process.triage(_:) ]"), 1);
