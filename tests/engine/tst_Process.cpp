@@ -71,7 +71,8 @@ std::int64_t runsCounted() {
     return ThreadSafeCounters::shared().invocations->count();
 }
 
-// Records the progress model's titles and (value, total) pairs as they are written.
+// Records the progress model's titles, (value, total) pairs and remaining-job counts
+// as they are written.
 class ProgressRecorder {
 public:
     ProgressRecorder() {
@@ -82,6 +83,8 @@ public:
                 std::lock_guard lock(m_mutex);
                 if (m_titles.isEmpty() || m_titles.last() != s.title)
                     m_titles << s.title;
+                if (m_remaining.isEmpty() || m_remaining.last() != s.remaining)
+                    m_remaining << s.remaining;
                 m_values.append({s.value, s.total});
             },
             Qt::DirectConnection);
@@ -95,12 +98,18 @@ public:
         std::lock_guard lock(m_mutex);
         return m_values;
     }
+    // Each change of the remaining-job count, the first one included.
+    QList<qint64> remaining() const {
+        std::lock_guard lock(m_mutex);
+        return m_remaining;
+    }
 
 private:
     QMetaObject::Connection m_connection;
     mutable std::mutex m_mutex;
     QStringList m_titles;
     QList<std::pair<double, double>> m_values;
+    QList<qint64> m_remaining;
 };
 
 // A synchronous log destination that runs `action` once, when a message starting with
@@ -365,11 +374,15 @@ private slots:
     void withNoAlgorithmEnabledFilesAreRecordedButNothingIsQueued() {
         enable({});
         const Location file = write(QStringLiteral("none.bin"), 10);
+        FlagStore::shared().set(SubSystem::database, Flag::save, false);
         SafeQueue::shared().files.added.add(QList<Location>{file});
         QVERIFY(Process::triage());
         QVERIFY(Database::shared().record(file));
         QCOMPARE(toString(Database::shared().record(file)->status()), toString(FileState::Pending));
         QCOMPARE(queuedJobs(), 0);
+        // The new record alone must reach the file: no digest store will flag the save.
+        QVERIFY(EnginePool::waitForDone(20000));
+        QVERIFY(FlagStore::shared().get(SubSystem::database, Flag::save));
 
         LogRecorder log;
         QVERIFY(!Process::process());
@@ -441,6 +454,8 @@ private slots:
         QCOMPARE(orderA, (QStringList{"SHA512", "MD5", "SHA256"}));
         QCOMPARE(orderB, (QStringList{"SHA1", "MD5"}));
         QCOMPARE(Progress::shared().processed() - before.processed, qint64(5));
+        // The run starts with every queued job remaining and counts down to none.
+        QCOMPARE(recorder.remaining(), (QList<qint64>{5, 4, 3, 2, 1, 0}));
         // The bar moves in file-size steps up to the volume: 3000*3 + 4000*2.
         const QList<std::pair<double, double>> values = recorder.values();
         bool reachedTotal = false;
