@@ -321,6 +321,24 @@ private slots:
         QCOMPARE(storedSha1(watched), sha1(expected));
     }
 
+    // The record of a file that settled while watched is stored as Changing before its
+    // jobs can run: a run held back by the Processing state lets it be seen.
+    void aSettledWatchedFileIsStoredAsChangingBeforeItsJobsRun() {
+        const Location dir = trackedFolder("changing", 0);
+        const Location file = writeFile(dir, "settled.txt", "written while watched");
+        SafeQueue::shared().files.watched.add(QList<Location>{file});
+        Global::shared().setStatusForTesting(ApplicationState::Processing);
+        auto release = qScopeGuard([] { Global::shared().setStatusForTesting(ApplicationState::Idle); });
+        Process::watch();
+        const FileObjectPtr stored = Database::shared().record(file);
+        QVERIFY(stored);
+        QCOMPARE(toString(stored->status()), toString(FileState::Changing));
+        QCOMPARE(SafeQueue::shared().files.queued.count(), 1);
+        release.dismiss();
+        Global::shared().setStatusForTesting(ApplicationState::Idle);
+        QTRY_VERIFY(processed(file));
+    }
+
     void aWatchedFileIsLeftToTheWatchLoop() {
         const Location dir = trackedFolder("owned", 0);
         const Location file = writeFile(dir, "busy.bin", "x");
