@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
 #include <future>
 
 #include <sys/mount.h>
@@ -57,13 +58,16 @@ private:
 class TestFileDestination : public QObject {
     Q_OBJECT
 private slots:
-    void defaults();
+    void defaultPath();
     void appendsLineAndLineFeed();
     void createsMissingFile();
     void rotation_data();
     void rotation();
+    void rotationAtTheSizeLimit_data();
+    void rotationAtTheSizeLimit();
     void rotationRemovesOnlyTheOldest();
-    void reopensAfterRemovalOrMove();
+    void reopensWhenTheFileIsGoneOrReplaced_data();
+    void reopensWhenTheFileIsGoneOrReplaced();
     void fullDiskKeepsHistoryAndLines_data();
     void fullDiskKeepsHistoryAndLines();
     void deleteLogFile();
@@ -74,17 +78,11 @@ private slots:
     void defaultPathFolderCannotBeMade();
 };
 
-void TestFileDestination::defaults() {
+void TestFileDestination::defaultPath() {
     FileDestination d;
-    QVERIFY(!d.syncAfterEachWrite());
-    QVERIFY(!d.colored());
-    QCOMPARE(d.logFileMaxSize(), qint64(5242880));
-    QCOMPARE(d.logFileAmount(), 1);
     const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     QCOMPARE(d.logFilePath(), caches + QStringLiteral("/tst_FileDestination/logger.log"));
     QVERIFY(QFileInfo(caches + QStringLiteral("/tst_FileDestination")).isDir());
-    QCOMPARE(d.logFileURL(), QUrl::fromLocalFile(d.logFilePath()));
-    QVERIFY(d.levelColor(Level::Info).isEmpty());
 }
 
 void TestFileDestination::appendsLineAndLineFeed() {
@@ -168,6 +166,33 @@ void TestFileDestination::rotation() {
     }
 }
 
+void TestFileDestination::rotationAtTheSizeLimit_data() {
+    // The live file is rotated only once it is larger than the limit (50 bytes).
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("rotates");
+    QTest::newRow("one byte under the limit") << 49 << false;
+    QTest::newRow("exactly the limit") << 50 << false;
+    QTest::newRow("one byte over the limit") << 51 << true;
+}
+
+void TestFileDestination::rotationAtTheSizeLimit() {
+    QFETCH(int, size);
+    QFETCH(bool, rotates);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("limit.log"));
+    const QByteArray old = QByteArray(size - 1, 'o') + '\n';
+    QVERIFY(writeFile(path, old));
+    FileDestination d(path);
+    d.setFormat(QStringLiteral("$M"));
+    d.setLogFileAmount(2);
+    d.setLogFileMaxSize(50);
+    write(d, QStringLiteral("next"));
+    QCOMPARE(readAll(path), rotates ? QByteArray("next\n") : old + "next\n");
+    QCOMPARE(QFile::exists(path + QStringLiteral(".1")), rotates);
+    if (rotates)
+        QCOMPARE(readAll(path + QStringLiteral(".1")), old);
+}
+
 void TestFileDestination::rotationRemovesOnlyTheOldest() {
     // A stray file beyond the amount is left alone; the highest index is replaced.
     QTemporaryDir dir;
@@ -188,19 +213,38 @@ void TestFileDestination::rotationRemovesOnlyTheOldest() {
     QVERIFY(!QFile::exists(path + ".3"));
 }
 
-void TestFileDestination::reopensAfterRemovalOrMove() {
+void TestFileDestination::reopensWhenTheFileIsGoneOrReplaced_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArray>("expected"); // at the path after the next line
+    QTest::newRow("removed") << QStringLiteral("removed") << QByteArray("after\n");
+    QTest::newRow("moved away") << QStringLiteral("moved") << QByteArray("after\n");
+    QTest::newRow("replaced by another file")
+        << QStringLiteral("replaced") << QByteArray("replacement\nafter\n");
+}
+
+// The file stays open between lines; whatever happened to it at its path, the next
+// line goes to the file now at that path.
+void TestFileDestination::reopensWhenTheFileIsGoneOrReplaced() {
+    QFETCH(QString, how);
+    QFETCH(QByteArray, expected);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("gone.log"));
+    const QString path = dir.filePath(QStringLiteral("open.log"));
+    const QString aside = dir.filePath(QStringLiteral("aside.log"));
     FileDestination d(path);
     d.setFormat(QStringLiteral("$M"));
     write(d, QStringLiteral("before"));
-    QVERIFY(QFile::remove(path));
-    write(d, QStringLiteral("after removal"));
-    QCOMPARE(readAll(path), QByteArray("after removal\n"));
-    QVERIFY(QFile::rename(path, path + ".moved"));
-    write(d, QStringLiteral("after move"));
-    QCOMPARE(readAll(path), QByteArray("after move\n"));
-    QCOMPARE(readAll(path + ".moved"), QByteArray("after removal\n"));
+    if (how == QLatin1String("removed")) {
+        QVERIFY(QFile::remove(path));
+    } else if (how == QLatin1String("moved")) {
+        QVERIFY(QFile::rename(path, aside));
+    } else {
+        QVERIFY(writeFile(aside, "replacement\n"));
+        QVERIFY(::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) == 0);
+    }
+    write(d, QStringLiteral("after"));
+    QCOMPARE(readAll(path), expected);
+    if (how == QLatin1String("moved"))
+        QCOMPARE(readAll(aside), QByteArray("before\n"));
 }
 
 void TestFileDestination::fullDiskKeepsHistoryAndLines_data() {
