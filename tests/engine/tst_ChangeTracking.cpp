@@ -324,8 +324,9 @@ private slots:
     // The record of a file that settled while watched is stored as Changing before its
     // jobs can run: a run held back by the Processing state lets it be seen.
     void aSettledWatchedFileIsStoredAsChangingBeforeItsJobsRun() {
-        const Location dir = trackedFolder("changing", 0);
-        const Location file = writeFile(dir, "settled.txt", "written while watched");
+        const Location dir = trackedFolder(QStringLiteral("changing"), 0);
+        const Location file =
+            writeFile(dir, QStringLiteral("settled.txt"), QByteArray("written while watched"));
         SafeQueue::shared().files.watched.add(QList<Location>{file});
         Global::shared().setStatusForTesting(ApplicationState::Processing);
         auto release = qScopeGuard([] { Global::shared().setStatusForTesting(ApplicationState::Idle); });

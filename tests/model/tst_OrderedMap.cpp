@@ -39,11 +39,12 @@ class TestOrderedMap : public QObject {
 private slots:
 
     void replaceOnlyReplaces() {
-        Map m{{"a", 1}, {"b", 2}, {"c", 3}};
-        QVERIFY(m.replace("b", 20));
-        QVERIFY(!m.replace("x", 1));
-        QCOMPARE(keysOf(m), (std::vector<QString>{"a", "b", "c"}));
-        QCOMPARE(m.value("b"), 20);
+        const QString a = QStringLiteral("a"), b = QStringLiteral("b"), c = QStringLiteral("c");
+        Map m{{a, 1}, {b, 2}, {c, 3}};
+        QVERIFY(m.replace(b, 20));
+        QVERIFY(!m.replace(QStringLiteral("x"), 1));
+        QCOMPARE(keysOf(m), (std::vector<QString>{a, b, c}));
+        QCOMPARE(m.value(b), 20);
     }
 
     void replaceKeyKeepsPosition() {

@@ -639,18 +639,20 @@ private slots:
         for (Digest digest : kAllDigests)
             all.append(Checksum::make(digest, toString(digest).toLower()));
         const QList<FileObjectPtr> records{
-            makeRecord("/data/all five", 1, all),
-            makeRecord("/data/repeated", 1,
-                       {Checksum::make(Digest::SHA1, "first"), Checksum::make(Digest::SHA1, "second"),
-                        Checksum::make(Digest::MD5, "m")}),
-            makeRecord("/data/\"q\",\r\n", 1, {Checksum::make(Digest::SHA384, "x")}),
+            makeRecord(QStringLiteral("/data/all five"), 1, all),
+            makeRecord(QStringLiteral("/data/repeated"), 1,
+                       {Checksum::make(Digest::SHA1, QStringLiteral("first")),
+                        Checksum::make(Digest::SHA1, QStringLiteral("second")),
+                        Checksum::make(Digest::MD5, QStringLiteral("m"))}),
+            makeRecord(QStringLiteral("/data/\"q\",\r\n"), 1,
+                       {Checksum::make(Digest::SHA384, QStringLiteral("x"))}),
         };
         for (const FileObjectPtr& r : records)
             db.set(r->location(), r);
-        QCOMPARE(db.csvExport(), QString("Path,MD5,SHA1,SHA256,SHA384,SHA512\r"
-                                         "/data/all five,md5,sha1,sha256,sha384,sha512\r"
-                                         "/data/repeated,m,first,,,\r"
-                                         "\"/data/\"\"q\"\",\r\n\",,,,x,\r"));
+        QCOMPARE(db.csvExport(), QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r"
+                                                "/data/all five,md5,sha1,sha256,sha384,sha512\r"
+                                                "/data/repeated,m,first,,,\r"
+                                                "\"/data/\"\"q\"\",\r\n\",,,,x,\r"));
     }
 
     void saveWhileChanging() {
