@@ -384,13 +384,6 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.front().startsWith(QStringLiteral("Checksum processing running on: ")));
     }
-
-    void hex() {
-        const unsigned char bytes[] = {0x00, 0x0f, 0xa0, 0xff};
-        QCOMPARE(ChecksumCalculator::toHex(bytes, 4), QStringLiteral("000fa0ff"));
-        QCOMPARE(ChecksumCalculator::hasherThreads(1), 1);
-        QVERIFY(ChecksumCalculator::hasherThreads(5) >= 1);
-    }
 };
 
 TREVALIN_TEST_MAIN(TestChecksumCalculator)
