@@ -368,7 +368,7 @@ private slots:
         // Three bad files within the same second: none may replace another.
         Database db(dbFile());
         QSet<QByteArray> kept;
-        for (const QByteArray bytes : {QByteArray("first"), QByteArray("second"), QByteArray("third")}) {
+        for (const QByteArray& bytes : {QByteArray("first"), QByteArray("second"), QByteArray("third")}) {
             QVERIFY(writeFile(dbFile(), bytes));
             QVERIFY_THROWS_EXCEPTION(DatabaseException, db.load());
         }
