@@ -714,7 +714,7 @@ private slots:
         home.write("a.txt", "a");
         QCOMPARE(home.run({"add", home.data()}).status, 0);
         const QString path = home.container() + u'/' + file;
-        for (const QByteArray garbage : {QByteArray("first garbage"), QByteArray("second garbage")}) {
+        for (const QByteArray& garbage : {QByteArray("first garbage"), QByteArray("second garbage")}) {
             QVERIFY(trevalin::test::writeFile(path, garbage));
             const Result r = home.run({"add", home.data()});
             QCOMPARE(r.status, 1);
