@@ -2,10 +2,10 @@
 // jobs, refused batch types, the debug-gated lines, front removal, and counters
 // under concurrent use.
 #include "engine/SafeQueue.h"
-#include "engine/ThreadSafeCounter.h"
 
 #include "LogRecorder.h"
 #include "TestMain.h"
+#include "model/ThreadSafeCounter.h"
 #include "store/Debugging.h"
 #include "store/StoreTestSupport.h"
 
