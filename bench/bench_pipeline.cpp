@@ -9,13 +9,12 @@
 // records and their digest count to standard error. Exit status 1 when a record lacks
 // a digest or the database file was not written.
 #include "BenchArgs.h"
+#include "engine/Engine.h"
 #include "engine/EnginePool.h"
-#include "engine/FlagStore.h"
 #include "engine/Global.h"
 #include "engine/Process.h"
 #include "model/DigestState.h"
 #include "store/Database.h"
-#include "store/Persistence.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -64,8 +63,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Trevalin"));
 
-    registerPersistence();
-    FlagStore::shared().initialise();
+    Engine::start({.persistence = true, .flags = true});
     QList<Digests> selection;
     for (Digest digest : kAllDigests)
         selection.append(Digests::make(digest, algorithms.contains(digest)));

@@ -5,6 +5,7 @@
 #include "cli/PathCheck.h"
 #include "cli/ProgressBar.h"
 #include "engine/ApplicationState.h"
+#include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
 #include "engine/Process.h"
@@ -423,6 +424,13 @@ int CtlCommand::runCommand(const QStringList& arguments) {
     CoreDataStack::shared().setReadOnly(!writes);
     installLogging(m_verbose, writes);
     TLOG_INFO(QStringLiteral("trevalinctl ") + arguments.mid(index).join(u' '));
+    // The engine with nothing wired that a one-shot command must not start: without
+    // persistence, a command saves what it changed itself before it exits, and no
+    // database clean-up starts when both databases are loaded; without monitoring,
+    // nothing is watched. The commands that hash load the algorithm selection once
+    // they hold the data lock (loading stores the defaults when none are stored), and
+    // each command loads the databases it needs, read-only when it only reads.
+    Engine::start({});
 
     int status = kExitFailure;
     if (name == QLatin1String("add"))
@@ -473,7 +481,7 @@ int CtlCommand::runAdd(const QStringList& paths, bool showProgress) {
     if (!lockForWriting(&status))
         return status;
 
-    AppSettings::loadAlgorithmStatus();
+    Engine::loadAlgorithms();
     loadContent();
     loadBookmarks();
     Global& global = Global::shared();
@@ -681,7 +689,7 @@ int CtlCommand::runCheck(const QStringList& paths, bool quiet, int jobs) {
     int status = kExitFailure;
     if (!lockForWriting(&status))
         return status;
-    AppSettings::loadAlgorithmStatus();
+    Engine::loadAlgorithms();
     loadContent();
     Database& database = Database::shared();
 

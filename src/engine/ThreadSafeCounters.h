@@ -10,7 +10,7 @@
 // members themselves never change after construction.
 #pragma once
 
-#include "engine/CounterActor.h"
+#include "model/CounterActor.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #include "model/ChecksumCalculator.h"
 
+#include "logging/DebugGate.h"
 #include "logging/Logger.h"
-#include "store/Debugging.h"
 
 #include <QDebug>
 #include <QFile>
@@ -447,7 +447,7 @@ int availableCores() {
 
 // Hashes the file once with every digest of `unique`; results in the same order.
 std::optional<std::vector<QString>> hashFile(const Location& location, const std::vector<Digest>& unique) {
-    if (Debugging::flag())
+    if (DebugGate::flag())
         TLOG_DEBUG(QStringLiteral("Checksum processing running on: ") + Logger::currentThreadDescription());
 
     InputFile file(location.path());

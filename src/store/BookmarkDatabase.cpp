@@ -1,6 +1,5 @@
 #include "store/BookmarkDatabase.h"
 
-#include "engine/EnginePool.h"
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/BookmarkError.h"
@@ -239,7 +238,7 @@ void BookmarkDatabase::reset() {
         ++m_generation;
     }
     emit changed();
-    EnginePool::runLow([this] {
+    StoreHooks::runLow([this] {
         m_state->clear();
         if (Debugging::flag())
             TLOG_DEBUG(QStringLiteral("All security bookmarks cleared/reset"));
@@ -410,7 +409,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
         }
         }
     }
-    EnginePool::runLow([this] {
+    StoreHooks::runLow([this] {
         try {
             save();
         } catch (const std::exception&) {
@@ -438,7 +437,7 @@ void BookmarkDatabase::markBookmarksModified() {
         std::lock_guard lock(m_mutex);
         ++m_generation;
     }
-    EnginePool::runLow(
+    StoreHooks::runLow(
         [] { StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, true); });
 }
 

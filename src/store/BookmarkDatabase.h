@@ -10,9 +10,9 @@
 // emitted after every change of the map, outside the lock.
 #pragma once
 
-#include "engine/ThreadSafeCounter.h"
 #include "model/Location.h"
 #include "model/OrderedSet.h"
+#include "model/ThreadSafeCounter.h"
 #include "store/SecurityBookmark.h"
 
 #include <QByteArray>

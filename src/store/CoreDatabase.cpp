@@ -1,12 +1,12 @@
 #include "store/CoreDatabase.h"
 
-#include "engine/EnginePool.h"
 #include "logging/Logger.h"
 #include "model/FileSystemError.h"
 #include "store/CoreDataError.h"
 #include "store/CoreDataStack.h"
 #include "store/Debugging.h"
 #include "store/EntityFunctions.h"
+#include "store/StoreHooks.h"
 
 #include <QThread>
 
@@ -46,7 +46,7 @@ void CoreDatabase::addFolder(const Location& location, bool commit, CoreDataStac
     }
     if (commit) {
         CoreDataStack* target = &stack;
-        EnginePool::runMedium([target] { CoreDatabase::save(target); });
+        StoreHooks::runMedium([target] { CoreDatabase::save(target); });
     }
 }
 

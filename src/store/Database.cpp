@@ -1,6 +1,5 @@
 #include "store/Database.h"
 
-#include "engine/EnginePool.h"
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/ByteCount.h"
@@ -438,7 +437,7 @@ void Database::reset() {
     }
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("All database content cleared/reset"));
-    EnginePool::runLow([this] {
+    StoreHooks::runLow([this] {
         try {
             save();
         } catch (const std::exception&) {
@@ -578,7 +577,7 @@ void Database::markDatabaseModified() {
     }
     if (saveFlagTaskQueued.exchange(true))
         return;
-    EnginePool::runLow([] {
+    StoreHooks::runLow([] {
         saveFlagTaskQueued = false; // cleared first: a later mark queues a task of its own
         StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, true);
     });

@@ -1,9 +1,11 @@
-// Debugging: the debug gate. flag() reads the persisted "debugging" setting once, on
-// first use, and returns that value for the rest of the run; a later change of the
-// setting takes effect at the next start.
+// Debugging: the debug gate's source. flag() reads the persisted "debugging" setting
+// once, on first use or when load() is called at start-up, sets DebugGate
+// (logging/DebugGate.h) to it so that the layers below the store see the same value,
+// and returns that value for the rest of the run; a later change of the setting takes
+// effect at the next start.
 //
-// Thread-safety: the first read is a one-time initialisation; afterwards flag() is a
-// lock-free atomic load, callable from any thread.
+// Thread-safety: the first read is a one-time initialisation serialised by a private
+// mutex; afterwards flag() is a lock-free atomic load, callable from any thread.
 #pragma once
 
 namespace trevalin {
@@ -12,6 +14,8 @@ class Debugging {
 public:
     // The cached value of the "debugging" setting.
     static bool flag();
+    // Reads the setting into the gate now, unless it was read already.
+    static void load();
     // The setting as stored now (reads the store; not cached).
     static bool debugging();
 

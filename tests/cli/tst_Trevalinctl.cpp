@@ -598,6 +598,23 @@ private slots:
         QCOMPARE(after, before);
     }
 
+    // A command wires nothing of the desktop program's persistence or monitoring: with a
+    // monitored folder stored, add saves the content database once, itself, and no
+    // background save, folder watch or clean-up of the databases starts.
+    void addSavesOnceAndStartsNothingElse() {
+        Home home;
+        home.write("a.txt", "a");
+        QCOMPARE(home.run({"add", home.data()}).status, 0);
+        QCOMPARE(home.run({"monitor", home.data(), "on"}).status, 0);
+        home.write("b.txt", "b");
+        const Result r = home.run({"--verbose", "add", home.data()});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err.count("Save operation; database content written to storage [ Database.save() ]"), 1);
+        for (const char* tag :
+             {"[ FlagStore.save() ]", "[ FolderNotifications.register() ]", "[ Cleanup.databases() ]"})
+            QVERIFY2(!r.err.contains(tag), r.err.constData());
+    }
+
     void writersRefusedWhileTheLockIsHeld() {
         Home home;
         home.write("a.txt", "a");

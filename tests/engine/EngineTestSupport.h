@@ -3,13 +3,13 @@
 // on disk, and a folder added the way the user adds one.
 #pragma once
 
+#include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 #include "engine/Process.h"
 #include "model/DigestState.h"
 #include "store/Database.h"
 #include "store/Debugging.h"
-#include "store/Persistence.h"
 
 #include "model/ModelTestSupport.h"
 
@@ -27,10 +27,11 @@ inline void enable(const QList<Digest>& digests) {
     DigestState::shared().setAlgorithms(list);
 }
 
-// Persistence registered, flags initialised, debugging off, only SHA1 enabled.
+// The engine started with persistence wired and flags initialised (monitoring is not
+// wired: a test that wants it asks Engine::start() for it), debugging off, only SHA1
+// enabled.
 inline void setUpEngine() {
-    registerPersistence();
-    FlagStore::shared().initialise();
+    Engine::start({.persistence = true, .flags = true});
     Debugging::setFlagForTesting(false);
     enable({Digest::SHA1});
 }

@@ -4,10 +4,10 @@
 // its path (its records stay), folders that cannot be watched while the others keep working,
 // remove() and cease() and their lines, and a burst of a thousand files that all
 // get records while at most one pass per folder runs at a time.
+#include "engine/Engine.h"
 #include "engine/FileSystemNotifier.h"
 #include "engine/FolderNotifications.h"
 #include "engine/Global.h"
-#include "engine/Monitoring.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"
 #include "engine/WatchThread.h"
@@ -137,7 +137,7 @@ private slots:
         const Location b = monitoredFolder("b", 1);
         const Location unmonitored = folder("c");
         LogRecorder log;
-        registerMonitoring();
+        Engine::start({.monitoring = true});
         FlagStore::shared().set(SubSystem::database, Flag::ready, true);
         FlagStore::shared().set(SubSystem::bookmarks, Flag::ready, true);
         QTRY_VERIFY(watching(a) && watching(b));

@@ -4,6 +4,7 @@
 
 #include "LogRecorder.h"
 #include "TestMain.h"
+#include "model/ThreadSafeCounter.h"
 #include "store/Debugging.h"
 #include "store/StoreTestSupport.h"
 

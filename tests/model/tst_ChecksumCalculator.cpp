@@ -4,8 +4,8 @@
 #include "ModelTestSupport.h"
 #include "TestMain.h"
 
+#include "logging/DebugGate.h"
 #include "model/ChecksumCalculator.h"
-#include "store/Debugging.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -388,9 +388,9 @@ private slots:
         const QString file = path(QStringLiteral("debug"));
         QVERIFY(writeFile(file, "abc"));
         LogRecorder log;
-        Debugging::setFlagForTesting(true);
+        DebugGate::set(true);
         QVERIFY(ChecksumCalculator::checksum(Location(file), Digest::MD5));
-        Debugging::setFlagForTesting(false);
+        DebugGate::set(false);
         QVERIFY(ChecksumCalculator::checksum(Location(file), Digest::MD5));
         const QStringList messages = log.messages();
         QCOMPARE(messages.size(), 1);

@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "model/ModelTestSupport.h"
 
+#include "logging/DebugGate.h"
 #include "store/AppSettings.h"
 #include "store/Debugging.h"
 
@@ -70,6 +71,9 @@ private slots:
     void debuggingIsReadOnce() {
         AppSettings settings;
         settings.setDebugging(true);
+        QVERIFY(!DebugGate::flag()); // off until the setting is read
+        Debugging::load();
+        QCOMPARE(DebugGate::flag(), true); // the layers below the store see it too
         QCOMPARE(Debugging::flag(), true);
         settings.setDebugging(false);
         QCOMPARE(Debugging::flag(), true); // unchanged until the next start

@@ -4,7 +4,6 @@
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
-#include "engine/EnginePool.h"
 #include "model/FileSystemError.h"
 #include "store/BookmarkDatabase.h"
 #include "store/BookmarkError.h"
@@ -52,7 +51,7 @@ private slots:
         m_state.clear();
         m_log.clear();
     }
-    void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
+    void cleanup() { QVERIFY(StoreHooks::waitForBackground(10000)); }
 
     void tokenResolution() {
         const Location file = makeFile("a file.txt");
@@ -226,7 +225,7 @@ private slots:
         QVERIFY(QFile::remove(deleted.path()));
         const Location twin = makeFile("twin");
         QVERIFY(::rename(QFile::encodeName(twin.path()), QFile::encodeName(replaced.path())) == 0);
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
 
         db.sandboxValidate(db.db());
@@ -240,7 +239,7 @@ private slots:
                           "[ BookmarkDatabase.sandboxValidate(data:) ]"));
         QVERIFY(flag(StoreHooks::Flag::ready));
         // The renewed bookmark is written by the low-priority save once the flag is set.
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         db.save();
         BookmarkDatabase reread(bookmarksFile(), &m_state);
         reread.load();
@@ -271,17 +270,17 @@ private slots:
         }
         for (const Location& l : {kept, deleted, untracked, storedFolder, droppedFolder})
             bookmarks.store(l, SecurityBookmark::create(l));
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(QFile::remove(deleted.path()));
         bookmarks.sandboxValidate(bookmarks.db());
         QCOMPARE(bookmarks.staleBookmarks(), OrderedSet<Location>{deleted});
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
         StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
         m_log.clear();
 
         Cleanup::databases(content, bookmarks, folders);
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
 
         QCOMPARE(content.keys(), QList<Location>{kept});
         QVERIFY(bookmarks.staleBookmarks().isEmpty());
@@ -333,7 +332,7 @@ private slots:
 
         bookmarks.sandboxValidate(bookmarks.db());
         Cleanup::databases(content, bookmarks, folders);
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0700) == 0);
 
         QVERIFY(bookmarks.staleBookmarks().isEmpty());
@@ -366,7 +365,7 @@ private slots:
         QVERIFY(m_state.hasAccess(file));
         db.reset();
         QCOMPARE(db.count(), 0);
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QCOMPARE(m_state.count(), 0);
     }
 };

@@ -3,7 +3,6 @@
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
-#include "engine/EnginePool.h"
 #include "model/FileSystemError.h"
 #include "store/Database.h"
 #include "store/PlistError.h"
@@ -80,7 +79,7 @@ private slots:
         StoreHooks::uninstall();
         m_log.clear();
     }
-    void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
+    void cleanup() { QVERIFY(StoreHooks::waitForBackground(10000)); }
 
     // Row-level change reports: each step acts on records "a" and "b" (present at the
     // start) or "c" (absent): +x appends, =x replaces, #x stores a digest, -x removes,
@@ -508,7 +507,7 @@ private slots:
         FileObjectPtr r = makeRecord("/data/x.txt");
         db.set(r->location(), r);
         db.markDatabaseModified();
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(saveFlag());
         m_log.clear();
         try {
@@ -537,7 +536,7 @@ private slots:
         db.save();
         db.reset();
         QCOMPARE(db.count(), std::size_t(0));
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
     }
 
@@ -552,14 +551,14 @@ private slots:
 
         const Checksum first = Checksum::make(Digest::SHA256, QString(64, '1'));
         db.checksumStore(a->location(), first);
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(saveFlag());
         db.save();
         QVERIFY(!saveFlag());
 
         // The same value again: record and flag untouched (the stored id stays).
         db.checksumStore(a->location(), Checksum::make(Digest::SHA256, QString(64, '1')));
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(!saveFlag());
         QCOMPARE(a->checksums(), QList<Checksum>{first});
 
@@ -569,7 +568,7 @@ private slots:
         QCOMPARE(a->checksums().size(), 2);
         QCOMPARE(a->checksums().first().value, QString(64, '2'));
         QCOMPARE(db.indexOf(a->location()), std::optional<std::size_t>(0));
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(saveFlag());
 
         db.checksumStore(Location("/data/none.txt"), first);
@@ -586,7 +585,7 @@ private slots:
         db.remove(OrderedSet<Location>{Location("/data/c"), Location("/data/a"), Location("/data/zz")});
         QCOMPARE(db.keys(), (QList<Location>{Location("/data/b"), Location("/data/d")}));
         QVERIFY(m_log.has("VERBOSE: Database records to remove: 3"));
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(saveFlag());
     }
 

@@ -4,12 +4,12 @@
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
-#include "engine/EnginePool.h"
 #include "model/FileSystemError.h"
 #include "store/CoreDataError.h"
 #include "store/CoreDataStack.h"
 #include "store/CoreDatabase.h"
 #include "store/EntityFunctions.h"
+#include "store/StoreHooks.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +45,7 @@ private slots:
         QDir().mkpath(m_dir.path());
         m_log.clear();
     }
-    void cleanup() { QVERIFY(EnginePool::waitForDone(10000)); }
+    void cleanup() { QVERIFY(StoreHooks::waitForBackground(10000)); }
 
     void createFolder() {
         CoreDataStack stack(storePath());
@@ -166,7 +166,7 @@ private slots:
         const Location a = makeFolder("committed");
         CoreDataStack stack(storePath());
         CoreDatabase::addFolder(a, true, stack);
-        QVERIFY(EnginePool::waitForDone(5000));
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(CoreDatabase::contains(a, *std::make_unique<CoreDataStack>(storePath())));
     }
 

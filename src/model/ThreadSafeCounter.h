@@ -5,7 +5,7 @@
 // Thread-safety: as CounterActor — each operation is one critical section.
 #pragma once
 
-#include "engine/CounterActor.h"
+#include "model/CounterActor.h"
 
 namespace trevalin {
 

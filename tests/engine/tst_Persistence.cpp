@@ -1,9 +1,10 @@
 // The wiring of the store into the engine: FlagStore::save() writes the bookmarks,
 // then the content, then flushes the folder store; start-up completion runs the
 // clean-up. Uses the shared instances inside the test's private home.
-#include "StoreTestSupport.h"
 #include "TestMain.h"
+#include "store/StoreTestSupport.h"
 
+#include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 #include "engine/Timing.h"
@@ -11,7 +12,6 @@
 #include "store/CoreDataStack.h"
 #include "store/CoreDatabase.h"
 #include "store/Database.h"
-#include "store/Persistence.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,9 +30,8 @@ private slots:
         // The clean-up re-evaluates the stored folder; its settle waits are shortened.
         Timing::setForTesting(std::chrono::milliseconds(10), std::chrono::milliseconds(10),
                               std::chrono::milliseconds(10));
-        registerPersistence();
+        Engine::start({.persistence = true, .flags = true});
         FlagStore& flags = FlagStore::shared();
-        flags.initialise();
 
         const QString home = QDir::homePath();
         const Location folder(home + "/photos");

@@ -1,4 +1,4 @@
-#include "store/Persistence.h"
+#include "engine/Persistence.h"
 
 #include "engine/FlagStore.h"
 #include "engine/Global.h"

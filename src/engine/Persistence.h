@@ -5,8 +5,8 @@
 // by the store go through Global::scheduleSave(), and the clean-up's re-evaluation of
 // all folders is Process::triageAll().
 //
-// Call once during start-up, before the databases are loaded; later calls do nothing.
-// Thread-safe.
+// Called by Engine::start() (Options::persistence) during start-up, before the
+// databases are loaded; later calls do nothing. Thread-safe.
 #pragma once
 
 namespace trevalin {
