@@ -1,6 +1,7 @@
 #include "store/BookmarkDatabase.h"
 
 #include "engine/EnginePool.h"
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/BookmarkError.h"
@@ -23,10 +24,6 @@
 namespace trevalin {
 
 namespace {
-
-QString tag(const char* function) {
-    return QStringLiteral(" [ ") + QLatin1StringView(function) + QStringLiteral(" ]");
-}
 
 SecurityBookmark decodeBookmark(PlistReader& r) {
     if (r.peekType() != PlistReader::Type::Dict)
@@ -128,7 +125,7 @@ void BookmarkDatabase::start() {
         } catch (const std::exception&) {
             TLOG_ERROR(QStringLiteral(
                            "Unable to read/write security bookmarks database; this could be problematic") +
-                       tag("BookmarkDatabase.start()"));
+                       logTag("BookmarkDatabase.start()"));
         }
     }
 }
@@ -137,7 +134,7 @@ void BookmarkDatabase::load(bool setAside) {
     const QFileInfo info(m_file);
     if (!info.exists() && !info.isSymLink()) {
         TLOG_WARNING(QStringLiteral("The security bookmarks database could not be opened") +
-                     tag("BookmarkDatabase.load()"));
+                     logTag("BookmarkDatabase.load()"));
         throw FileSystemException(FileSystemError::NotReadable, m_file);
     }
     Map map;
@@ -145,7 +142,7 @@ void BookmarkDatabase::load(bool setAside) {
         PlistFile::readWith(m_file, [&map](QIODevice* file) { map = decode(file); });
     } catch (const PlistError& error) {
         TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
-                   tag("BookmarkDatabase.load()"));
+                   logTag("BookmarkDatabase.load()"));
         TLOG_ERROR(error.message());
         const QString aside =
             setAside ? CorruptFile::setAside(m_file, QStringLiteral("BookmarkDatabase.load()")) : QString();
@@ -161,7 +158,7 @@ void BookmarkDatabase::load(bool setAside) {
     TLOG_INFO(QStringLiteral("Successfully loaded [ %1 ] security bookmarks from plist file [ %2 ]")
                   .arg(entries)
                   .arg(Location(m_file).urlText()) +
-              tag("BookmarkDatabase.load()"));
+              logTag("BookmarkDatabase.load()"));
 }
 
 void BookmarkDatabase::encode(PlistWriter& writer,
@@ -201,7 +198,7 @@ void BookmarkDatabase::save() {
     if (!StoreHooks::flag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save))
         return;
     TLOG_INFO(QStringLiteral("Modified security bookmarks database needs to be saved") +
-              tag("BookmarkDatabase.save()"));
+              logTag("BookmarkDatabase.save()"));
     std::lock_guard fileLock(m_fileMutex);
     QList<std::pair<Location, SecurityBookmark>> entries;
     std::uint64_t generation;
@@ -217,12 +214,12 @@ void BookmarkDatabase::save() {
         PlistFile::write(m_file, [&entries](PlistWriter& writer) { encode(writer, entries); });
     } catch (const PlistError& error) {
         TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
-                   tag("BookmarkDatabase.save()"));
+                   logTag("BookmarkDatabase.save()"));
         TLOG_ERROR(error.message());
         throw BookmarkException(BookmarkError::SaveBookmarkError, error.message());
     }
     TLOG_INFO(QStringLiteral("Save operation; security bookmarks database written to storage") +
-              tag("BookmarkDatabase.save()"));
+              logTag("BookmarkDatabase.save()"));
     bool unchanged;
     {
         std::lock_guard lock(m_mutex);
@@ -247,7 +244,7 @@ void BookmarkDatabase::reset() {
             save();
         } catch (const std::exception&) {
             TLOG_ERROR(QStringLiteral("Unable to save an empty security bookmarks database") +
-                       tag("BookmarkDatabase.reset()"));
+                       logTag("BookmarkDatabase.reset()"));
         }
     });
 }
@@ -261,7 +258,7 @@ BookmarkDatabase::Map BookmarkDatabase::obtain(const QList<Location>& locations)
             const std::int64_t number = m_taskCounter.increment();
             if (Debugging::flag())
                 TLOG_DEBUG(QStringLiteral("BookmarkTask [ %1 ]").arg(number) +
-                           tag("BookmarkDatabase.obtain(_:)"));
+                           logTag("BookmarkDatabase.obtain(_:)"));
             try {
                 return Result{location, SecurityBookmark::create(location)};
             } catch (const std::exception&) {
@@ -275,7 +272,7 @@ BookmarkDatabase::Map BookmarkDatabase::obtain(const QList<Location>& locations)
         out.insert(result.first, *result.second);
         if (!m_state->startAccessing(result.first))
             TLOG_WARNING(QStringLiteral("Unable to escape sandbox for location: ") + result.first.path() +
-                         tag("BookmarkDatabase.obtain(_:)"));
+                         logTag("BookmarkDatabase.obtain(_:)"));
     }
     return out;
 }
@@ -307,7 +304,7 @@ void BookmarkDatabase::stash(const QList<Location>& locations) {
         save();
     } catch (const std::exception&) {
         TLOG_ERROR(QStringLiteral("Security bookmarks database could not be saved to disk") +
-                   tag("BookmarkDatabase.stash(_:)"));
+                   logTag("BookmarkDatabase.stash(_:)"));
     }
 }
 
@@ -315,7 +312,7 @@ void BookmarkDatabase::store(const Location& location) {
     const Map obtained = obtain({location});
     if (obtained.isEmpty()) {
         TLOG_ERROR(QStringLiteral("Failed to obtain security bookmark for ") + location.path() +
-                   tag("BookmarkDatabase.store(_:)"));
+                   logTag("BookmarkDatabase.store(_:)"));
         return;
     }
     store(location, obtained.value(location));
@@ -324,7 +321,7 @@ void BookmarkDatabase::store(const Location& location) {
         save();
     } catch (const std::exception&) {
         TLOG_ERROR(QStringLiteral("Security bookmarks database could not be saved to disk") +
-                   tag("BookmarkDatabase.store(_:)"));
+                   logTag("BookmarkDatabase.store(_:)"));
     }
 }
 
@@ -339,13 +336,13 @@ void BookmarkDatabase::store(const Location& location, const SecurityBookmark& b
     markBookmarksModified();
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("Bookmark added to database: ") + location.path() +
-                   tag("BookmarkDatabase.store(location:bookmark:)"));
+                   logTag("BookmarkDatabase.store(location:bookmark:)"));
 }
 
 void BookmarkDatabase::sandboxValidate(const Map& data) {
     if (data.isEmpty()) {
         TLOG_INFO(QStringLiteral("No locations provided in sandbox escape request; nothing to do") +
-                  tag("BookmarkDatabase.sandboxValidate(data:)"));
+                  logTag("BookmarkDatabase.sandboxValidate(data:)"));
         // Nothing to reopen is still a validated bookmark database: without this, a run
         // whose bookmarks are empty (first launch, a file set aside as unreadable) would
         // never complete start-up, and stored monitored folders would never be watched.
@@ -389,11 +386,11 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
             // Still there, only not readable now (permissions): the bookmark and the
             // record with its digests stay; the file is read again once it may be.
             TLOG_WARNING(QStringLiteral("Location exists but cannot be read; its bookmark is kept: ") +
-                         location.path() + tag("BookmarkDatabase.sandboxValidate(data:)"));
+                         location.path() + logTag("BookmarkDatabase.sandboxValidate(data:)"));
             break;
         case Outcome::Unresolvable: {
             TLOG_WARNING(QStringLiteral("Could not open bookmark for location: ") + location.path() +
-                         tag("BookmarkDatabase.sandboxValidate(data:)"));
+                         logTag("BookmarkDatabase.sandboxValidate(data:)"));
             std::lock_guard lock(m_mutex);
             m_stale.append(location);
             break;
@@ -403,7 +400,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
             break;
         case Outcome::StaleUnrenewable: {
             TLOG_ERROR(QStringLiteral("Security bookmark stale for location: ") + location.path() +
-                       tag("BookmarkDatabase.sandboxValidate(data:)"));
+                       logTag("BookmarkDatabase.sandboxValidate(data:)"));
             std::lock_guard lock(m_mutex);
             m_stale.append(location);
             break;
@@ -417,7 +414,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
         }
     });
     TLOG_INFO(QStringLiteral("Completed sandbox escape for previously registered locations") +
-              tag("BookmarkDatabase.sandboxValidate(data:)"));
+              logTag("BookmarkDatabase.sandboxValidate(data:)"));
     StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::ready, true);
 }
 

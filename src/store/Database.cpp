@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "engine/EnginePool.h"
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/ByteCount.h"
@@ -30,10 +31,6 @@ namespace {
 // Set while a task that raises the save flag is queued but has not run yet: marks made
 // meanwhile are covered by it, so a burst of changes starts one task, not one each.
 std::atomic<bool> saveFlagTaskQueued{false};
-
-QString tag(const char* function) {
-    return QStringLiteral(" [ ") + QLatin1StringView(function) + QStringLiteral(" ]");
-}
 
 // The thirteen coding keys of a record, in coding order.
 const char* const kKeys[] = {"identifier", "location",  "path",      "directory", "prefix",
@@ -281,7 +278,7 @@ bool Database::isStorable(const Location& location) {
 bool Database::set(const Location& location, const FileObjectPtr& file) {
     if (!file || !isStorable(location)) {
         TLOG_ERROR(QStringLiteral("Location cannot be stored in the content database: ") +
-                   PlistFile::printable(location.path()) + tag("Database.set(_:_:)"));
+                   PlistFile::printable(location.path()) + logTag("Database.set(_:_:)"));
         return false;
     }
     bool appended;
@@ -305,7 +302,7 @@ void Database::start() {
             save();
         } catch (const std::exception&) {
             TLOG_ERROR(QStringLiteral("Unable to read or write database; this could be problematic") +
-                       tag("Database.start()"));
+                       logTag("Database.start()"));
         }
     }
     StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready, true);
@@ -315,14 +312,14 @@ void Database::load(bool setAside) {
     const QFileInfo info(m_file);
     if (!info.exists() && !info.isSymLink()) {
         TLOG_WARNING(QStringLiteral("The content database file could not be opened") +
-                     tag("Database.load()"));
+                     logTag("Database.load()"));
         throw FileSystemException(FileSystemError::NotReadable, m_file);
     }
     Map map;
     try {
         PlistFile::readWith(m_file, [&map](QIODevice* file) { map = decode(file); });
     } catch (const PlistError& error) {
-        TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + tag("Database.load()"));
+        TLOG_ERROR(QStringLiteral("Loading/parsing content database failed ") + logTag("Database.load()"));
         TLOG_ERROR(error.message());
         // Keep what the user had: the next save must not overwrite it.
         const QString aside =
@@ -338,7 +335,7 @@ void Database::load(bool setAside) {
     TLOG_INFO(QStringLiteral("Successfully loaded [ %1 ] database records from plist file [ %2 ]")
                   .arg(records)
                   .arg(Location(m_file).urlText()) +
-              tag("Database.load()"));
+              logTag("Database.load()"));
     calculateSize();
 }
 
@@ -408,7 +405,7 @@ void Database::save() {
         if (Database::isStorable(entry.first) && PlistFile::isPropertyListSafe(entry.second.path))
             return false;
         TLOG_ERROR(QStringLiteral("Location cannot be stored in the content database: ") +
-                   PlistFile::printable(entry.first.path()) + tag("Database.save()"));
+                   PlistFile::printable(entry.first.path()) + logTag("Database.save()"));
         return true;
     });
     try {
@@ -417,7 +414,8 @@ void Database::save() {
         TLOG_ERROR(error.message());
         throw DatabaseException(DatabaseError::SaveDatabaseError, error.message());
     }
-    TLOG_INFO(QStringLiteral("Save operation; database content written to storage") + tag("Database.save()"));
+    TLOG_INFO(QStringLiteral("Save operation; database content written to storage") +
+              logTag("Database.save()"));
     {
         // A change made after the snapshot keeps the flag set, so the next save writes it.
         // Compared and cleared under the lock: markDatabaseModified() reads the flag
@@ -442,7 +440,7 @@ void Database::reset() {
         try {
             save();
         } catch (const std::exception&) {
-            TLOG_ERROR(QStringLiteral("Unable to save a new content database") + tag("Database.reset()"));
+            TLOG_ERROR(QStringLiteral("Unable to save a new content database") + logTag("Database.reset()"));
         }
     });
 }
@@ -461,14 +459,14 @@ void Database::calculateSize() {
     emit sizeStringChanged(text);
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("Database content size total is ") + text +
-                   tag("Database.calculateSize()"));
+                   logTag("Database.calculateSize()"));
 }
 
 void Database::checksumStore(const Location& location, const Checksum& checksum) {
     const FileObjectPtr file = record(location);
     if (!file) {
         TLOG_WARNING(QStringLiteral("File/object not in database; cannot update checksum") +
-                     tag("Database.checksumStore(location:checksum:)"));
+                     logTag("Database.checksumStore(location:checksum:)"));
         return;
     }
     FileObject::StoreResult result;
@@ -485,7 +483,7 @@ void Database::checksumStore(const Location& location, const Checksum& checksum)
         return;
     if (result == FileObject::StoreResult::Replaced && Debugging::flag())
         TLOG_VERBOSE(QStringLiteral("Updating existing database object for ") + location.path() +
-                     tag("Database.checksumStore(location:checksum:)"));
+                     logTag("Database.checksumStore(location:checksum:)"));
     markDatabaseModified();
 }
 
@@ -521,11 +519,11 @@ QList<FileObjectPtr> Database::files(const std::optional<Location>& directory) c
     if (!fs.exists()) {
         // A folder that vanished is still a valid filter: its records are returned.
         TLOG_WARNING(QStringLiteral("A directory location did not exist; possibly moved or deleted") +
-                     tag("Database.files(directory:)"));
+                     logTag("Database.files(directory:)"));
     } else if (!fs.isDirectory()) {
         TLOG_ERROR(QStringLiteral(
                        "Directory dump request included a filter parameter that was not a directory URL") +
-                   tag("Database.files(directory:)"));
+                   logTag("Database.files(directory:)"));
         throw DatabaseException(DatabaseError::DumpFilterInvalid);
     }
     const QString& path = directory->path();
@@ -541,7 +539,7 @@ void Database::purgeChildren(const QString& folderPath) {
     const bool debugging = Debugging::flag();
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Searching for children: ") + folderPath +
-                   tag("Database.purgeChildren(_:)"));
+                   logTag("Database.purgeChildren(_:)"));
     OrderedSet<Location> orphans;
     {
         std::lock_guard lock(m_mutex);
@@ -550,7 +548,7 @@ void Database::purgeChildren(const QString& folderPath) {
                 continue;
             if (debugging)
                 TLOG_DEBUG(QStringLiteral("Removing orphan: ") + entry.second->path() +
-                           tag("Database.purgeChildren(_:)"));
+                           logTag("Database.purgeChildren(_:)"));
             orphans.append(entry.second->location());
         }
     }
