@@ -24,6 +24,7 @@
 #include "store/ByteCount.h"
 #include "store/CoreDataStack.h"
 #include "store/CoreDatabase.h"
+#include "store/CsvExport.h"
 #include "store/Database.h"
 #include "store/DatabaseError.h"
 #include "store/ExportFile.h"
@@ -589,7 +590,7 @@ int CtlCommand::runShow(const QString& path) {
 
 int CtlCommand::runExport(const QStringList& args) {
     loadContent();
-    const QByteArray text = Database::shared().csvExport().toUtf8();
+    const QByteArray text = CsvExport::text(Database::shared().values()).toUtf8();
     if (args.isEmpty() || args[0] == QLatin1String("-")) {
         writeOut(text);
         return kExitOk;

@@ -5,7 +5,6 @@
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/BookmarkError.h"
-#include "store/CorruptFile.h"
 #include "store/Debugging.h"
 #include "store/LocationCoding.h"
 #include "store/LocationState.h"
@@ -15,7 +14,6 @@
 #include "store/PlistWriter.h"
 #include "store/StoreHooks.h"
 
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -78,7 +76,8 @@ QString BookmarkDatabase::defaultFile() {
 BookmarkDatabase::BookmarkDatabase(const QString& file, LocationState* state, QObject* parent)
     : QObject(parent)
     , m_file(file)
-    , m_state(state ? state : &LocationState::shared()) {}
+    , m_state(state ? state : &LocationState::shared())
+    , m_dataFile(file, StoreHooks::SubSystem::bookmarks, m_mutex, m_generation) {}
 
 BookmarkDatabase::Map BookmarkDatabase::db() const {
     std::lock_guard lock(m_mutex);
@@ -131,23 +130,16 @@ void BookmarkDatabase::start() {
 }
 
 void BookmarkDatabase::load(bool setAside) {
-    const QFileInfo info(m_file);
-    if (!info.exists() && !info.isSymLink()) {
-        TLOG_WARNING(QStringLiteral("The security bookmarks database could not be opened") +
-                     logTag("BookmarkDatabase.load()"));
-        throw FileSystemException(FileSystemError::NotReadable, m_file);
-    }
     Map map;
-    try {
-        PlistFile::readWith(m_file, [&map](QIODevice* file) { map = decode(file); });
-    } catch (const PlistError& error) {
-        TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
-                   logTag("BookmarkDatabase.load()"));
-        TLOG_ERROR(error.message());
-        const QString aside =
-            setAside ? CorruptFile::setAside(m_file, QStringLiteral("BookmarkDatabase.load()")) : QString();
-        throw BookmarkException(BookmarkError::LoadBookmarkError, error.message(), aside);
-    }
+    m_dataFile.load(setAside, {QStringLiteral("BookmarkDatabase.load()"),
+                               QStringLiteral("The security bookmarks database could not be opened") +
+                                   logTag("BookmarkDatabase.load()"),
+                               QStringLiteral("Loading/parsing document bookmarks failed") +
+                                   logTag("BookmarkDatabase.load()"),
+                               [&map](QIODevice* file) { map = decode(file); },
+                               [](const QString& reason, const QString& aside) {
+                                   throw BookmarkException(BookmarkError::LoadBookmarkError, reason, aside);
+                               }});
     const qsizetype entries = map.size();
     {
         std::lock_guard lock(m_mutex);
@@ -199,34 +191,23 @@ void BookmarkDatabase::save() {
         return;
     TLOG_INFO(QStringLiteral("Modified security bookmarks database needs to be saved") +
               logTag("BookmarkDatabase.save()"));
-    std::lock_guard fileLock(m_fileMutex);
     QList<std::pair<Location, SecurityBookmark>> entries;
-    std::uint64_t generation;
-    {
-        std::lock_guard lock(m_mutex);
-        generation = m_generation;
-        entries.reserve(m_db.size());
-        for (auto it = m_db.cbegin(); it != m_db.cend(); ++it)
-            if (PlistFile::isPropertyListSafe(it.key().path()))
-                entries.append({it.key(), it.value()});
-    }
-    try {
-        PlistFile::write(m_file, [&entries](PlistWriter& writer) { encode(writer, entries); });
-    } catch (const PlistError& error) {
-        TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
-                   logTag("BookmarkDatabase.save()"));
-        TLOG_ERROR(error.message());
-        throw BookmarkException(BookmarkError::SaveBookmarkError, error.message());
-    }
-    TLOG_INFO(QStringLiteral("Save operation; security bookmarks database written to storage") +
-              logTag("BookmarkDatabase.save()"));
-    bool unchanged;
-    {
-        std::lock_guard lock(m_mutex);
-        unchanged = m_generation == generation;
-    }
-    if (unchanged)
-        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
+    m_dataFile.save({[this, &entries] {
+                         entries.reserve(m_db.size());
+                         for (auto it = m_db.cbegin(); it != m_db.cend(); ++it)
+                             if (PlistFile::isPropertyListSafe(it.key().path()))
+                                 entries.append({it.key(), it.value()});
+                     },
+                     {},
+                     [&entries](PlistWriter& writer) { encode(writer, entries); },
+                     [](const PlistError& error) {
+                         TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
+                                    logTag("BookmarkDatabase.save()"));
+                         TLOG_ERROR(error.message());
+                         throw BookmarkException(BookmarkError::SaveBookmarkError, error.message());
+                     },
+                     QStringLiteral("Save operation; security bookmarks database written to storage") +
+                         logTag("BookmarkDatabase.save()")});
 }
 
 void BookmarkDatabase::reset() {

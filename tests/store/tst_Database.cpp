@@ -293,7 +293,7 @@ private slots:
             "<key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
             "<key>unknown</key><dict><key>x</key><date>2020-01-01T00:00:00Z</date></dict>"
             "</dict>\n</array>\n</dict>\n</plist>\n";
-        const Database::Map map = Database::decode(xml);
+        const Database::Map map = DatabaseCodec::decode(xml);
         QCOMPARE(map.size(), std::size_t(1));
         QCOMPARE(map.first()->first.path(), path);
         const FileObjectData d = map.first()->second->snapshot();
@@ -388,7 +388,7 @@ private slots:
         QVERIFY(m_log.has("WARNING: The content database file could not be opened [ Database.load() ]"));
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
         QVERIFY(QFile::exists(dbFile()));
-        QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
         QVERIFY(m_log.has("INFO: Save operation; database content written to storage [ Database.save() ]"));
     }
 
@@ -410,7 +410,7 @@ private slots:
         Database db(dbFile());
         db.start();
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
-        QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
         QCOMPARE(asideCopies(dbFile()).size(), 1);
         QCOMPARE(readAll(asideCopies(dbFile()).constFirst()), bad);
     }
@@ -538,7 +538,7 @@ private slots:
         db.reset();
         QCOMPARE(db.count(), std::size_t(0));
         QVERIFY(EnginePool::waitForDone(5000));
-        QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
     }
 
     void checksumStore() {
@@ -628,50 +628,6 @@ private slots:
         }
         db.purgeChildren("/x");
         QCOMPARE(db.keys(), (QList<Location>{Location("/x/sub/b"), Location("/y/d")}));
-    }
-
-    void csvExport() {
-        Database db(dbFile());
-        FileObjectPtr one = makeRecord("/data/one.txt", 1, {Checksum::make(Digest::SHA1, "aa")});
-        FileObjectPtr comma = makeRecord(
-            "/data/a,b.txt", 1, {Checksum::make(Digest::SHA512, "ee"), Checksum::make(Digest::MD5, "11")});
-        FileObjectPtr quote = makeRecord("/data/say \"hi\".txt");
-        FileObjectPtr plain = makeRecord("/data/semi;colon 'x'.txt");
-        for (const FileObjectPtr& r : {one, comma, quote, plain})
-            db.set(r->location(), r);
-        const QString text = db.csvExport();
-        QCOMPARE(text, QString("Path,MD5,SHA1,SHA256,SHA384,SHA512\r"
-                               "/data/one.txt,,aa,,,\r"
-                               "\"/data/a,b.txt\",11,,,,ee\r"
-                               "\"/data/say \"\"hi\"\".txt\",,,,,\r"
-                               "/data/semi;colon 'x'.txt,,,,,\r"));
-        QVERIFY(!text.contains('\n'));
-        FileObjectPtr lf = makeRecord("/data/line\nfeed");
-        db.set(lf->location(), lf);
-        QVERIFY(db.csvExport().endsWith("\"/data/line\nfeed\",,,,,\r"));
-    }
-
-    void csvExportMatchesRows() {
-        // The export writes each record's row itself: it must equal FileObject::csvRow(),
-        // also for repeated algorithms (the first counts), all five digests and quoting.
-        Database db(dbFile());
-        QList<Checksum> all;
-        for (Digest digest : kAllDigests)
-            all.append(Checksum::make(digest, toString(digest).toLower()));
-        const QList<FileObjectPtr> records{
-            makeRecord("/data/all five", 1, all),
-            makeRecord("/data/repeated", 1,
-                       {Checksum::make(Digest::SHA1, "first"), Checksum::make(Digest::SHA1, "second"),
-                        Checksum::make(Digest::MD5, "m")}),
-            makeRecord("/data/\"q\",\r\n", 1, {Checksum::make(Digest::SHA384, "x")}),
-            makeRecord(QString::fromUtf8("/data/\xC3\xA9t\xC3\xA9")),
-        };
-        QString expected = "Path,MD5,SHA1,SHA256,SHA384,SHA512\r";
-        for (const FileObjectPtr& r : records) {
-            db.set(r->location(), r);
-            expected += r->csvRow() + '\r';
-        }
-        QCOMPARE(db.csvExport(), expected);
     }
 
     void saveWhileChanging() {
