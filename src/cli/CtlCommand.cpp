@@ -1,12 +1,12 @@
 #include "cli/CtlCommand.h"
 
 #include "cli/DataLock.h"
-#include "cli/IntegrityCheck.h"
 #include "cli/PathCheck.h"
 #include "cli/ProgressBar.h"
 #include "engine/ApplicationState.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
+#include "engine/IntegrityCheck.h"
 #include "engine/Process.h"
 #include "engine/Progress.h"
 #include "engine/ThreadSafeCounters.h"
