@@ -193,6 +193,29 @@ const QList<CtlCommand::Spec>& CtlCommand::specs() {
     return all;
 }
 
+const QHash<QString, CtlCommand::Handler>& CtlCommand::handlers() {
+    static const QHash<QString, Handler> all{
+        {QStringLiteral("add"),
+         [](CtlCommand& c, const Invocation& in) {
+             return c.runAdd(in.args, !in.parser.isSet(QStringLiteral("no-progress")) && !c.m_verbose &&
+                                          ProgressBar::stderrIsTerminal());
+         }},
+        {QStringLiteral("list"), [](CtlCommand& c, const Invocation& in) { return c.runList(in.args); }},
+        {QStringLiteral("show"), [](CtlCommand& c, const Invocation& in) { return c.runShow(in.args[0]); }},
+        {QStringLiteral("export"), [](CtlCommand& c, const Invocation& in) { return c.runExport(in.args); }},
+        {QStringLiteral("folders"), [](CtlCommand& c, const Invocation&) { return c.runFolders(); }},
+        {QStringLiteral("monitor"),
+         [](CtlCommand& c, const Invocation& in) { return c.runMonitor(in.args[0], in.args[1]); }},
+        {QStringLiteral("algorithms"),
+         [](CtlCommand& c, const Invocation& in) { return c.runAlgorithms(in.parser); }},
+        {QStringLiteral("check"),
+         [](CtlCommand& c, const Invocation& in) {
+             return c.runCheck(in.args, in.parser.isSet(QStringLiteral("quiet")), in.jobs);
+         }},
+    };
+    return all;
+}
+
 const CtlCommand::Spec* CtlCommand::find(const QString& name) {
     for (const Spec& spec : specs()) {
         if (spec.name == name)
@@ -425,24 +448,8 @@ int CtlCommand::runCommand(const QStringList& arguments) {
     installLogging(m_verbose, writes);
     TLOG_INFO(QStringLiteral("trevalinctl ") + arguments.mid(index).join(u' '));
 
-    int status = kExitFailure;
-    if (name == QLatin1String("add"))
-        status = runAdd(args, !parser.isSet(QStringLiteral("no-progress")) && !m_verbose &&
-                                  ProgressBar::stderrIsTerminal());
-    else if (name == QLatin1String("list"))
-        status = runList(args);
-    else if (name == QLatin1String("show"))
-        status = runShow(args[0]);
-    else if (name == QLatin1String("export"))
-        status = runExport(args);
-    else if (name == QLatin1String("folders"))
-        status = runFolders();
-    else if (name == QLatin1String("monitor"))
-        status = runMonitor(args[0], args[1]);
-    else if (name == QLatin1String("algorithms"))
-        status = runAlgorithms(parser);
-    else if (name == QLatin1String("check"))
-        status = runCheck(args, parser.isSet(QStringLiteral("quiet")), jobs);
+    const Handler handler = handlers().value(name);
+    int status = handler ? handler(*this, Invocation{args, parser, jobs}) : kExitFailure;
 
     // A folder store found unreadable while the command ran was set aside and replaced.
     if (const QString aside = CoreDataStack::shared().movedAside(); !aside.isEmpty())
