@@ -1,13 +1,13 @@
 #include "cli/CtlCommand.h"
 
 #include "cli/DataLock.h"
-#include "cli/IntegrityCheck.h"
 #include "cli/PathCheck.h"
 #include "cli/ProgressBar.h"
 #include "engine/ApplicationState.h"
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
+#include "engine/IntegrityCheck.h"
 #include "engine/Process.h"
 #include "engine/Progress.h"
 #include "engine/ThreadSafeCounters.h"
@@ -25,6 +25,7 @@
 #include "store/ByteCount.h"
 #include "store/CoreDataStack.h"
 #include "store/CoreDatabase.h"
+#include "store/CsvExport.h"
 #include "store/Database.h"
 #include "store/DatabaseError.h"
 #include "store/ExportFile.h"
@@ -190,6 +191,29 @@ const QList<CtlCommand::Spec>& CtlCommand::specs() {
              -1});
         return s;
     }();
+    return all;
+}
+
+const QHash<QString, CtlCommand::Handler>& CtlCommand::handlers() {
+    static const QHash<QString, Handler> all{
+        {QStringLiteral("add"),
+         [](CtlCommand& c, const Invocation& in) {
+             return c.runAdd(in.args, !in.parser.isSet(QStringLiteral("no-progress")) && !c.m_verbose &&
+                                          ProgressBar::stderrIsTerminal());
+         }},
+        {QStringLiteral("list"), [](CtlCommand& c, const Invocation& in) { return c.runList(in.args); }},
+        {QStringLiteral("show"), [](CtlCommand& c, const Invocation& in) { return c.runShow(in.args[0]); }},
+        {QStringLiteral("export"), [](CtlCommand& c, const Invocation& in) { return c.runExport(in.args); }},
+        {QStringLiteral("folders"), [](CtlCommand& c, const Invocation&) { return c.runFolders(); }},
+        {QStringLiteral("monitor"),
+         [](CtlCommand& c, const Invocation& in) { return c.runMonitor(in.args[0], in.args[1]); }},
+        {QStringLiteral("algorithms"),
+         [](CtlCommand& c, const Invocation& in) { return c.runAlgorithms(in.parser); }},
+        {QStringLiteral("check"),
+         [](CtlCommand& c, const Invocation& in) {
+             return c.runCheck(in.args, in.parser.isSet(QStringLiteral("quiet")), in.jobs);
+         }},
+    };
     return all;
 }
 
@@ -432,24 +456,8 @@ int CtlCommand::runCommand(const QStringList& arguments) {
     // each command loads the databases it needs, read-only when it only reads.
     Engine::start({});
 
-    int status = kExitFailure;
-    if (name == QLatin1String("add"))
-        status = runAdd(args, !parser.isSet(QStringLiteral("no-progress")) && !m_verbose &&
-                                  ProgressBar::stderrIsTerminal());
-    else if (name == QLatin1String("list"))
-        status = runList(args);
-    else if (name == QLatin1String("show"))
-        status = runShow(args[0]);
-    else if (name == QLatin1String("export"))
-        status = runExport(args);
-    else if (name == QLatin1String("folders"))
-        status = runFolders();
-    else if (name == QLatin1String("monitor"))
-        status = runMonitor(args[0], args[1]);
-    else if (name == QLatin1String("algorithms"))
-        status = runAlgorithms(parser);
-    else if (name == QLatin1String("check"))
-        status = runCheck(args, parser.isSet(QStringLiteral("quiet")), jobs);
+    const Handler handler = handlers().value(name);
+    int status = handler ? handler(*this, Invocation{args, parser, jobs}) : kExitFailure;
 
     // A folder store found unreadable while the command ran was set aside and replaced.
     if (const QString aside = CoreDataStack::shared().movedAside(); !aside.isEmpty())
@@ -597,7 +605,7 @@ int CtlCommand::runShow(const QString& path) {
 
 int CtlCommand::runExport(const QStringList& args) {
     loadContent();
-    const QByteArray text = Database::shared().csvExport().toUtf8();
+    const QByteArray text = CsvExport::text(Database::shared().values()).toUtf8();
     if (args.isEmpty() || args[0] == QLatin1String("-")) {
         writeOut(text);
         return kExitOk;

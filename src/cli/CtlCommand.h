@@ -14,9 +14,11 @@
 #pragma once
 
 #include <QCommandLineParser>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace trevalin {
@@ -42,8 +44,19 @@ public:
 
 private:
     struct Spec;
+    // What a command handler gets: the positional arguments (their count checked against
+    // the spec), the parsed command line, and --jobs for check (the core count otherwise).
+    struct Invocation {
+        const QStringList& args;
+        const QCommandLineParser& parser;
+        int jobs;
+    };
+    using Handler = std::function<int(CtlCommand&, const Invocation&)>;
+
     static const QList<Spec>& specs();
     static const Spec* find(const QString& name);
+    // The handler of every command in specs(), by name; each returns the exit status.
+    static const QHash<QString, Handler>& handlers();
     static QString mainHelp();
 
     // run() without the final check of standard output.

@@ -23,6 +23,7 @@
 #include "engine/Global.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/DigestState.h"
 #include "model/FileObject.h"
@@ -58,11 +59,6 @@ const QString kAllTag = QStringLiteral("Process.triageAll()");
 const QString kWatchTag = QStringLiteral("Process.watch()");
 const QString kOrphanTag = QStringLiteral("Process.orphaned(_:)");
 const QString kRecoveryTag = QStringLiteral("Process.errorRecovery(_:)");
-
-// " [ " + tag + " ]"
-QString tagged(const QString& tag) {
-    return QStringLiteral(" [ ") + tag + QStringLiteral(" ]");
-}
 
 void settle() {
     Timing::waitSettleInterval();
@@ -189,15 +185,15 @@ struct TaskGroup {
 
 void Process::triageAll() {
     if (AppSettings::shared().autoLaunch()) {
-        TLOG_VERBOSE(QStringLiteral("Sleeping for a while before proceeding with work") + tagged(kAllTag));
+        TLOG_VERBOSE(QStringLiteral("Sleeping for a while before proceeding with work") + logTag(kAllTag));
         std::this_thread::sleep_for(Timing::startupDelay());
     }
     const QList<Location> folders = CoreDatabase::allFolders();
     TLOG_INFO(QStringLiteral("Checking [ ") + QString::number(folders.size()) +
-              QStringLiteral(" ] folder location(s) for modifications") + tagged(kAllTag));
+              QStringLiteral(" ] folder location(s) for modifications") + logTag(kAllTag));
     const bool debugging = Debugging::flag();
     if (debugging)
-        TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() + tagged(kAllTag));
+        TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() + logTag(kAllTag));
 
     auto group = std::make_shared<TaskGroup>();
     group->remaining = int(folders.size());
@@ -214,7 +210,7 @@ void Process::triageAll() {
             const auto n = group->counter.increment();
             if (debugging)
                 TLOG_DEBUG(QStringLiteral("OrphanTask [ ") + QString::number(n) + QStringLiteral(" ] ") +
-                           folder.urlText() + tagged(kAllTag));
+                           folder.urlText() + logTag(kAllTag));
             triage(folder);
         });
     }
@@ -240,7 +236,7 @@ bool Process::triage(const Location& folder) {
         listed = FileSystem(folder).directoryContents();
     } catch (const std::exception&) {
         TLOG_WARNING(QStringLiteral("Monitored folder location could not be listed: ") + folder.path() +
-                     tagged(kFolderTag));
+                     logTag(kFolderTag));
         return false;
     }
     // Only regular files with a path the database can hold ever become records; a FIFO,
@@ -253,14 +249,14 @@ bool Process::triage(const Location& folder) {
         if (!Database::isStorable(url)) {
             TLOG_ERROR(
                 QStringLiteral("Location refused; its path cannot be stored in the content database: ") +
-                PlistFile::printable(url.path()) + tagged(kFolderTag));
+                PlistFile::printable(url.path()) + logTag(kFolderTag));
             continue;
         }
         files.append(url);
     }
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Directory contains [ ") + QString::number(files.size()) +
-                   QStringLiteral(" ] files") + tagged(kFolderTag));
+                   QStringLiteral(" ] files") + logTag(kFolderTag));
 
     qsizetype recordCount = 0;
     try {
@@ -270,7 +266,7 @@ bool Process::triage(const Location& folder) {
     }
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Database has [ ") + QString::number(recordCount) +
-                   QStringLiteral(" ] records for directory") + tagged(kFolderTag));
+                   QStringLiteral(" ] records for directory") + logTag(kFolderTag));
     std::optional<Evaluation> evaluation;
     if (recordCount < files.size())
         evaluation.emplace();
@@ -289,7 +285,7 @@ bool Process::triage(const Location& folder) {
         ++n;
         if (debugging)
             TLOG_DEBUG(QStringLiteral("EvaluateTask [ ") + QString::number(n) + QStringLiteral(" ] for ") +
-                       url.urlText() + tagged(kFolderTag));
+                       url.urlText() + logTag(kFolderTag));
         if (queues.files.watched.contains(url))
             continue;
         FileObjectPtr first = reading(url);
@@ -300,7 +296,7 @@ bool Process::triage(const Location& folder) {
             continue; // Unchanged
         if (!stored && debugging)
             TLOG_DEBUG(QStringLiteral("EvaluateTask [ ") + QString::number(n) +
-                       QStringLiteral(" ] discovered a new file") + tagged(kFolderTag));
+                       QStringLiteral(" ] discovered a new file") + logTag(kFolderTag));
         candidates.append({url, std::move(first)});
     }
 
@@ -330,23 +326,23 @@ bool Process::triage(const Location& folder) {
     const OrderedSet<Location> watched = queues.files.watched.data();
     if (!watched.isEmpty()) {
         TLOG_INFO(QStringLiteral("Watching files in monitored location: ") + QString::number(watched.size()) +
-                  tagged(kFolderTag));
+                  logTag(kFolderTag));
         EnginePool::runMedium([] { watch(); });
     }
 
     const OrderedSet<Location> added = queues.files.added.data();
     if (!added.isEmpty()) {
         TLOG_INFO(QStringLiteral("Files added/updated in monitored location: ") +
-                  QString::number(added.size()) + tagged(kFolderTag));
+                  QString::number(added.size()) + logTag(kFolderTag));
         if (debugging) {
             for (const Location& url : added)
-                TLOG_DEBUG(QStringLiteral("Send for processing: ") + url.urlText() + tagged(kFolderTag));
+                TLOG_DEBUG(QStringLiteral("Send for processing: ") + url.urlText() + logTag(kFolderTag));
         }
         runTriage();
         return true;
     }
     TLOG_INFO(QStringLiteral("No actions immediately required in new monitored location") +
-              tagged(kFolderTag));
+              logTag(kFolderTag));
     return false;
 }
 
@@ -360,10 +356,10 @@ void Process::watch() {
         FlagStore::shared().set(SubSystem::watching, Flag::active, true);
     }
     TLOG_INFO(QStringLiteral("Spawned background loop/thread to monitor changing/updating files") +
-              tagged(kWatchTag));
+              logTag(kWatchTag));
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() +
-                   tagged(kWatchTag));
+                   logTag(kWatchTag));
 
     SafeQueue& queues = SafeQueue::shared();
     ThreadSafeLocationQueue& watched = queues.files.watched;
@@ -418,7 +414,7 @@ void Process::watch() {
                 continue;
             }
             TLOG_INFO(QStringLiteral("Blocked file now ready for processing: ") + url.urlText() +
-                      tagged(kWatchTag));
+                      logTag(kWatchTag));
             QList<Job> jobs;
             for (Digest algorithm : enabled)
                 jobs.append(Job{fresh, algorithm});
@@ -438,7 +434,7 @@ void Process::watch() {
             startProcessing();
     }
     TLOG_INFO(QStringLiteral("Background task monitoring changing/updating files terminated") +
-              tagged(kWatchTag));
+              logTag(kWatchTag));
     // The pass that started this loop may have left Evaluating to it.
     EvaluationState& evaluation = evaluationState();
     std::lock_guard lock(evaluation.mutex);
@@ -448,13 +444,13 @@ void Process::watch() {
 
 void Process::errorRecovery(const Location& location) {
     TLOG_WARNING(QStringLiteral("A watched file was possibly deleted or renamed: ") + location.urlText() +
-                 tagged(kRecoveryTag));
+                 logTag(kRecoveryTag));
     Database::shared().markDatabaseModified();
 }
 
 int Process::orphaned(const Location& folder) {
     TLOG_INFO(QStringLiteral("Checking folder location for orphaned files: ") + folder.path() +
-              tagged(kOrphanTag));
+              logTag(kOrphanTag));
     // A folder that is missing or unreadable (an unmounted volume, a folder moved
     // away) says nothing about its files: its records stay.
     const auto folderAvailable = [&folder] {
@@ -463,7 +459,7 @@ int Process::orphaned(const Location& folder) {
     };
     if (!folderAvailable()) {
         TLOG_WARNING(QStringLiteral("Folder location missing or unreadable; no orphaned files removed: ") +
-                     folder.path() + tagged(kOrphanTag));
+                     folder.path() + logTag(kOrphanTag));
         return 0;
     }
     QList<FileObjectPtr> records;
@@ -471,7 +467,7 @@ int Process::orphaned(const Location& folder) {
         records = Database::shared().files(folder);
     } catch (const std::exception&) {
         TLOG_ERROR(QStringLiteral("Error while scanning for orphaned files at: ") + folder.path() +
-                   tagged(kOrphanTag));
+                   logTag(kOrphanTag));
         return 0;
     }
     OrderedSet<Location> orphans;
@@ -485,7 +481,7 @@ int Process::orphaned(const Location& folder) {
     // were checked.
     if (!folderAvailable()) {
         TLOG_WARNING(QStringLiteral("Folder location missing or unreadable; no orphaned files removed: ") +
-                     folder.path() + tagged(kOrphanTag));
+                     folder.path() + logTag(kOrphanTag));
         return 0;
     }
     Database::shared().removeAsync(orphans);

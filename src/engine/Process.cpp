@@ -5,6 +5,7 @@
 #include "engine/Progress.h"
 #include "engine/SafeQueue.h"
 #include "engine/ThreadSafeCounters.h"
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/ChecksumCalculator.h"
 #include "model/DigestState.h"
@@ -38,18 +39,13 @@ const QString kIntakeTag = QStringLiteral("added(_:)");
 const QString kTriageTag = QStringLiteral("Process.triage(evaluate:)");
 const QString kProcessTag = QStringLiteral("Process.process()");
 
-// " [ " + tag + " ]"
-QString tagged(const QString& tag) {
-    return QStringLiteral(" [ ") + tag + QStringLiteral(" ]");
-}
-
 // A location whose path the content database file cannot carry is refused before it
 // becomes a record: logged at error level with its path made printable.
 bool refuseUnstorable(const Location& location, const QString& tag) {
     if (Database::isStorable(location))
         return false;
     TLOG_ERROR(QStringLiteral("Location refused; its path cannot be stored in the content database: ") +
-               PlistFile::printable(location.path()) + tagged(tag));
+               PlistFile::printable(location.path()) + logTag(tag));
     return true;
 }
 
@@ -113,7 +109,7 @@ bool runActive = false; // guarded by runMutex
 
 QFuture<void> Process::added(const QList<Location>& locations) {
     if (locations.isEmpty()) {
-        TLOG_ERROR(QStringLiteral("Function was passed an empty Array") + tagged(kIntakeTag));
+        TLOG_ERROR(QStringLiteral("Function was passed an empty Array") + logTag(kIntakeTag));
         return QtFuture::makeReadyFuture();
     }
     return startIntake([locations] { bulkIntake(locations); });
@@ -130,16 +126,16 @@ void Process::singleIntake(const Location& location) {
     LocationState& access = LocationState::shared();
     if (!access.hasAccess(location)) {
         if (debugging)
-            TLOG_DEBUG(QStringLiteral("Location not bookmarked: ") + location.urlText() + tagged(kIntakeTag));
+            TLOG_DEBUG(QStringLiteral("Location not bookmarked: ") + location.urlText() + logTag(kIntakeTag));
         if (!access.startAccessing(location)) {
             if (debugging)
                 TLOG_DEBUG(QStringLiteral("Requesting a security bookmark for location") +
-                           tagged(kIntakeTag));
+                           logTag(kIntakeTag));
             BookmarkDatabase::shared().store(location);
         }
     }
     if (debugging)
-        TLOG_DEBUG(QStringLiteral("Proceeding to invoke queue triage and processing") + tagged(kIntakeTag));
+        TLOG_DEBUG(QStringLiteral("Proceeding to invoke queue triage and processing") + logTag(kIntakeTag));
 
     SafeQueue& queues = SafeQueue::shared();
     if (FileSystem(location).isDirectory())
@@ -169,20 +165,20 @@ void Process::bulkIntake(const QList<Location>& locations) {
     if (missing.isEmpty()) {
         if (debugging)
             TLOG_DEBUG(QStringLiteral("Access already available to all [ ") + n +
-                       QStringLiteral(" ] locations in bulk request") + tagged(kIntakeTag));
+                       QStringLiteral(" ] locations in bulk request") + logTag(kIntakeTag));
     } else if (missing.size() == 1) {
         if (debugging)
-            TLOG_DEBUG(QStringLiteral("Require a security bookmark for location") + tagged(kIntakeTag));
+            TLOG_DEBUG(QStringLiteral("Require a security bookmark for location") + logTag(kIntakeTag));
         BookmarkDatabase::shared().store(missing.front());
     } else {
         if (debugging)
             TLOG_DEBUG(QStringLiteral("Requesting bulk creation of [ ") + n +
-                       QStringLiteral(" ] security bookmarks for locations") + tagged(kIntakeTag));
+                       QStringLiteral(" ] security bookmarks for locations") + logTag(kIntakeTag));
         BookmarkDatabase::shared().stash(missing);
     }
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Proceeding to invoke queue triage and processing for [ ") + n +
-                   QStringLiteral(" ] locations") + tagged(kIntakeTag));
+                   QStringLiteral(" ] locations") + logTag(kIntakeTag));
 
     QList<Location> folders, files;
     for (const Location& location : accepted) {
@@ -205,18 +201,18 @@ bool Process::triage() {
     const int fileCount = queues.files.added.count();
     if (folderCount == 0 && fileCount == 0) {
         TLOG_WARNING(QStringLiteral("Triage process invoked, but no queued items to process") +
-                     tagged(kTriageTag));
+                     logTag(kTriageTag));
         return false;
     }
     const bool debugging = Debugging::flag();
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Triage/pre-processing running: ") + Logger::currentThreadDescription() +
-                   tagged(kTriageTag));
+                   logTag(kTriageTag));
 
     // Folder phase: record each new folder and queue the files directly inside it.
     if (folderCount > 0) {
         TLOG_INFO(QStringLiteral("Pre-processing: [ ") + QString::number(folderCount) +
-                  QStringLiteral(" ] folder(s)") + tagged(kTriageTag));
+                  QStringLiteral(" ] folder(s)") + logTag(kTriageTag));
         // Work through a snapshot and take out exactly what it held: a folder queued by
         // another intake while this pass runs stays queued for the next pass.
         const auto folders = queues.folders.added.data();
@@ -247,7 +243,7 @@ bool Process::triage() {
                 queues.files.added.add(entries);
             else if (!known)
                 TLOG_VERBOSE(QStringLiteral("Added folder, but found no files to process") +
-                             tagged(kTriageTag));
+                             logTag(kTriageTag));
         }
         queues.folders.added.reset(folders);
     }
@@ -256,11 +252,11 @@ bool Process::triage() {
     if (files == 0) {
         if (debugging)
             TLOG_INFO(QStringLiteral("Folder(s) processed and no further work to be done") +
-                      tagged(kTriageTag));
+                      logTag(kTriageTag));
         return false;
     }
     TLOG_INFO(QStringLiteral("Pre-processing: [ ") + QString::number(files) + QStringLiteral(" ] file(s)") +
-              tagged(kTriageTag));
+              logTag(kTriageTag));
 
     // File phase: one record per file, compared with the database; jobs for every
     // enabled algorithm.
@@ -322,12 +318,12 @@ bool Process::process() {
     }
     if (refusal == Refusal::Active) {
         TLOG_INFO(QStringLiteral("Queue processing currently active; do not need more than one instance") +
-                  tagged(kProcessTag));
+                  logTag(kProcessTag));
         return false;
     }
     if (refusal == Refusal::Empty) {
         TLOG_WARNING(QStringLiteral("Queue processing invoked, but NO files are queued") +
-                     tagged(kProcessTag));
+                     logTag(kProcessTag));
         return false;
     }
     for (;;) {
@@ -359,10 +355,10 @@ void Process::runOnce(int jobCount) {
     ThreadSafeCounters& counters = ThreadSafeCounters::shared();
     const QString run = QString::number(counters.invocations->increment());
     TLOG_DEBUG(QStringLiteral("Queue processing STARTED: [ ") + run + QStringLiteral(" ]") +
-               tagged(kProcessTag));
+               logTag(kProcessTag));
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("Current thread ") + Logger::currentThreadDescription() +
-                   tagged(kProcessTag));
+                   logTag(kProcessTag));
 
     Progress& progress = Progress::shared();
     progress.setRemaining(jobCount);
@@ -375,7 +371,7 @@ void Process::runOnce(int jobCount) {
     progress.setValue(0);
     TLOG_INFO(QStringLiteral("Tasks [ ") + QString::number(jobCount) + QStringLiteral(" ] Data Volume [ ") +
               QString::number(volume) + QStringLiteral(" Bytes ] [ ") + QString::number(volume / 1048576) +
-              QStringLiteral(" MegaBytes ]") + tagged(kProcessTag));
+              QStringLiteral(" MegaBytes ]") + logTag(kProcessTag));
 
     Database& database = Database::shared();
     while (queued.count() > 0) {
@@ -412,7 +408,7 @@ void Process::runOnce(int jobCount) {
     }
 
     TLOG_DEBUG(QStringLiteral("Queue processing TERMINATING: [ ") + run + QStringLiteral(" ]") +
-               tagged(kProcessTag));
+               logTag(kProcessTag));
     global.set(ApplicationState::Idle);
 }
 

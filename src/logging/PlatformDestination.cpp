@@ -1,5 +1,7 @@
 #include "logging/PlatformDestination.h"
 
+#include "logging/DeviceDetails.h"
+#include "logging/PayloadCipher.h"
 #include "logging/PlatformUploader.h"
 
 #include <QCoreApplication>
@@ -8,75 +10,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QSysInfo>
 #include <QThread>
 #include <QUuid>
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <string>
 
 namespace trevalin {
 
 namespace {
-
-// The first line of a small system file, trimmed; empty when unreadable.
-QString readSystemText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray bytes = file.read(4096);
-    bytes.replace('\0', ' ');
-    const qsizetype newline = bytes.indexOf('\n');
-    if (newline >= 0)
-        bytes.truncate(newline);
-    return QString::fromUtf8(bytes).trimmed();
-}
-
-// PRETTY_HOSTNAME from /etc/machine-info (the user-visible computer name), if set.
-QString prettyHostName() {
-    QFile file(QStringLiteral("/etc/machine-info"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (!line.startsWith(QStringLiteral("PRETTY_HOSTNAME=")))
-            continue;
-        QString value = line.mid(int(qstrlen("PRETTY_HOSTNAME=")));
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-            value.back() == value.front())
-            value = value.mid(1, value.size() - 2);
-        return value.trimmed();
-    }
-    return {};
-}
-
-QJsonObject makeDeviceDetails() {
-    QJsonObject device;
-    device.insert(QStringLiteral("os"), QStringLiteral("Linux"));
-    QString version = QSysInfo::productVersion();
-    if (version.isEmpty() || version == QStringLiteral("unknown"))
-        version = QSysInfo::kernelVersion();
-    device.insert(QStringLiteral("osVersion"), version);
-    const QString hostName = QSysInfo::machineHostName();
-    device.insert(QStringLiteral("hostName"), hostName);
-    QString deviceName = prettyHostName();
-    if (deviceName.isEmpty())
-        deviceName = hostName;
-    device.insert(QStringLiteral("deviceName"), deviceName);
-    QString model = readSystemText(QStringLiteral("/sys/class/dmi/id/product_name"));
-    if (model.isEmpty())
-        model = readSystemText(QStringLiteral("/sys/firmware/devicetree/base/model"));
-    if (model.isEmpty())
-        model = QSysInfo::currentCpuArchitecture();
-    device.insert(QStringLiteral("deviceModel"), model);
-    return device;
-}
 
 QString isoNow() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
@@ -111,7 +55,7 @@ PlatformDestination::PlatformDestination(const QString& appID, const QString& ap
     , m_serverURL(serverURL.isValid() && !serverURL.isEmpty() ? serverURL
                                                               : QUrl(QString::fromLatin1(defaultServerURL)))
     , m_folder(defaultFolderPath())
-    , m_device(makeDeviceDetails())
+    , m_device(DeviceDetails::current())
     , m_shared(std::make_shared<Shared>()) {
     m_shared->sendingFilePath = sendingFilePath();
     loadAnalytics();
@@ -397,8 +341,8 @@ void PlatformDestination::sendNow() {
     }
 
     narrate(*m_shared, QStringLiteral("Encrypting %1 log entries ...").arg(count));
-    const QByteArray iv = randomIV();
-    const std::optional<QByteArray> cipher = encrypt(json, m_encryptionKey.toUtf8(), iv);
+    const QByteArray iv = PayloadCipher::randomIV();
+    const std::optional<QByteArray> cipher = PayloadCipher::encrypt(json, m_encryptionKey.toUtf8(), iv);
     if (!cipher) {
         printLine(QStringLiteral("an error occured while encrypting"));
         abandon();
@@ -480,40 +424,6 @@ void PlatformDestination::narrate(const Shared& shared, const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
     std::fflush(stderr);
-}
-
-std::optional<QByteArray> PlatformDestination::encrypt(const QByteArray& plain, const QByteArray& key,
-                                                       const QByteArray& iv) {
-    if (key.size() != 32 || iv.size() != 16)
-        return std::nullopt;
-    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
-    if (!context)
-        return std::nullopt;
-    QByteArray out(plain.size() + 16, Qt::Uninitialized);
-    int written = 0;
-    int last = 0;
-    const bool ok =
-        EVP_EncryptInit_ex(context, EVP_aes_256_cbc(), nullptr,
-                           reinterpret_cast<const unsigned char*>(key.constData()),
-                           reinterpret_cast<const unsigned char*>(iv.constData())) == 1 &&
-        EVP_EncryptUpdate(context, reinterpret_cast<unsigned char*>(out.data()), &written,
-                          reinterpret_cast<const unsigned char*>(plain.constData()),
-                          int(plain.size())) == 1 &&
-        EVP_EncryptFinal_ex(context, reinterpret_cast<unsigned char*>(out.data()) + written, &last) == 1;
-    EVP_CIPHER_CTX_free(context);
-    if (!ok)
-        return std::nullopt;
-    out.truncate(written + last);
-    return out;
-}
-
-QByteArray PlatformDestination::randomIV() {
-    static constexpr int alphabetSize = int(std::char_traits<char>::length(ivCharacters));
-    QByteArray iv(ivLength, Qt::Uninitialized);
-    QRandomGenerator* generator = QRandomGenerator::system();
-    for (int i = 0; i < ivLength; ++i)
-        iv[i] = ivCharacters[generator->bounded(alphabetSize)];
-    return iv;
 }
 
 QByteArray PlatformDestination::basicAuthHeader(const QString& appID, const QString& appSecret) {

@@ -17,8 +17,8 @@
 // the first stored entry uploads them without waiting for the threshold.
 //
 // Upload: {"device": device details and the analytics record, "entries": [...]}
-// as compact JSON, encrypted with AES-256-CBC (PKCS#7 padding) under the UTF-8
-// bytes of the 32-character key and a fresh IV of 16 random alphanumeric
+// as compact JSON, encrypted by PayloadCipher (AES-256-CBC, PKCS#7 padding) under
+// the UTF-8 bytes of the 32-character key and a fresh IV of 16 random alphanumeric
 // characters, sent as {"payload": IV + Base64(ciphertext)} in a POST with
 // "Authorization: Basic " + Base64(appID + ":" + appSecret). The request runs on
 // the destination's own QThread; failures are printed to standard output and
@@ -70,9 +70,6 @@ public:
     static constexpr const char* analyticsFileName = "platform_analytics.json";
     static constexpr int minAllowedThreshold = 1;
     static constexpr int maxAllowedThreshold = 1000;
-    static constexpr int ivLength = 16;
-    static constexpr const char* ivCharacters =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
     // Creates the folder and reads or creates the analytics record (a new uuid on
     // the first start; starts incremented and lastStart set on every start), then
@@ -105,7 +102,7 @@ public:
     // The installation identifier from the analytics record.
     QString uuid() const;
     QJsonObject analytics() const;
-    // "os", "osVersion", "hostName", "deviceName", "deviceModel".
+    // "os", "osVersion", "hostName", "deviceName", "deviceModel" (see DeviceDetails).
     QJsonObject deviceDetails() const { return m_device; }
 
     QString folderPath() const { return m_folder; }
@@ -120,12 +117,6 @@ public:
     // Renders the entry, stores it and, when due, starts an upload.
     std::optional<QString> send(const LogEntry& entry) override;
 
-    // AES-256-CBC with PKCS#7 padding; no value unless the key has 32 bytes and the
-    // IV 16.
-    static std::optional<QByteArray> encrypt(const QByteArray& plain, const QByteArray& key,
-                                             const QByteArray& iv);
-    // ivLength characters drawn uniformly from ivCharacters.
-    static QByteArray randomIV();
     // "Basic " + Base64(appID + ":" + appSecret).
     static QByteArray basicAuthHeader(const QString& appID, const QString& appSecret);
     // The folder of the three files: the application-data folder joined with the

@@ -2,9 +2,9 @@
 
 #include "logging/DebugGate.h"
 #include "logging/Logger.h"
+#include "model/FileReader.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QThread>
 
 #include <openssl/evp.h>
@@ -12,31 +12,24 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 
 namespace trevalin {
 
 namespace {
 
-constexpr size_t kBlockSize = 1 << 20;         // one read
-constexpr size_t kSliceSize = 64 << 10;        // the unit a thread feeds to each of its algorithms in turn
-constexpr int kRingBlocks = 16;                // blocks in flight between the reader and the hashers
-constexpr quint64 kPipelineMinimum = 2 << 20;  // smaller files are read and hashed on the calling thread
-constexpr off_t kCacheAdviceMinimum = 1 << 20; // smaller files get no cache advice at all
-constexpr quint64 kBlocksPerGranule = 2;       // blocks in the 2 MiB unit the page cache is dropped in
+constexpr size_t kBlockSize = FileReader::blockSize; // one read
+constexpr size_t kSliceSize = 64 << 10;       // the unit a thread feeds to each of its algorithms in turn
+constexpr int kRingBlocks = 16;               // blocks in flight between the reader and the hashers
+constexpr quint64 kPipelineMinimum = 2 << 20; // smaller files are read and hashed on the calling thread
 
 const char* evpName(Digest digest) {
     switch (digest) {
@@ -92,192 +85,8 @@ void logFailure(const QString& reason) {
     TLOG_ERROR(reason);
 }
 
-QString systemReason(int error, const QString& path) {
-    return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path;
-}
-
-// An open regular file, refused (with its reason) when it is anything else.
-class InputFile {
-public:
-    explicit InputFile(const QString& path)
-        : m_path(path) {
-        const QByteArray name = QFile::encodeName(path);
-        struct stat st;
-        // Judge the kind before opening: a FIFO or device is never opened.
-        if (::stat(name.constData(), &st) != 0) {
-            m_error = systemReason(errno, path);
-            return;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            m_error = QStringLiteral("Not a regular file: ") + path;
-            return;
-        }
-        // O_NONBLOCK keeps the open itself from blocking should the entry have been
-        // replaced by a FIFO in the meantime; fstat below refuses it then.
-        m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (m_fd < 0) {
-            m_error = systemReason(errno, path);
-            return;
-        }
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            m_error = QStringLiteral("Not a regular file: ") + path;
-            close();
-            return;
-        }
-        // Regular files ignore O_NONBLOCK; clear it anyway so reads are plain blocking reads.
-        // The descriptor has no other status flag to keep.
-        ::fcntl(m_fd, F_SETFL, 0);
-        m_size = static_cast<quint64>(st.st_size);
-        if (st.st_size >= kCacheAdviceMinimum) {
-            m_advise = true;
-            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_RANDOM);
-            mapForResidency();
-        }
-    }
-    ~InputFile() { close(); }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-    const QString& error() const { return m_error; }
-    quint64 size() const { return m_size; }
-
-    // Reads block `index` (the bytes [index * kBlockSize, +kBlockSize) clipped to the size the
-    // file had when opened) into `buffer`. Returns its length, or -1 on failure (error() says
-    // why); a file that ends early (truncated while being read) is a failure.
-    qint64 readBlock(quint64 index, unsigned char* buffer) {
-        const quint64 offset = index * kBlockSize;
-        const size_t wanted = static_cast<size_t>(std::min<quint64>(kBlockSize, m_size - offset));
-        if (m_advise)
-            prepareAhead(index);
-        size_t got = 0;
-        while (got < wanted) {
-            const ssize_t n = ::pread(m_fd, buffer + got, wanted - got, static_cast<off_t>(offset + got));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                m_error = systemReason(errno, m_path);
-                return -1;
-            }
-            if (n == 0) {
-                m_error = QStringLiteral("The file became shorter while it was read: ") + m_path;
-                return -1;
-            }
-            got += static_cast<size_t>(n);
-        }
-        dropIfNew(index);
-        return static_cast<qint64>(wanted);
-    }
-
-    quint64 blockCount() const { return (m_size + kBlockSize - 1) / kBlockSize; }
-
-private:
-    void close() {
-        unmap();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-    // Hashing a file must neither fill the page cache with it nor evict what other
-    // programs keep there, so only the pages this read brings in are dropped afterwards.
-    // Which blocks were cached already is asked a batch at a time, ahead of the reads. The
-    // kernel's own read-ahead is switched off for this file, since it would bring in pages
-    // before they were asked about; instead the blocks just ahead of the read position are
-    // requested explicitly, and only once their answer is known. No query of the whole
-    // file then stands between opening a large file and its first read.
-    void mapForResidency() {
-        const long page = ::sysconf(_SC_PAGESIZE);
-        if (page <= 0 || kBlockSize % static_cast<size_t>(page) != 0)
-            return;
-        void* map = ::mmap(nullptr, m_size, PROT_READ, MAP_SHARED, m_fd, 0);
-        if (map == MAP_FAILED)
-            return;
-        m_map = map;
-        m_pageSize = static_cast<size_t>(page);
-        m_cached.assign(blockCount(), false);
-    }
-
-    // Before block `index` is read: the blocks up to kAhead past it have their answer and
-    // have been requested from the disk.
-    void prepareAhead(quint64 index) {
-        constexpr quint64 kAhead = 8;           // blocks requested ahead of the read position
-        constexpr quint64 kBlocksPerQuery = 32; // one byte per page: 8 KiB of answer per query
-        const quint64 blocks = blockCount();
-        const quint64 target = std::min(blocks, index + kAhead + 1);
-        while (m_map && m_known < target) {
-            const quint64 first = m_known;
-            const quint64 offset = first * kBlockSize;
-            const size_t length =
-                static_cast<size_t>(std::min<quint64>(kBlocksPerQuery * kBlockSize, m_size - offset));
-            const size_t pages = (length + m_pageSize - 1) / m_pageSize;
-            m_vector.resize(pages);
-            if (::mincore(static_cast<char*>(m_map) + offset, length, m_vector.data()) != 0) {
-                unmap(); // unknown from here on: the rest counts as not cached
-                break;
-            }
-            const size_t pagesPerBlock = kBlockSize / m_pageSize;
-            for (size_t start = 0; start < pages; start += pagesPerBlock) {
-                const auto begin = m_vector.begin() + static_cast<qsizetype>(start);
-                const auto end =
-                    m_vector.begin() + static_cast<qsizetype>(std::min(pages, start + pagesPerBlock));
-                m_cached[first + start / pagesPerBlock] =
-                    std::all_of(begin, end, [](unsigned char v) { return (v & 1) != 0; });
-            }
-            m_known = first + (length + kBlockSize - 1) / kBlockSize;
-            if (m_known >= blocks)
-                unmap();
-        }
-        if (m_requested < target) {
-            const off_t from = static_cast<off_t>(m_requested * kBlockSize);
-            const off_t to = static_cast<off_t>(std::min<quint64>(target * kBlockSize, m_size));
-            ::posix_fadvise(m_fd, from, to - from, POSIX_FADV_WILLNEED);
-            m_requested = target;
-        }
-    }
-
-    void unmap() {
-        if (m_map)
-            ::munmap(m_map, m_size);
-        m_map = nullptr;
-    }
-
-    // Drops what reading block `index` brought into the page cache. The page cache may
-    // hold a file in folios of up to 2 MiB, aligned to their size, and a folio is only
-    // dropped when the whole of it lies in the range: so pages are dropped a 2 MiB
-    // granule at a time, once its last block is read, and only when none of its blocks
-    // was cached before.
-    void dropIfNew(quint64 index) {
-        if (!m_advise)
-            return;
-        const quint64 last = blockCount() - 1;
-        if ((index + 1) % kBlocksPerGranule != 0 && index != last)
-            return;
-        const quint64 first = index - index % kBlocksPerGranule;
-        for (quint64 block = first; block <= index; ++block) {
-            if (block < m_cached.size() && m_cached[block])
-                return;
-        }
-        const quint64 from = first * kBlockSize;
-        const quint64 to = std::min<quint64>((index + 1) * kBlockSize, m_size);
-        ::posix_fadvise(m_fd, static_cast<off_t>(from), static_cast<off_t>(to - from), POSIX_FADV_DONTNEED);
-    }
-
-    QString m_path;
-    QString m_error;
-    int m_fd = -1;
-    quint64 m_size = 0;
-    bool m_advise = false;
-    std::vector<bool> m_cached; // per block: all its pages were cached before we read
-    quint64 m_known = 0;        // blocks [0, m_known) have their m_cached answer
-    quint64 m_requested = 0;    // blocks [0, m_requested) have been asked of the disk
-    void* m_map = nullptr;      // the file mapped for residency queries, until all are known
-    size_t m_pageSize = 0;
-    std::vector<unsigned char> m_vector; // mincore's answer
-};
-
 // Reads on the calling thread and hashes there too: small files and single-core machines.
-bool hashSequential(InputFile& file, std::vector<Context>& contexts) {
+bool hashSequential(FileReader& file, std::vector<Context>& contexts) {
     const size_t bufferSize =
         static_cast<size_t>(std::min<quint64>(kBlockSize, std::max<quint64>(file.size(), 1)));
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[bufferSize]);
@@ -326,7 +135,7 @@ unsigned char* ringRegion() {
 // only delays its current block. A slot is refilled once every algorithm is past it.
 class Pipeline {
 public:
-    Pipeline(InputFile& file, std::vector<Context>& contexts, unsigned char* ring)
+    Pipeline(FileReader& file, std::vector<Context>& contexts, unsigned char* ring)
         : m_file(file)
         , m_contexts(contexts)
         , m_ring(ring)
@@ -420,7 +229,7 @@ private:
         }
     }
 
-    InputFile& m_file;
+    FileReader& m_file;
     std::vector<Context>& m_contexts;
     unsigned char* m_ring; // the calling thread's ring region
 
@@ -450,7 +259,7 @@ std::optional<std::vector<QString>> hashFile(const Location& location, const std
     if (DebugGate::flag())
         TLOG_DEBUG(QStringLiteral("Checksum processing running on: ") + Logger::currentThreadDescription());
 
-    InputFile file(location.path());
+    FileReader file(location.path());
     if (!file.isOpen()) {
         logFailure(file.error());
         return std::nullopt;

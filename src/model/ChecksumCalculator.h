@@ -1,9 +1,8 @@
 // ChecksumCalculator: computes digests of files with OpenSSL EVP over streamed reads
-// (1 MiB blocks; for files of 1 MiB and more the blocks just ahead of the read are
-// requested from the disk in advance, and the pages the read brings into the page cache
-// are dropped again afterwards, while pages that were cached before are left alone). The digest covers the
-// size the file had when opened; a file that turns out shorter gives no digest. Links are followed; anything
-// that is not a regular file once opened is refused (no checksum) without being read.
+// (1 MiB blocks read by FileReader, which leaves the page cache as it found it). The
+// digest covers the size the file had when opened; a file that turns out shorter gives
+// no digest. Links are followed; anything that is not a regular file once opened is
+// refused (no checksum) without being read.
 //
 // Thread-safety: stateless apart from the EVP_MD objects fetched once per process;
 // any number of calls may run at once from any threads.

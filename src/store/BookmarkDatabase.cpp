@@ -1,9 +1,9 @@
 #include "store/BookmarkDatabase.h"
 
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/FileSystem.h"
 #include "store/BookmarkError.h"
-#include "store/CorruptFile.h"
 #include "store/Debugging.h"
 #include "store/LocationCoding.h"
 #include "store/LocationState.h"
@@ -13,7 +13,6 @@
 #include "store/PlistWriter.h"
 #include "store/StoreHooks.h"
 
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -22,10 +21,6 @@
 namespace trevalin {
 
 namespace {
-
-QString tag(const char* function) {
-    return QStringLiteral(" [ ") + QLatin1StringView(function) + QStringLiteral(" ]");
-}
 
 SecurityBookmark decodeBookmark(PlistReader& r) {
     if (r.peekType() != PlistReader::Type::Dict)
@@ -80,7 +75,8 @@ QString BookmarkDatabase::defaultFile() {
 BookmarkDatabase::BookmarkDatabase(const QString& file, LocationState* state, QObject* parent)
     : QObject(parent)
     , m_file(file)
-    , m_state(state ? state : &LocationState::shared()) {}
+    , m_state(state ? state : &LocationState::shared())
+    , m_dataFile(file, StoreHooks::SubSystem::bookmarks, m_mutex, m_generation) {}
 
 BookmarkDatabase::Map BookmarkDatabase::db() const {
     std::lock_guard lock(m_mutex);
@@ -127,29 +123,22 @@ void BookmarkDatabase::start() {
         } catch (const std::exception&) {
             TLOG_ERROR(QStringLiteral(
                            "Unable to read/write security bookmarks database; this could be problematic") +
-                       tag("BookmarkDatabase.start()"));
+                       logTag("BookmarkDatabase.start()"));
         }
     }
 }
 
 void BookmarkDatabase::load(bool setAside) {
-    const QFileInfo info(m_file);
-    if (!info.exists() && !info.isSymLink()) {
-        TLOG_WARNING(QStringLiteral("The security bookmarks database could not be opened") +
-                     tag("BookmarkDatabase.load()"));
-        throw FileSystemException(FileSystemError::NotReadable, m_file);
-    }
     Map map;
-    try {
-        PlistFile::readWith(m_file, [&map](QIODevice* file) { map = decode(file); });
-    } catch (const PlistError& error) {
-        TLOG_ERROR(QStringLiteral("Loading/parsing document bookmarks failed") +
-                   tag("BookmarkDatabase.load()"));
-        TLOG_ERROR(error.message());
-        const QString aside =
-            setAside ? CorruptFile::setAside(m_file, QStringLiteral("BookmarkDatabase.load()")) : QString();
-        throw BookmarkException(BookmarkError::LoadBookmarkError, error.message(), aside);
-    }
+    m_dataFile.load(setAside, {QStringLiteral("BookmarkDatabase.load()"),
+                               QStringLiteral("The security bookmarks database could not be opened") +
+                                   logTag("BookmarkDatabase.load()"),
+                               QStringLiteral("Loading/parsing document bookmarks failed") +
+                                   logTag("BookmarkDatabase.load()"),
+                               [&map](QIODevice* file) { map = decode(file); },
+                               [](const QString& reason, const QString& aside) {
+                                   throw BookmarkException(BookmarkError::LoadBookmarkError, reason, aside);
+                               }});
     const qsizetype entries = map.size();
     {
         std::lock_guard lock(m_mutex);
@@ -160,7 +149,7 @@ void BookmarkDatabase::load(bool setAside) {
     TLOG_INFO(QStringLiteral("Successfully loaded [ %1 ] security bookmarks from plist file [ %2 ]")
                   .arg(entries)
                   .arg(Location(m_file).urlText()) +
-              tag("BookmarkDatabase.load()"));
+              logTag("BookmarkDatabase.load()"));
 }
 
 void BookmarkDatabase::encode(PlistWriter& writer,
@@ -200,35 +189,24 @@ void BookmarkDatabase::save() {
     if (!StoreHooks::flag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save))
         return;
     TLOG_INFO(QStringLiteral("Modified security bookmarks database needs to be saved") +
-              tag("BookmarkDatabase.save()"));
-    std::lock_guard fileLock(m_fileMutex);
+              logTag("BookmarkDatabase.save()"));
     QList<std::pair<Location, SecurityBookmark>> entries;
-    std::uint64_t generation;
-    {
-        std::lock_guard lock(m_mutex);
-        generation = m_generation;
-        entries.reserve(m_db.size());
-        for (auto it = m_db.cbegin(); it != m_db.cend(); ++it)
-            if (PlistFile::isPropertyListSafe(it.key().path()))
-                entries.append({it.key(), it.value()});
-    }
-    try {
-        PlistFile::write(m_file, [&entries](PlistWriter& writer) { encode(writer, entries); });
-    } catch (const PlistError& error) {
-        TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
-                   tag("BookmarkDatabase.save()"));
-        TLOG_ERROR(error.message());
-        throw BookmarkException(BookmarkError::SaveBookmarkError, error.message());
-    }
-    TLOG_INFO(QStringLiteral("Save operation; security bookmarks database written to storage") +
-              tag("BookmarkDatabase.save()"));
-    bool unchanged;
-    {
-        std::lock_guard lock(m_mutex);
-        unchanged = m_generation == generation;
-    }
-    if (unchanged)
-        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
+    m_dataFile.save({[this, &entries] {
+                         entries.reserve(m_db.size());
+                         for (auto it = m_db.cbegin(); it != m_db.cend(); ++it)
+                             if (PlistFile::isPropertyListSafe(it.key().path()))
+                                 entries.append({it.key(), it.value()});
+                     },
+                     {},
+                     [&entries](PlistWriter& writer) { encode(writer, entries); },
+                     [](const PlistError& error) {
+                         TLOG_ERROR(QStringLiteral("Unable to save security bookmarks database to disk") +
+                                    logTag("BookmarkDatabase.save()"));
+                         TLOG_ERROR(error.message());
+                         throw BookmarkException(BookmarkError::SaveBookmarkError, error.message());
+                     },
+                     QStringLiteral("Save operation; security bookmarks database written to storage") +
+                         logTag("BookmarkDatabase.save()")});
 }
 
 void BookmarkDatabase::reset() {
@@ -246,7 +224,7 @@ void BookmarkDatabase::reset() {
             save();
         } catch (const std::exception&) {
             TLOG_ERROR(QStringLiteral("Unable to save an empty security bookmarks database") +
-                       tag("BookmarkDatabase.reset()"));
+                       logTag("BookmarkDatabase.reset()"));
         }
     });
 }
@@ -260,7 +238,7 @@ BookmarkDatabase::Map BookmarkDatabase::obtain(const QList<Location>& locations)
             const std::int64_t number = m_taskCounter.increment();
             if (Debugging::flag())
                 TLOG_DEBUG(QStringLiteral("BookmarkTask [ %1 ]").arg(number) +
-                           tag("BookmarkDatabase.obtain(_:)"));
+                           logTag("BookmarkDatabase.obtain(_:)"));
             try {
                 return Result{location, SecurityBookmark::create(location)};
             } catch (const std::exception&) {
@@ -274,7 +252,7 @@ BookmarkDatabase::Map BookmarkDatabase::obtain(const QList<Location>& locations)
         out.insert(result.first, *result.second);
         if (!m_state->startAccessing(result.first))
             TLOG_WARNING(QStringLiteral("Unable to escape sandbox for location: ") + result.first.path() +
-                         tag("BookmarkDatabase.obtain(_:)"));
+                         logTag("BookmarkDatabase.obtain(_:)"));
     }
     return out;
 }
@@ -306,7 +284,7 @@ void BookmarkDatabase::stash(const QList<Location>& locations) {
         save();
     } catch (const std::exception&) {
         TLOG_ERROR(QStringLiteral("Security bookmarks database could not be saved to disk") +
-                   tag("BookmarkDatabase.stash(_:)"));
+                   logTag("BookmarkDatabase.stash(_:)"));
     }
 }
 
@@ -314,7 +292,7 @@ void BookmarkDatabase::store(const Location& location) {
     const Map obtained = obtain({location});
     if (obtained.isEmpty()) {
         TLOG_ERROR(QStringLiteral("Failed to obtain security bookmark for ") + location.path() +
-                   tag("BookmarkDatabase.store(_:)"));
+                   logTag("BookmarkDatabase.store(_:)"));
         return;
     }
     store(location, obtained.value(location));
@@ -323,7 +301,7 @@ void BookmarkDatabase::store(const Location& location) {
         save();
     } catch (const std::exception&) {
         TLOG_ERROR(QStringLiteral("Security bookmarks database could not be saved to disk") +
-                   tag("BookmarkDatabase.store(_:)"));
+                   logTag("BookmarkDatabase.store(_:)"));
     }
 }
 
@@ -338,13 +316,13 @@ void BookmarkDatabase::store(const Location& location, const SecurityBookmark& b
     markBookmarksModified();
     if (Debugging::flag())
         TLOG_DEBUG(QStringLiteral("Bookmark added to database: ") + location.path() +
-                   tag("BookmarkDatabase.store(location:bookmark:)"));
+                   logTag("BookmarkDatabase.store(location:bookmark:)"));
 }
 
 void BookmarkDatabase::sandboxValidate(const Map& data) {
     if (data.isEmpty()) {
         TLOG_INFO(QStringLiteral("No locations provided in sandbox escape request; nothing to do") +
-                  tag("BookmarkDatabase.sandboxValidate(data:)"));
+                  logTag("BookmarkDatabase.sandboxValidate(data:)"));
         // Nothing to reopen is still a validated bookmark database: without this, a run
         // whose bookmarks are empty (first launch, a file set aside as unreadable) would
         // never complete start-up, and stored monitored folders would never be watched.
@@ -388,11 +366,11 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
             // Still there, only not readable now (permissions): the bookmark and the
             // record with its digests stay; the file is read again once it may be.
             TLOG_WARNING(QStringLiteral("Location exists but cannot be read; its bookmark is kept: ") +
-                         location.path() + tag("BookmarkDatabase.sandboxValidate(data:)"));
+                         location.path() + logTag("BookmarkDatabase.sandboxValidate(data:)"));
             break;
         case Outcome::Unresolvable: {
             TLOG_WARNING(QStringLiteral("Could not open bookmark for location: ") + location.path() +
-                         tag("BookmarkDatabase.sandboxValidate(data:)"));
+                         logTag("BookmarkDatabase.sandboxValidate(data:)"));
             std::lock_guard lock(m_mutex);
             m_stale.append(location);
             break;
@@ -402,7 +380,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
             break;
         case Outcome::StaleUnrenewable: {
             TLOG_ERROR(QStringLiteral("Security bookmark stale for location: ") + location.path() +
-                       tag("BookmarkDatabase.sandboxValidate(data:)"));
+                       logTag("BookmarkDatabase.sandboxValidate(data:)"));
             std::lock_guard lock(m_mutex);
             m_stale.append(location);
             break;
@@ -416,7 +394,7 @@ void BookmarkDatabase::sandboxValidate(const Map& data) {
         }
     });
     TLOG_INFO(QStringLiteral("Completed sandbox escape for previously registered locations") +
-              tag("BookmarkDatabase.sandboxValidate(data:)"));
+              logTag("BookmarkDatabase.sandboxValidate(data:)"));
     StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::ready, true);
 }
 

@@ -6,13 +6,15 @@
 // Thread-safety: a QObject called from any thread. The map, the stale list and the
 // modification generation are guarded by m_mutex; each public function takes it for
 // one critical section and never holds it while creating or resolving bookmarks or
-// writing the file. Writes of the file are serialised by m_fileMutex. changed() is
-// emitted after every change of the map, outside the lock.
+// writing the file. Loading and saving the file go through m_dataFile (PlistDataFile),
+// which serialises the writes. changed() is emitted after every change of the map,
+// outside the lock.
 #pragma once
 
 #include "model/Location.h"
 #include "model/OrderedSet.h"
 #include "model/ThreadSafeCounter.h"
+#include "store/PlistDataFile.h"
 #include "store/SecurityBookmark.h"
 
 #include <QByteArray>
@@ -107,7 +109,7 @@ private:
     Map m_db;
     OrderedSet<Location> m_stale;
     std::uint64_t m_generation = 0; // bumped by every change of m_db
-    std::mutex m_fileMutex;         // serialises writers of m_file
+    PlistDataFile m_dataFile;       // loads and saves m_file
 };
 
 } // namespace trevalin

@@ -1,5 +1,6 @@
 #include "store/CoreDatabase.h"
 
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/FileSystemError.h"
 #include "store/CoreDataError.h"
@@ -98,13 +99,13 @@ void CoreDatabase::saveAs(CoreDataStack& stack, const QString& function) {
     if (stack.save(&error)) {
         if (Debugging::flag())
             TLOG_DEBUG(QStringLiteral("Saved core database on thread ") + threadDescription() +
-                       QStringLiteral(" [ ") + function + QStringLiteral(" ]"));
+                       logTag(function));
         else
-            TLOG_INFO(QStringLiteral("Saved core database [ ") + function + QStringLiteral(" ]"));
+            TLOG_INFO(QStringLiteral("Saved core database") + logTag(function));
         return;
     }
     TLOG_ERROR(QStringLiteral("Error; failed to save core database on thread ") + threadDescription() +
-               QStringLiteral(" [ ") + function + QStringLiteral(" ]"));
+               logTag(function));
     TLOG_ERROR(error);
 }
 

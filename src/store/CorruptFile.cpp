@@ -1,5 +1,6 @@
 #include "store/CorruptFile.h"
 
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 
 #include <QFile>
@@ -15,10 +16,6 @@
 namespace trevalin {
 
 namespace {
-
-QString tagged(const QString& tag) {
-    return QStringLiteral(" [ ") + tag + QStringLiteral(" ]");
-}
 
 // Renames `from` to `to` unless something already exists at `to`. Returns 0 or the errno.
 int renameNoReplace(const QByteArray& from, const QByteArray& to) {
@@ -53,14 +50,14 @@ QString CorruptFile::setAside(const QString& path, const QString& tag, const QDa
         const QString aside = n == 1 ? base : base + u'-' + QString::number(n);
         error = renameNoReplace(from, QFile::encodeName(aside));
         if (error == 0) {
-            TLOG_ERROR(QStringLiteral("Unreadable file moved aside to ") + aside + tagged(tag));
+            TLOG_ERROR(QStringLiteral("Unreadable file moved aside to ") + aside + logTag(tag));
             return aside;
         }
         if (error != EEXIST)
             break;
     }
     TLOG_ERROR(QStringLiteral("Unable to move unreadable file aside: ") + path + QStringLiteral(" (") +
-               QString::fromLocal8Bit(std::strerror(error)) + u')' + tagged(tag));
+               QString::fromLocal8Bit(std::strerror(error)) + u')' + logTag(tag));
     return {};
 }
 
@@ -73,11 +70,11 @@ bool CorruptFile::setAsideCompanion(const QString& companion, const QString& asi
     const QString target = aside + suffix;
     const int error = renameNoReplace(from, QFile::encodeName(target));
     if (error == 0) {
-        TLOG_ERROR(QStringLiteral("Unreadable file moved aside to ") + target + tagged(tag));
+        TLOG_ERROR(QStringLiteral("Unreadable file moved aside to ") + target + logTag(tag));
         return true;
     }
     TLOG_ERROR(QStringLiteral("Unable to move unreadable file aside: ") + companion + QStringLiteral(" (") +
-               QString::fromLocal8Bit(std::strerror(error)) + u')' + tagged(tag));
+               QString::fromLocal8Bit(std::strerror(error)) + u')' + logTag(tag));
     return false;
 }
 

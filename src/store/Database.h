@@ -1,6 +1,6 @@
 // Database: the content database — one FileObject per tracked file, keyed by location,
 // in insertion order — with its property-list file "Trevalin.database.plist" in the
-// program's data folder, the size summary, and the CSV export text.
+// program's data folder (its form: DatabaseCodec) and the size summary.
 //
 // Thread-safety: a QObject that lives on the GUI thread but is called from any thread.
 // The map, the size figures and the modification generation are guarded by m_mutex;
@@ -9,8 +9,9 @@
 // replaced or given a digest, removed; the whole map loaded or emptied) is reported
 // by key through recordsChanged(), in batches (see ChangeBatcher and RecordChanges);
 // sizeStringChanged() follows every size computation, outside the lock.
-// Writes of the file are serialised by m_fileMutex. A save encodes a snapshot taken
-// under m_mutex, so nothing reads the map while another thread changes it.
+// Loading and saving the file go through m_dataFile (PlistDataFile), which serialises
+// the writes. A save encodes a snapshot taken under m_mutex, so nothing reads the map
+// while another thread changes it.
 #pragma once
 
 #include "model/FileObject.h"
@@ -18,10 +19,11 @@
 #include "model/OrderedMap.h"
 #include "model/OrderedSet.h"
 #include "store/ChangeBatcher.h"
+#include "store/DatabaseCodec.h"
 #include "store/DatabaseError.h"
+#include "store/PlistDataFile.h"
 #include "store/RecordChanges.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -29,23 +31,15 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <utility>
-#include <vector>
-
-class QIODevice;
 
 namespace trevalin {
-
-class PlistReader;
-
-class PlistWriter;
 
 class Database : public QObject {
     Q_OBJECT
 
 public:
-    using Map = OrderedMap<Location, FileObjectPtr>;
-    using Snapshot = std::vector<std::pair<Location, FileObjectData>>;
+    using Map = DatabaseCodec::Map;
+    using Snapshot = DatabaseCodec::Snapshot;
 
     // The shared database on the default file, created on first use.
     static Database& shared();
@@ -107,8 +101,6 @@ public:
     // Bumps the modification generation at once and sets the save flag in a
     // low-priority task; never blocks.
     void markDatabaseModified();
-    // The CSV export text: header and one row per record, each ending in CR.
-    QString csvExport() const;
 
     // --- change reports ------------------------------------------------------------
     // Delivers the changes gathered so far at once (recordsChanged() on this thread).
@@ -116,18 +108,8 @@ public:
     // The time from a change to the delivery of its batch (ChangeBatcher's default unless set).
     void setChangeInterval(std::chrono::milliseconds interval);
 
-    // --- codec ---------------------------------------------------------------------
     // A consistent copy of every entry.
     Snapshot snapshot() const;
-    // Writes the root dictionary {"db": [key, record, ...]}.
-    static void encode(PlistWriter& writer, const Snapshot& entries);
-    // Decodes a whole document. Throws PlistError with the reason. The common form is
-    // decoded by DatabaseReader; anything else by PlistReader (same result or error).
-    static Map decode(const QByteArray& document);
-    // Reads the device from its current position to its end.
-    static Map decode(QIODevice* device);
-    // Decodes with the general reader only.
-    static Map decode(PlistReader& reader);
 
 signals:
     // The records that changed since the last batch, by key; emitted from the batchers'
@@ -143,7 +125,7 @@ private:
     double m_totalBytes = 0;
     QString m_sizeString;
     std::uint64_t m_generation = 0; // bumped by every change that marks the database modified
-    std::mutex m_fileMutex;         // serialises writers of m_file
+    PlistDataFile m_dataFile;       // loads and saves m_file
     // Declared last: destroyed (its delivery thread joined) before everything it reports on.
     ChangeBatcher m_changes;
 };

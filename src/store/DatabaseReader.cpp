@@ -275,7 +275,7 @@ public:
         m_data = m_buffer.constData();
     }
 
-    Database::Map run();
+    DatabaseCodec::Map run();
 
 private:
     // --- input ---------------------------------------------------------------------
@@ -847,7 +847,7 @@ void Parser::pair(Location& keyOut, FileObjectPtr& valueOut) {
     valueOut = FileObject::fromData(d);
 }
 
-Database::Map Parser::run() {
+DatabaseCodec::Map Parser::run() {
     // Prolog: the declaration (only at the very start), white space, comments, the
     // DOCTYPE, then <plist>.
     step([this] {
@@ -879,7 +879,7 @@ Database::Map Parser::run() {
         skipMisc();
         expect("<dict>");
     });
-    Database::Map db;
+    DatabaseCodec::Map db;
     bool found = false;
     for (;;) {
         bool more = false;
@@ -899,7 +899,7 @@ Database::Map Parser::run() {
         if (!more)
             break;
         // Every root value is decoded as a map; only "db" is kept.
-        Database::Map map;
+        DatabaseCodec::Map map;
         bool done = emptyArray;
         while (!done) {
             step([&] {
@@ -943,7 +943,7 @@ Database::Map Parser::run() {
 
 } // namespace
 
-std::optional<Database::Map> DatabaseReader::decode(const QByteArray& document) {
+std::optional<DatabaseCodec::Map> DatabaseReader::decode(const QByteArray& document) {
     try {
         Parser parser(document);
         return parser.run();
@@ -956,7 +956,7 @@ void DatabaseReader::setBlockSizeForTesting(qsizetype bytes) {
     blockSize = bytes > 0 ? bytes : kDefaultBlockSize;
 }
 
-std::optional<Database::Map> DatabaseReader::decode(QIODevice* device) {
+std::optional<DatabaseCodec::Map> DatabaseReader::decode(QIODevice* device) {
     try {
         Parser parser(device);
         return parser.run();

@@ -14,7 +14,7 @@
 // Stateless; safe from any thread (each call works on its own data).
 #pragma once
 
-#include "store/Database.h"
+#include "store/DatabaseCodec.h"
 
 #include <QByteArray>
 
@@ -27,11 +27,11 @@ namespace trevalin {
 class DatabaseReader {
 public:
     // Decodes a whole document held in memory.
-    static std::optional<Database::Map> decode(const QByteArray& document);
+    static std::optional<DatabaseCodec::Map> decode(const QByteArray& document);
     // Decodes the document read from `device`, from its current position to its end,
     // in blocks (the document is never held whole). On std::nullopt the device's
     // position is unspecified.
-    static std::optional<Database::Map> decode(QIODevice* device);
+    static std::optional<DatabaseCodec::Map> decode(QIODevice* device);
 
     // Tests only: the size of the blocks read from a device (default 4 MiB), so that
     // small documents cross block boundaries everywhere. Not for concurrent use.

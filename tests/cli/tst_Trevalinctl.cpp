@@ -313,22 +313,16 @@ private slots:
         QVERIFY(QFile::exists(home.container() + "/org.corvane.Trevalin.log"));
     }
 
-    void checkReportsCorruptChangedAndMissing() {
+    // The check command end to end (the verdicts themselves: tst_IntegrityCheck): a line
+    // per file, the summary and exit status, the changed file's record saved, --quiet.
+    void checkReportsEachFileAndSavesChangedRecords() {
         Home home;
-        const QByteArray original(64 * 1024, 'a');
-        const QString rotten = home.write("rotten.bin", original);
+        const QString rotten = home.write("rotten.bin", QByteArray(64 * 1024, 'a'));
         const QString edited = home.write("edited.txt", "version 1\n");
         const QString gone = home.write("gone.txt", "bye\n");
         const QString fine = home.write("fine.txt", "fine\n");
         QCOMPARE(home.run({"algorithms", "--enable", "SHA256,MD5"}).status, 0);
         QCOMPARE(home.run({"add", home.data()}).status, 0);
-
-        Result r = home.run({"check"});
-        QCOMPARE(r.status, 0);
-        QMap<QString, QString> v = verdicts(r.out);
-        QCOMPARE(v.size(), 4);
-        for (const QString& verdict : v)
-            QCOMPARE(verdict, QStringLiteral("ok"));
 
         // Bit rot: one byte flipped, size and times as before.
         struct stat before {};
@@ -354,37 +348,23 @@ private slots:
                                           {editedBefore.st_mtim.tv_sec + 1, editedBefore.st_mtim.tv_nsec}};
         QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(edited).constData(), later, 0), 0);
         QVERIFY(QFile::remove(gone));
-        const QByteArray storedBefore = home.run({"show", rotten}).out;
 
-        r = home.run({"check"});
+        Result r = home.run({"check"});
         QCOMPARE(r.status, 1);
-        v = verdicts(r.out);
+        const QMap<QString, QString> v = verdicts(r.out);
         QCOMPARE(v.value(rotten), QStringLiteral("corrupt"));
         QCOMPARE(v.value(edited), QStringLiteral("changed"));
         QCOMPARE(v.value(gone), QStringLiteral("missing"));
         QCOMPARE(v.value(fine), QStringLiteral("ok"));
         QVERIFY(r.out.contains("(MD5,SHA256 differs)") || r.out.contains("(SHA256,MD5 differs)"));
         QVERIFY(r.out.contains("Checked 4 file(s): 1 ok, 1 changed, 1 corrupt, 1 missing, 0 unreadable"));
-
-        // The corrupt file's record still holds the digests of the good content.
-        const QByteArray storedAfter = home.run({"show", rotten}).out;
-        QCOMPARE(storedAfter, storedBefore);
-        QCOMPARE(shownDigests(storedAfter).value(QStringLiteral("SHA256")),
-                 hex(original, QCryptographicHash::Sha256));
-        // The changed file's record now describes the new content.
-        const QMap<QString, QString> editedDigests = shownDigests(home.run({"show", edited}).out);
-        QCOMPARE(editedDigests.value(QStringLiteral("SHA256")),
+        // The changed file's record now describes the new content, in the saved database.
+        QCOMPARE(shownDigests(home.run({"show", edited}).out).value(QStringLiteral("SHA256")),
                  hex("version 1\nversion 2\n", QCryptographicHash::Sha256));
-        QCOMPARE(editedDigests.value(QStringLiteral("MD5")),
-                 hex("version 1\nversion 2\n", QCryptographicHash::Md5));
 
-        // Checking only the good files succeeds; the corrupt one alone fails again.
-        r = home.run({"check", fine, edited});
-        QCOMPARE(r.status, 0);
-        QCOMPARE(verdicts(r.out).value(edited), QStringLiteral("ok"));
-        r = home.run({"check", "--quiet", rotten});
+        r = home.run({"check", "--quiet", fine, rotten});
         QCOMPARE(r.status, 1);
-        QCOMPARE(verdicts(r.out).size(), 1);
+        QCOMPARE(verdicts(r.out).keys(), QStringList{rotten});
     }
 
     void addRefusesWhatItCannotTake_data() {
@@ -660,24 +640,6 @@ private slots:
         QVERIFY2(r.err.contains("Trevalin is running"), r.err.constData());
         QCOMPARE(home.run({"list"}).status, 0);
         QCOMPARE(home.run({"add", home.data()}).status, 0);
-    }
-
-    // A tracked file the user can no longer read keeps its record; check says so.
-    void anUnreadableTrackedFileIsKeptAndReported() {
-        Home home;
-        const QString file = home.write("private.txt", "secret");
-        giveAway(home.root());
-        const Home::Options asUser{dropRoot, {}};
-        QCOMPARE(home.exec(programPath(), {"add", file}, asUser).status, 0);
-        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0), 0);
-        Result r = home.exec(programPath(), {"check", file}, asUser);
-        QCOMPARE(r.status, 1);
-        QCOMPARE(verdicts(r.out).value(file), "unreadable");
-        r = home.exec(programPath(), {"list"}, asUser);
-        QVERIFY2(r.out.contains(QFile::encodeName(file)), r.out.constData());
-        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0600), 0);
-        r = home.exec(programPath(), {"check", file}, asUser);
-        QCOMPARE(verdicts(r.out).value(file), "ok");
     }
 
     // Records lost to a failed save come back when the folder is added again, and files

@@ -8,6 +8,7 @@
 
 #include "logging/Log.h"
 #include "logging/Logger.h"
+#include "logging/PayloadCipher.h"
 #include "logging/PlatformDestination.h"
 
 #include <QDateTime>
@@ -59,11 +60,11 @@ QByteArray decrypt(const QByteArray& cipher, const QByteArray& key, const QByteA
 QJsonObject openPayload(const HttpResponder::Request& request, const QString& key = kKey) {
     const QJsonObject body = QJsonDocument::fromJson(request.body).object();
     const QByteArray payload = body.value(QStringLiteral("payload")).toString().toLatin1();
-    if (payload.size() <= PlatformDestination::ivLength)
+    if (payload.size() <= PayloadCipher::ivLength)
         return {};
-    const QByteArray iv = payload.left(PlatformDestination::ivLength);
-    const QByteArray cipher = QByteArray::fromBase64(payload.mid(PlatformDestination::ivLength),
-                                                     QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray iv = payload.left(PayloadCipher::ivLength);
+    const QByteArray cipher =
+        QByteArray::fromBase64(payload.mid(PayloadCipher::ivLength), QByteArray::AbortOnBase64DecodingErrors);
     return QJsonDocument::fromJson(decrypt(cipher, key.toUtf8(), iv)).object();
 }
 
@@ -131,7 +132,7 @@ private slots:
         QFETCH(QByteArray, plain);
         QFETCH(QByteArray, expected);
         const std::optional<QByteArray> cipher =
-            PlatformDestination::encrypt(plain, kKey.toUtf8(), QByteArrayLiteral("abcdEFGH01234567"));
+            PayloadCipher::encrypt(plain, kKey.toUtf8(), QByteArrayLiteral("abcdEFGH01234567"));
         QVERIFY(cipher);
         QCOMPARE(cipher->toBase64(), expected);
     }
@@ -150,14 +151,14 @@ private slots:
     void encryptRefusesBadSizes() {
         QFETCH(QByteArray, key);
         QFETCH(QByteArray, iv);
-        QVERIFY(!PlatformDestination::encrypt("text", key, iv));
+        QVERIFY(!PayloadCipher::encrypt("text", key, iv));
     }
 
     void randomIVIsAlphanumeric() {
-        const QByteArray alphabet(PlatformDestination::ivCharacters);
+        const QByteArray alphabet(PayloadCipher::ivCharacters);
         QSet<QByteArray> seen;
         for (int i = 0; i < 200; ++i) {
-            const QByteArray iv = PlatformDestination::randomIV();
+            const QByteArray iv = PayloadCipher::randomIV();
             QCOMPARE(iv.size(), 16);
             for (char c : iv)
                 QVERIFY2(alphabet.contains(c), iv.constData());

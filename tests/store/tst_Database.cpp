@@ -292,7 +292,7 @@ private slots:
             "<key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
             "<key>unknown</key><dict><key>x</key><date>2020-01-01T00:00:00Z</date></dict>"
             "</dict>\n</array>\n</dict>\n</plist>\n";
-        const Database::Map map = Database::decode(xml);
+        const Database::Map map = DatabaseCodec::decode(xml);
         QCOMPARE(map.size(), std::size_t(1));
         QCOMPARE(map.first()->first.path(), path);
         const FileObjectData d = map.first()->second->snapshot();
@@ -387,7 +387,7 @@ private slots:
         QVERIFY(m_log.has("WARNING: The content database file could not be opened [ Database.load() ]"));
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
         QVERIFY(QFile::exists(dbFile()));
-        QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
         QVERIFY(m_log.has("INFO: Save operation; database content written to storage [ Database.save() ]"));
     }
 
@@ -409,7 +409,7 @@ private slots:
         Database db(dbFile());
         db.start();
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
-        QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
         QCOMPARE(asideCopies(dbFile()).size(), 1);
         QCOMPARE(readAll(asideCopies(dbFile()).constFirst()), bad);
     }
@@ -537,7 +537,7 @@ private slots:
         db.reset();
         QCOMPARE(db.count(), std::size_t(0));
         QVERIFY(StoreHooks::waitForBackground(5000));
-        QCOMPARE(Database::decode(readAll(dbFile())).size(), std::size_t(0));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
     }
 
     void checksumStore() {
@@ -627,31 +627,6 @@ private slots:
         }
         db.purgeChildren("/x");
         QCOMPARE(db.keys(), (QList<Location>{Location("/x/sub/b"), Location("/y/d")}));
-    }
-
-    void csvExport() {
-        // The header, then one row per record, every line ending in CR alone: the first
-        // digest of each algorithm in its column, a path with a quote, comma or line
-        // break quoted (the other quoting cases are FileObject::csvRow()'s).
-        Database db(dbFile());
-        QList<Checksum> all;
-        for (Digest digest : kAllDigests)
-            all.append(Checksum::make(digest, toString(digest).toLower()));
-        const QList<FileObjectPtr> records{
-            makeRecord(QStringLiteral("/data/all five"), 1, all),
-            makeRecord(QStringLiteral("/data/repeated"), 1,
-                       {Checksum::make(Digest::SHA1, QStringLiteral("first")),
-                        Checksum::make(Digest::SHA1, QStringLiteral("second")),
-                        Checksum::make(Digest::MD5, QStringLiteral("m"))}),
-            makeRecord(QStringLiteral("/data/\"q\",\r\n"), 1,
-                       {Checksum::make(Digest::SHA384, QStringLiteral("x"))}),
-        };
-        for (const FileObjectPtr& r : records)
-            db.set(r->location(), r);
-        QCOMPARE(db.csvExport(), QStringLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r"
-                                                "/data/all five,md5,sha1,sha256,sha384,sha512\r"
-                                                "/data/repeated,m,first,,,\r"
-                                                "\"/data/\"\"q\"\",\r\n\",,,,x,\r"));
     }
 
     void saveWhileChanging() {

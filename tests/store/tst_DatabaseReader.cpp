@@ -1,12 +1,12 @@
 // The fast content-database reader against the general one: every document of the
 // table is decoded by both; where the fast reader returns records they must equal the
 // general reader's, documents it must handle are handled, malformed ones are never
-// accepted, and Database::decode() gives exactly the general reader's result or error.
+// accepted, and DatabaseCodec::decode() gives exactly the general reader's result or error.
 // Also read from a device in tiny blocks, so every step crosses a block boundary.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
-#include "store/Database.h"
+#include "store/DatabaseCodec.h"
 #include "store/DatabaseReader.h"
 #include "store/PlistError.h"
 #include "store/PlistReader.h"
@@ -24,12 +24,12 @@ using namespace trevalin::test;
 
 namespace {
 
-using Outcome = std::variant<Database::Map, QString>; // records or the error text
+using Outcome = std::variant<DatabaseCodec::Map, QString>; // records or the error text
 
 Outcome general(const QByteArray& bytes) {
     try {
         PlistReader reader(bytes);
-        return Database::decode(reader);
+        return DatabaseCodec::decode(reader);
     } catch (const PlistError& error) {
         return error.message();
     }
@@ -37,14 +37,14 @@ Outcome general(const QByteArray& bytes) {
 
 Outcome combined(const QByteArray& bytes) {
     try {
-        return Database::decode(bytes);
+        return DatabaseCodec::decode(bytes);
     } catch (const PlistError& error) {
         return error.message();
     }
 }
 
 // Empty when equal, else what differs.
-QString difference(const Database::Map& a, const Database::Map& b) {
+QString difference(const DatabaseCodec::Map& a, const DatabaseCodec::Map& b) {
     if (a.size() != b.size())
         return QString("sizes %1 and %2").arg(a.size()).arg(b.size());
     auto i = a.begin();
@@ -57,7 +57,7 @@ QString difference(const Database::Map& a, const Database::Map& b) {
 }
 
 QByteArray written(const QList<FileObjectPtr>& records) {
-    Database::Snapshot entries;
+    DatabaseCodec::Snapshot entries;
     for (const FileObjectPtr& record : records)
         entries.emplace_back(record->location(), record->snapshot());
     QBuffer buffer;
@@ -65,7 +65,7 @@ QByteArray written(const QList<FileObjectPtr>& records) {
     {
         PlistWriter writer(&buffer);
         writer.beginDocument();
-        Database::encode(writer, entries);
+        DatabaseCodec::encode(writer, entries);
         writer.endDocument();
     }
     return buffer.data();
@@ -294,15 +294,15 @@ private slots:
         QFETCH(bool, fast);
         QFETCH(bool, valid);
         const Outcome expected = general(bytes);
-        QCOMPARE(std::holds_alternative<Database::Map>(expected), valid);
+        QCOMPARE(std::holds_alternative<DatabaseCodec::Map>(expected), valid);
 
-        const std::optional<Database::Map> quick = DatabaseReader::decode(bytes);
+        const std::optional<DatabaseCodec::Map> quick = DatabaseReader::decode(bytes);
         if (fast)
             QVERIFY2(quick, "the fast reader gave up");
         if (!valid)
             QVERIFY2(!quick, "the fast reader accepted a document the general reader rejects");
         if (quick) {
-            const QString diff = difference(*quick, std::get<Database::Map>(expected));
+            const QString diff = difference(*quick, std::get<DatabaseCodec::Map>(expected));
             QVERIFY2(diff.isEmpty(), qPrintable(diff));
         }
 
@@ -310,7 +310,8 @@ private slots:
         const Outcome actual = combined(bytes);
         QCOMPARE(actual.index(), expected.index());
         if (valid)
-            QVERIFY(difference(std::get<Database::Map>(actual), std::get<Database::Map>(expected)).isEmpty());
+            QVERIFY(difference(std::get<DatabaseCodec::Map>(actual), std::get<DatabaseCodec::Map>(expected))
+                        .isEmpty());
         else
             QCOMPARE(std::get<QString>(actual), std::get<QString>(expected));
 
@@ -324,7 +325,7 @@ private slots:
             for (qsizetype block : {1, 7, 16, 64, 0}) {
                 DatabaseReader::setBlockSizeForTesting(block);
                 QVERIFY(device->open(QIODevice::ReadOnly));
-                const std::optional<Database::Map> chunked = DatabaseReader::decode(device);
+                const std::optional<DatabaseCodec::Map> chunked = DatabaseReader::decode(device);
                 device->close();
                 QCOMPARE(bool(chunked), bool(quick));
                 if (chunked)
@@ -334,9 +335,9 @@ private slots:
         DatabaseReader::setBlockSizeForTesting(0);
         QVERIFY(memory.open(QIODevice::ReadOnly));
         try {
-            const Database::Map map = Database::decode(&memory);
+            const DatabaseCodec::Map map = DatabaseCodec::decode(&memory);
             QVERIFY(valid);
-            QVERIFY(difference(map, std::get<Database::Map>(expected)).isEmpty());
+            QVERIFY(difference(map, std::get<DatabaseCodec::Map>(expected)).isEmpty());
         } catch (const PlistError& error) {
             QVERIFY(!valid);
             QCOMPARE(error.message(), std::get<QString>(expected));
@@ -368,12 +369,12 @@ private slots:
         for (const QByteArray& text : texts) {
             const QByteArray bytes = single(escapeXml(text));
             const Outcome expected = general(bytes);
-            const std::optional<Database::Map> quick = DatabaseReader::decode(bytes);
+            const std::optional<DatabaseCodec::Map> quick = DatabaseReader::decode(bytes);
             if (!quick)
                 continue;
             ++handled;
-            QVERIFY2(std::holds_alternative<Database::Map>(expected), text.constData());
-            const QString diff = difference(*quick, std::get<Database::Map>(expected));
+            QVERIFY2(std::holds_alternative<DatabaseCodec::Map>(expected), text.constData());
+            const QString diff = difference(*quick, std::get<DatabaseCodec::Map>(expected));
             QVERIFY2(diff.isEmpty(), qPrintable(text + ": " + diff));
         }
         QVERIFY2(handled > 400, qPrintable(QString::number(handled)));

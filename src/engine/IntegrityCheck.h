@@ -1,5 +1,5 @@
 // IntegrityCheck: re-reads tracked files and compares them with their records — the
-// bit-rot check of trevalinctl. Each file comes out as
+// bit-rot check (trevalinctl check). Each file comes out as
 //   Ok         metadata unchanged and every stored digest matches;
 //   Changed    metadata changed: the file was hashed again with the enabled algorithms
 //              and a fresh record replaces the old one (also for a record that had no

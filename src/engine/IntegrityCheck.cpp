@@ -1,5 +1,6 @@
-#include "cli/IntegrityCheck.h"
+#include "engine/IntegrityCheck.h"
 
+#include "logging/LogTag.h"
 #include "logging/Logger.h"
 #include "model/ChecksumCalculator.h"
 #include "model/FileSystem.h"
@@ -14,7 +15,7 @@ namespace trevalin {
 
 namespace {
 
-const QString kTag = QStringLiteral(" [ IntegrityCheck.verify(_:) ]");
+const QString kTag = logTag("IntegrityCheck.verify(_:)");
 
 // The algorithms of the stored digests, each once, in stored order.
 QList<Digest> storedAlgorithms(const QList<Checksum>& checksums) {

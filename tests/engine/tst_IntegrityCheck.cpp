@@ -1,0 +1,163 @@
+// The bit-rot check on real files: each verdict from the change that leads to it, the
+// digests a changed file is hashed with, the algorithms a corrupt one names, and that the
+// stored record is never altered; run() reports in order and stores only changed records.
+#include "TestMain.h"
+#include "model/ModelTestSupport.h"
+
+#include "engine/EnginePool.h"
+#include "engine/IntegrityCheck.h"
+#include "model/ChecksumCalculator.h"
+#include "store/Database.h"
+#include "store/StoreHooks.h"
+
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace trevalin;
+using namespace trevalin::test;
+using Verdict = IntegrityCheck::Verdict;
+
+namespace {
+
+const QByteArray kContent(64 * 1024, 'a');
+const QList<Digest> kStored{Digest::MD5, Digest::SHA256};
+
+// A tracked record of `path` as intake leaves it: metadata and the stored digests.
+FileObjectPtr track(const QString& path) {
+    const FileObjectPtr record = FileObject::create(Location(path), false);
+    record->setChecksums(*ChecksumCalculator::checksumAll(Location(path), kStored));
+    record->setStatus(FileState::Processed);
+    return record;
+}
+
+// Changes the file as `change` says; false when that failed.
+bool apply(const QString& change, const QString& path, const FileObjectPtr& record) {
+    const QByteArray name = QFile::encodeName(path);
+    if (change == QLatin1String("append")) {
+        QFile file(path);
+        return file.open(QIODevice::Append) && file.write("more") == 4;
+    }
+    if (change == QLatin1String("rot")) {
+        // One byte flipped in place, size and times as before.
+        struct stat before {};
+        if (::stat(name.constData(), &before) != 0)
+            return false;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite) || !file.seek(1000) || file.write("b", 1) != 1)
+            return false;
+        file.close();
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        return ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
+    }
+    if (change == QLatin1String("forged")) {
+        // The file is intact; only its stored SHA256 is wrong.
+        QList<Checksum> checksums = record->checksums();
+        checksums[1].value = ChecksumCalculator::hashBytes(QByteArrayLiteral("other"), Digest::SHA256);
+        record->setChecksums(checksums);
+        return true;
+    }
+    if (change == QLatin1String("remove"))
+        return QFile::remove(path);
+    if (change == QLatin1String("chmod"))
+        return ::chmod(name.constData(), 0) == 0;
+    return change == QLatin1String("none");
+}
+
+QStringList names(const QList<Digest>& digests) {
+    QStringList out;
+    for (Digest digest : digests)
+        out.append(toString(digest));
+    return out;
+}
+
+} // namespace
+
+class TestIntegrityCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void verify_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<QStringList>("differs");
+        QTest::newRow("ok") << QStringLiteral("none") << int(Verdict::Ok) << QStringList();
+        QTest::newRow("changed") << QStringLiteral("append") << int(Verdict::Changed) << QStringList();
+        QTest::newRow("corrupt") << QStringLiteral("rot") << int(Verdict::Corrupt)
+                                 << QStringList{QStringLiteral("MD5"), QStringLiteral("SHA256")};
+        QTest::newRow("corrupt, one digest")
+            << QStringLiteral("forged") << int(Verdict::Corrupt) << QStringList{QStringLiteral("SHA256")};
+        QTest::newRow("missing") << QStringLiteral("remove") << int(Verdict::Missing) << QStringList();
+        QTest::newRow("unreadable") << QStringLiteral("chmod") << int(Verdict::Unreadable) << QStringList();
+    }
+    void verify() {
+        QFETCH(QString, change);
+        QFETCH(int, verdict);
+        QFETCH(QStringList, differs);
+        if (change == QLatin1String("chmod"))
+            TREVALIN_RUN_UNPRIVILEGED(); // root reads every file
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("file.bin"));
+        QVERIFY(writeFile(path, kContent));
+        const FileObjectPtr record = track(path);
+        QVERIFY(apply(change, path, record));
+        const FileObjectData stored = record->snapshot();
+
+        const IntegrityCheck::Result result = IntegrityCheck::verify(record, {Digest::SHA1});
+        TCOMPARE_ENUM(result.verdict, verdict);
+        QCOMPARE(result.record, record);
+        QCOMPARE(names(result.differs), differs);
+        // The stored record still describes what was tracked, whatever the verdict.
+        QCOMPARE(record->checksums(), stored.checksums);
+        QVERIFY(*record == *FileObject::fromData(stored));
+        if (verdict != int(Verdict::Changed)) {
+            QVERIFY(!result.fresh);
+            return;
+        }
+        // Hashed again with the enabled algorithms, not the stored ones.
+        QVERIFY(result.fresh);
+        QCOMPARE(result.fresh->bytes(), quint64(kContent.size() + 4));
+        QCOMPARE(result.fresh->checksums().size(), 1);
+        TCOMPARE_ENUM(result.fresh->checksums()[0].algorithm, Digest::SHA1);
+        QCOMPARE(result.fresh->checksums()[0].value,
+                 ChecksumCalculator::hashBytes(kContent + "more", Digest::SHA1));
+        TCOMPARE_ENUM(result.fresh->status(), FileState::Processed);
+    }
+
+    void runReportsInOrderAndStoresChangedRecords() {
+        QTemporaryDir dir;
+        Database database(dir.filePath(QStringLiteral("db.plist")));
+        const QStringList changes{QStringLiteral("none"), QStringLiteral("append"), QStringLiteral("rot"),
+                                  QStringLiteral("remove")};
+        QList<FileObjectPtr> records;
+        for (const QString& change : changes) {
+            const QString path = dir.filePath(change);
+            QVERIFY(writeFile(path, kContent));
+            records.append(track(path));
+            database.set(records.back()->location(), records.back());
+        }
+        for (qsizetype i = 0; i < changes.size(); ++i)
+            QVERIFY(apply(changes[i], records[i]->path(), records[i]));
+        QVERIFY(!StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
+
+        QList<FileObjectPtr> reported;
+        const QList<IntegrityCheck::Result> results = IntegrityCheck::run(
+            records, {Digest::SHA1}, database, 3,
+            [&](const IntegrityCheck::Result& result) { reported.append(result.record); });
+        QCOMPARE(reported, records);
+        QCOMPARE(results.size(), records.size());
+        const QList<Verdict> expected{Verdict::Ok, Verdict::Changed, Verdict::Corrupt, Verdict::Missing};
+        for (qsizetype i = 0; i < results.size(); ++i)
+            TCOMPARE_ENUM(results[i].verdict, expected[i]);
+        // Only the changed file's record is replaced; the database is marked modified.
+        QCOMPARE(database.record(records[1]->location()), results[1].fresh);
+        for (qsizetype i : {0, 2, 3})
+            QCOMPARE(database.record(records[i]->location()), records[i]);
+        EnginePool::waitForDone();
+        QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
+    }
+};
+
+TREVALIN_TEST_MAIN(TestIntegrityCheck)
+#include "tst_IntegrityCheck.moc"
