@@ -166,13 +166,18 @@ void ChangeTracking::awaitWatchedFiles(const Location& folder) {
         return std::any_of(urls.begin(), urls.end(),
                            [&](const Location& url) { return url.parent() == folder; });
     };
-    for (;;) {
-        Process::watch(); // runs the loop here when none runs; returns at once otherwise
-        std::unique_lock lock(state.mutex);
-        if (!holdsFilesOfFolder())
-            return;
+    Process::watch(); // runs the loop here when none runs; returns at once otherwise
+    std::unique_lock lock(state.mutex);
+    while (holdsFilesOfFolder()) {
+        if (!state.running) {
+            // The loop ended, and files of the folder came after its last look.
+            lock.unlock();
+            Process::watch();
+            lock.lock();
+            continue;
+        }
         // Another thread runs the loop: wait for its next round, or its end, for one
-        // settle interval at most; then look again (and run the loop should it be over).
+        // settle interval at most; then look again.
         const quint64 seen = state.rounds;
         const auto limit = std::max(Timing::settleInterval(), std::chrono::milliseconds(1));
         state.roundEnded.wait_for(lock, limit, [&] { return state.rounds != seen || !state.running; });
@@ -191,12 +196,6 @@ void ChangeTracking::abandonWatchedFiles() {
     watched.reset();
     state.readings.clear();
     state.roundEnded.notify_all();
-}
-
-bool ChangeTracking::watchLoopRunning() {
-    WatchState& state = watchState();
-    std::lock_guard lock(state.mutex);
-    return state.running;
 }
 
 void Process::triageAll() {

@@ -15,7 +15,7 @@
 //
 // Thread-safety: every public function may be called from any thread. The watch
 // state is guarded by WatchState::mutex, the evaluation count by
-// EvaluationState::mutex (taken in that order when both are needed).
+// EvaluationState::mutex; the two are never held together.
 #pragma once
 
 #include "model/FileObject.h"
@@ -41,8 +41,6 @@ public:
     // round, and the passes waiting for it go on. The files dropped keep their records
     // as they are; the next pass over their folders evaluates them again.
     static void abandonWatchedFiles();
-    // Whether a watch loop runs.
-    static bool watchLoopRunning();
 
 private:
     friend class Process;

@@ -204,8 +204,7 @@ private slots:
         QVERIFY(!Process::triage(dir));
         loop.join();
         Timing::setSettleHookForTesting({});
-        QVERIFY(!onThisThread);
-        QCOMPARE(log.countContaining("Spawned background loop/thread"), 1);
+        QVERIFY(!onThisThread); // the pass slept no settle interval of its own
         const QStringList lines = log.messages();
         qsizetype ready = -1, quiet = -1;
         for (qsizetype i = 0; i < lines.size(); ++i) {
