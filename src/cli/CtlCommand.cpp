@@ -189,6 +189,16 @@ const QList<CtlCommand::Spec>& CtlCommand::specs() {
                                  QStringLiteral("N"))},
              0,
              -1});
+        s.append({QStringLiteral("watch"),
+                  QString(),
+                  QStringLiteral("Monitor the monitored folders in the foreground."),
+                  QStringLiteral("Runs the monitoring of every monitored folder as the desktop program does, "
+                                 "until SIGINT or SIGTERM: files added, changed or removed are hashed or "
+                                 "dropped, and the data files saved after each burst of work. Prints "
+                                 "\"added PATH\", \"changed PATH\" or \"removed PATH\" once per file."),
+                  {},
+                  0,
+                  0});
         return s;
     }();
     return all;
@@ -213,6 +223,7 @@ const QHash<QString, CtlCommand::Handler>& CtlCommand::handlers() {
          [](CtlCommand& c, const Invocation& in) {
              return c.runCheck(in.args, in.parser.isSet(QStringLiteral("quiet")), in.jobs);
          }},
+        {QStringLiteral("watch"), [](CtlCommand& c, const Invocation&) { return c.runWatch(); }},
     };
     return all;
 }
@@ -441,7 +452,7 @@ int CtlCommand::runCommand(const QStringList& arguments) {
 
     m_verbose = verbose || parser.isSet(kVerbose);
     const bool writes = name == QLatin1String("add") || name == QLatin1String("monitor") ||
-                        name == QLatin1String("check") ||
+                        name == QLatin1String("check") || name == QLatin1String("watch") ||
                         (name == QLatin1String("algorithms") && parser.isSet(QStringLiteral("enable")));
     m_writes = writes;
     // A reader changes nothing in the data folder, not even an unreadable file's place.

@@ -82,6 +82,7 @@ private:
     int runMonitor(const QString& folder, const QString& state);
     int runAlgorithms(const QCommandLineParser& parser);
     int runCheck(const QStringList& paths, bool quiet, int jobs);
+    int runWatch(); // in WatchCommand.cpp
 
     std::shared_ptr<ConsoleDestination> m_console;
     std::shared_ptr<FileDestination> m_file;

@@ -1,6 +1,7 @@
 // Change tracking of stored folders: the one-folder pass, the pass over every
 // stored folder, the watch loop for files that are still being written, and the
-// orphan scan. These are members of Process (declared in Process.h).
+// orphan scan. These are members of Process (declared in Process.h); their state and
+// helpers are ChangeTracking's (ChangeTracking.h).
 //
 // Waiting: a pass takes the first readings of all the files it must check, sleeps
 // one settle interval, then takes all second readings; the watch loop does the same
@@ -12,10 +13,8 @@
 // enabled) returns it to Idle when it ends; so does the watch loop when its last
 // file goes away. Nothing waiting means nothing waits for triage, processing or the
 // watch loop, and no processing run is active.
-//
-// Shared state of this file: the watch loop's running flag and the last reading of
-// every watched file, both guarded by WatchState::mutex; the number of passes that
-// are evaluating, guarded by EvaluationState::mutex.
+#include "engine/ChangeTracking.h"
+
 #include "engine/Process.h"
 
 #include "engine/EnginePool.h"
@@ -40,7 +39,9 @@
 #include <QHash>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -74,32 +75,29 @@ FileObjectPtr reading(const Location& location) {
     }
 }
 
-// The watch loop's state.
-struct WatchState {
+std::atomic<bool> g_processingStarter{false}; // a startProcessing() task runs
+
+// The children of one pass over every folder, and their join.
+struct TaskGroup {
+    ThreadSafeCounter counter;
     std::mutex mutex;
-    bool running = false;                    // guarded by mutex: a watch loop runs
-    QHash<Location, FileObjectPtr> readings; // guarded by mutex: last reading of each watched file
+    std::condition_variable done;
+    int remaining = 0; // guarded by mutex
 };
 
-WatchState& watchState() {
+} // namespace
+
+ChangeTracking::WatchState& ChangeTracking::watchState() {
     static WatchState state;
     return state;
 }
 
-// The passes that switched the application to Evaluating and have not ended.
-struct EvaluationState {
-    std::mutex mutex;
-    int passes = 0; // guarded by mutex
-};
-
-EvaluationState& evaluationState() {
+ChangeTracking::EvaluationState& ChangeTracking::evaluationState() {
     static EvaluationState state;
     return state;
 }
 
-// With EvaluationState::mutex held and no pass evaluating: back to Idle when the
-// application still evaluates and nothing came of it.
-void endEvaluationWithoutWork() {
+void ChangeTracking::endEvaluationWithoutWork() {
     SafeQueue& queues = SafeQueue::shared();
     if (Global::shared().status() != ApplicationState::Evaluating)
         return;
@@ -110,46 +108,29 @@ void endEvaluationWithoutWork() {
     Global::shared().change(ApplicationState::Evaluating, ApplicationState::Idle);
 }
 
-// Held by a pass for as long as it is evaluating: switches to Evaluating when made
-// and, when it is the last such pass to end, back to Idle if no work came of it.
-class Evaluation {
-public:
-    Evaluation() {
-        EvaluationState& state = evaluationState();
-        std::lock_guard lock(state.mutex);
-        ++state.passes;
-        Global::shared().set(ApplicationState::Evaluating);
-    }
-    ~Evaluation() {
-        EvaluationState& state = evaluationState();
-        std::lock_guard lock(state.mutex);
-        if (--state.passes == 0)
-            endEvaluationWithoutWork();
-    }
-    Evaluation(const Evaluation&) = delete;
-    Evaluation& operator=(const Evaluation&) = delete;
-};
-
-// Change tracking hands its files to triage() one caller at a time, so two passes
-// never take the same batch from the added queue.
-std::mutex& triageMutex() {
-    static std::mutex mutex;
-    return mutex;
+ChangeTracking::Evaluation::Evaluation() {
+    EvaluationState& state = evaluationState();
+    std::lock_guard lock(state.mutex);
+    ++state.passes;
+    Global::shared().set(ApplicationState::Evaluating);
 }
 
-bool runTriage() {
-    std::lock_guard lock(triageMutex());
+ChangeTracking::Evaluation::~Evaluation() {
+    EvaluationState& state = evaluationState();
+    std::lock_guard lock(state.mutex);
+    if (--state.passes == 0)
+        endEvaluationWithoutWork();
+}
+
+bool ChangeTracking::runTriage() {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
     return Process::triage();
 }
 
-std::atomic<bool> g_processingStarter{false}; // a startProcessing() task runs
-
-// Runs queue processing for jobs the watch loop queued (and triage first when
-// locations are waiting for it). A run that is just ending may no longer see jobs
-// queued a moment ago, so the task looks again each settle interval while a run is
-// active, until the queue is empty. At most one such task runs. Never blocks the
-// caller.
-void startProcessing() {
+// A run that is just ending may no longer see jobs queued a moment ago, so the task
+// looks again each settle interval while a run is active, until the queue is empty.
+void ChangeTracking::startProcessing() {
     if (g_processingStarter.exchange(true))
         return;
     EnginePool::runMedium([] {
@@ -173,15 +154,45 @@ void startProcessing() {
     });
 }
 
-// The children of one pass over every folder, and their join.
-struct TaskGroup {
-    ThreadSafeCounter counter;
-    std::mutex mutex;
-    std::condition_variable done;
-    int remaining = 0; // guarded by mutex
-};
+void ChangeTracking::awaitWatchedFiles(const Location& folder) {
+    WatchState& state = watchState();
+    ThreadSafeLocationQueue& watched = SafeQueue::shared().files.watched;
+    const auto holdsFilesOfFolder = [&] {
+        const OrderedSet<Location> urls = watched.data();
+        return std::any_of(urls.begin(), urls.end(),
+                           [&](const Location& url) { return url.parent() == folder; });
+    };
+    Process::watch(); // runs the loop here when none runs; returns at once otherwise
+    std::unique_lock lock(state.mutex);
+    while (holdsFilesOfFolder()) {
+        if (!state.running) {
+            // The loop ended, and files of the folder came after its last look.
+            lock.unlock();
+            Process::watch();
+            lock.lock();
+            continue;
+        }
+        // Another thread runs the loop: wait for its next round, or its end, for one
+        // settle interval at most; then look again.
+        const quint64 seen = state.rounds;
+        const auto limit = std::max(Timing::settleInterval(), std::chrono::milliseconds(1));
+        state.roundEnded.wait_for(lock, limit, [&] { return state.rounds != seen || !state.running; });
+    }
+}
 
-} // namespace
+void ChangeTracking::abandonWatchedFiles() {
+    WatchState& state = watchState();
+    ThreadSafeLocationQueue& watched = SafeQueue::shared().files.watched;
+    std::lock_guard lock(state.mutex);
+    const qsizetype count = watched.data().size();
+    if (count == 0)
+        return;
+    TLOG_INFO(QStringLiteral("Watched files left unprocessed at shut-down: ") + QString::number(count) +
+              logTag(kWatchTag));
+    watched.reset();
+    state.readings.clear();
+    state.roundEnded.notify_all();
+}
 
 void Process::triageAll() {
     if (AppSettings::shared().autoLaunch()) {
@@ -267,7 +278,7 @@ bool Process::triage(const Location& folder) {
     if (debugging)
         TLOG_DEBUG(QStringLiteral("Database has [ ") + QString::number(recordCount) +
                    QStringLiteral(" ] records for directory") + logTag(kFolderTag));
-    std::optional<Evaluation> evaluation;
+    std::optional<ChangeTracking::Evaluation> evaluation;
     if (recordCount < files.size())
         evaluation.emplace();
 
@@ -304,7 +315,7 @@ bool Process::triage(const Location& folder) {
         settle();
         QList<Location> changed;
         QList<Location> updating;
-        WatchState& watch = watchState();
+        ChangeTracking::WatchState& watch = ChangeTracking::watchState();
         for (const Candidate& candidate : candidates) {
             FileObjectPtr second = reading(candidate.url);
             if (!second)
@@ -323,11 +334,13 @@ bool Process::triage(const Location& folder) {
             queues.files.watched.add(updating);
     }
 
+    // The pass goes on once the files of its folder that are still being written have
+    // settled (or gone): only then does it say what it found.
     const OrderedSet<Location> watched = queues.files.watched.data();
     if (!watched.isEmpty()) {
         TLOG_INFO(QStringLiteral("Watching files in monitored location: ") + QString::number(watched.size()) +
                   logTag(kFolderTag));
-        EnginePool::runMedium([] { watch(); });
+        ChangeTracking::awaitWatchedFiles(folder);
     }
 
     const OrderedSet<Location> added = queues.files.added.data();
@@ -338,7 +351,7 @@ bool Process::triage(const Location& folder) {
             for (const Location& url : added)
                 TLOG_DEBUG(QStringLiteral("Send for processing: ") + url.urlText() + logTag(kFolderTag));
         }
-        runTriage();
+        ChangeTracking::runTriage();
         return true;
     }
     TLOG_INFO(QStringLiteral("No actions immediately required in new monitored location") +
@@ -347,7 +360,7 @@ bool Process::triage(const Location& folder) {
 }
 
 void Process::watch() {
-    WatchState& state = watchState();
+    ChangeTracking::WatchState& state = ChangeTracking::watchState();
     {
         std::lock_guard lock(state.mutex);
         if (state.running)
@@ -374,6 +387,7 @@ void Process::watch() {
             if (round.isEmpty()) {
                 state.running = false;
                 FlagStore::shared().set(SubSystem::watching, Flag::active, false);
+                state.roundEnded.notify_all();
                 break;
             }
         }
@@ -431,15 +445,20 @@ void Process::watch() {
         }
         // Also while a run is active: that run may be ending without seeing these jobs.
         if (queued)
-            startProcessing();
+            ChangeTracking::startProcessing();
+        {
+            std::lock_guard lock(state.mutex);
+            ++state.rounds;
+        }
+        state.roundEnded.notify_all();
     }
     TLOG_INFO(QStringLiteral("Background task monitoring changing/updating files terminated") +
               logTag(kWatchTag));
     // The pass that started this loop may have left Evaluating to it.
-    EvaluationState& evaluation = evaluationState();
+    ChangeTracking::EvaluationState& evaluation = ChangeTracking::evaluationState();
     std::lock_guard lock(evaluation.mutex);
     if (evaluation.passes == 0)
-        endEvaluationWithoutWork();
+        ChangeTracking::endEvaluationWithoutWork();
 }
 
 void Process::errorRecovery(const Location& location) {

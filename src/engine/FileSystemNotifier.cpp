@@ -64,15 +64,19 @@ void FileSystemNotifier::setUp() {
 
     // The event handler knows only its folder.
     const Location folder = m_location;
+    const std::weak_ptr<FileSystemNotifier> self = weak_from_this();
     const std::optional<QString> failure = WatchThread::shared().add(
         m_location, this, [folder] { FolderNotifications::shared().folderChanged(folder); },
         [this] {
             std::lock_guard lock(m_mutex);
             return m_stopped;
+        },
+        [self](WatchThread::Status status, const QString& reason) {
+            if (const auto notifier = self.lock())
+                notifier->watchStatus(status, reason);
         });
     if (failure) {
-        TLOG_WARNING(QStringLiteral("Unable to watch monitored folder: ") + path + QStringLiteral(" (") +
-                     *failure + QLatin1Char(')') + kInitTag);
+        logWatchFailure(*failure);
         fail();
         return;
     }
@@ -87,6 +91,34 @@ void FileSystemNotifier::setUp() {
         m_state = State::Watching;
     }
     TLOG_INFO(QStringLiteral("Filesystem event notifications registered for: ") + path + kInitTag);
+}
+
+void FileSystemNotifier::logWatchFailure(const QString& reason) const {
+    TLOG_WARNING(QStringLiteral("Unable to watch monitored folder: ") + m_location.path() +
+                 QStringLiteral(" (") + reason + QLatin1Char(')') + kInitTag);
+}
+
+void FileSystemNotifier::watchStatus(WatchThread::Status status, const QString& reason) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopped || m_state != State::Watching)
+            return;
+        if (status == WatchThread::Status::Failed)
+            m_state = State::Failed; // the watch thread has dropped the folder
+    }
+    const QString& path = m_location.path();
+    switch (status) {
+    case WatchThread::Status::Gone:
+        TLOG_INFO(QStringLiteral("Monitored folder is missing from its path; waiting for it to return: ") +
+                  path + kInitTag);
+        break;
+    case WatchThread::Status::Back:
+        TLOG_INFO(QStringLiteral("Filesystem event notifications registered for: ") + path + kInitTag);
+        break;
+    case WatchThread::Status::Failed:
+        logWatchFailure(reason);
+        break;
+    }
 }
 
 bool FileSystemNotifier::end() {

@@ -1,15 +1,19 @@
 // FileSystemNotifier: the watch of one monitored folder. Creating it returns at
 // once; a low-priority task then checks that the folder can be accessed and adds
 // its watch on the watch thread (WatchThread). Every change event of the folder
-// asks FolderNotifications for an engine pass over it. stop() ends the watch.
+// asks FolderNotifications for an engine pass over it. A folder that leaves its path
+// stays Watching: the watch thread waits for it to come back, watches it again and
+// the event starts a pass. stop() ends the watch.
 //
 // States: Created -> SettingUp -> Watching (the watch is in place) or Failed (no
-// access, or the watch could not be added; logged) -> Stopped.
+// access, or the watch could not be added, at set-up or when the folder came back;
+// logged) -> Stopped.
 //
 // Thread-safety: the state is guarded by m_mutex; every public function may be
 // called from any thread. Always held through std::shared_ptr (create()).
 #pragma once
 
+#include "engine/WatchThread.h"
 #include "model/Location.h"
 
 #include <QtGlobal>
@@ -53,6 +57,10 @@ public:
 
 private:
     void setUp();
+    // What the watch thread reports of the folder: gone from its path, back, or no
+    // longer watchable.
+    void watchStatus(WatchThread::Status status, const QString& reason);
+    void logWatchFailure(const QString& reason) const;
     // Ends the watch; returns whether it was in place.
     bool end();
 

@@ -70,8 +70,9 @@ public:
     enum class FileChangeStatus : int { Unchanged = 0, Changed = 1, Updating = 2 };
 
     // One pass over one folder. Starts the orphan scan in the background, evaluates
-    // every listed file with one settle interval for the whole pass, starts the watch
-    // loop when files are still changing, and runs triage() when files were queued.
+    // every listed file with one settle interval for the whole pass, waits for the
+    // watch loop while files of the folder are still changing (running the loop itself
+    // when none runs; see ChangeTracking), then runs triage() when files were queued.
     // Returns true when triage() ran (the caller then runs process()). A pass that
     // switched the application to Evaluating and queued no work returns it to Idle.
     static bool triage(const Location& folder);

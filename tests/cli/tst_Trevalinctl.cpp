@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -66,6 +67,15 @@ public:
         std::function<void()> inChild; // runs in the child just before the program starts
         QString standardOutputFile;
     };
+    // The environment of a run: this home and its XDG folders.
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), root());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + "/.config");
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + "/.local/share");
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), root() + "/.cache");
+        return env;
+    }
     Result exec(const QString& program, const QStringList& args, const Options& options) const {
         QProcess process;
         if (options.inChild)
@@ -73,12 +83,7 @@ public:
         if (!options.standardOutputFile.isEmpty())
             process.setStandardOutputFile(options.standardOutputFile);
         process.setWorkingDirectory(root());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), root());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + "/.config");
-        env.insert(QStringLiteral("XDG_DATA_HOME"), root() + "/.local/share");
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), root() + "/.cache");
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(environment());
         process.start(program, args);
         Result result;
         if (!process.waitForFinished(120000)) {
@@ -192,7 +197,8 @@ private slots:
 
     void helpForEveryCommand_data() {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"add", "list", "show", "export", "folders", "monitor", "algorithms", "check"})
+        for (const char* c :
+             {"add", "list", "show", "export", "folders", "monitor", "algorithms", "check", "watch"})
             QTest::newRow(c) << QString::fromLatin1(c);
     }
     void helpForEveryCommand() {
@@ -609,7 +615,8 @@ private slots:
         const QList<QStringList> writers{{"add", home.data()},
                                          {"check"},
                                          {"monitor", home.data(), "on"},
-                                         {"algorithms", "--enable", "MD5"}};
+                                         {"algorithms", "--enable", "MD5"},
+                                         {"watch"}};
         for (const QStringList& args : writers) {
             const Result r = home.run(args);
             QCOMPARE(r.status, 75);
@@ -640,6 +647,82 @@ private slots:
         QVERIFY2(r.err.contains("Trevalin is running"), r.err.constData());
         QCOMPARE(home.run({"list"}).status, 0);
         QCOMPARE(home.run({"add", home.data()}).status, 0);
+    }
+
+    // watch as a real process on a monitored folder: a file created, one edited in
+    // place and one deleted give one line each; SIGTERM saves and ends it with 0, and
+    // list shows the three outcomes.
+    void watchReportsEveryChangeAndSavesOnSigterm() {
+        Home home;
+        const QString edited = home.write("a.txt", "a");
+        const QString deleted = home.write("b.txt", "b");
+        QCOMPARE(home.run({"add", home.data()}).status, 0);
+        QCOMPARE(home.run({"monitor", home.data(), "on"}).status, 0);
+
+        QProcess watch;
+        QProcessEnvironment env = home.environment();
+        env.insert(QStringLiteral("TREVALIN_TEST_SETTLE_MS"), QStringLiteral("50"));
+        watch.setProcessEnvironment(env);
+        watch.setWorkingDirectory(home.root());
+        watch.start(programPath(), {"--verbose", "watch"});
+        QVERIFY(watch.waitForStarted());
+        QByteArray out, err;
+        const auto read = [&] {
+            out += watch.readAllStandardOutput();
+            err += watch.readAllStandardError();
+        };
+        const QByteArray registered =
+            "Filesystem event notifications registered for: " + home.data().toUtf8();
+        QTRY_VERIFY_WITH_TIMEOUT((read(), err.contains(registered)), 20000);
+
+        const QString created = home.write("c.txt", "c");
+        QFile file(edited);
+        QVERIFY(file.open(QIODevice::Append));
+        QCOMPARE(file.write(" edited"), qint64(7));
+        file.close();
+        QVERIFY(QFile::remove(deleted));
+        QList<QByteArray> expected{"added " + created.toUtf8(), "changed " + edited.toUtf8(),
+                                   "removed " + deleted.toUtf8()};
+        std::sort(expected.begin(), expected.end());
+        const auto lines = [&] {
+            QList<QByteArray> list = out.split('\n');
+            list.removeAll(QByteArray());
+            std::sort(list.begin(), list.end());
+            return list;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT((read(), lines() == expected), (out + err).constData(), 20000);
+
+        watch.terminate(); // SIGTERM
+        QVERIFY(watch.waitForFinished(20000));
+        read();
+        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(watch.exitCode() == 0, err.constData());
+        QCOMPARE(lines(), expected); // nothing more, nothing twice
+
+        const Result list = home.run({"list"});
+        QCOMPARE(list.status, 0);
+        QCOMPARE(list.out.simplified(),
+                 "Processed 8 " + edited.toUtf8() + " Processed 1 " + created.toUtf8());
+        QCOMPARE(shownDigests(home.run({"show", edited}).out).value("SHA1"),
+                 hex("a edited", QCryptographicHash::Sha1)); // the default algorithm
+    }
+
+    // A tracked file the user can no longer read keeps its record; check says so.
+    void anUnreadableTrackedFileIsKeptAndReported() {
+        Home home;
+        const QString file = home.write("private.txt", "secret");
+        giveAway(home.root());
+        const Home::Options asUser{dropRoot, {}};
+        QCOMPARE(home.exec(programPath(), {"add", file}, asUser).status, 0);
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0), 0);
+        Result r = home.exec(programPath(), {"check", file}, asUser);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(verdicts(r.out).value(file), "unreadable");
+        r = home.exec(programPath(), {"list"}, asUser);
+        QVERIFY2(r.out.contains(QFile::encodeName(file)), r.out.constData());
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0600), 0);
+        r = home.exec(programPath(), {"check", file}, asUser);
+        QCOMPARE(verdicts(r.out).value(file), "ok");
     }
 
     // Records lost to a failed save come back when the folder is added again, and files

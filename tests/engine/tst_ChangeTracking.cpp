@@ -1,6 +1,7 @@
 // Tests of change tracking on real folders with the real content database, folder
 // store and queues, the settle interval shortened to a few tens of milliseconds:
-// new files that settle, files still being written (watched, then hashed), orphan
+// new files that settle, files still being written (watched, then hashed, the pass
+// ending after them; also when another thread runs the watch loop), orphan
 // removal and the folder that is itself gone (its records stay), the quiet pass,
 // the watch loop's end for every file, files that never become records, and the
 // pass over every stored folder with the start-at-login delay.
@@ -133,39 +134,88 @@ private slots:
         QCOMPARE(states, (QStringList{"Evaluating", "Processing", "Idle"}));
     }
 
-    // The settle hook appends between every two readings of the first three settle
-    // waits (the pass's and two of the watch loop's), then the file stays as it is.
+    // A file still growing between the readings is watched and hashed once two readings
+    // agree; the pass says what it found only after that (its last line comes after
+    // the watch loop's). The settle hook appends at the pass's wait and the loop's
+    // first two rounds; the third round finds the file settled.
     void aFileStillBeingWrittenIsWatchedAndHashedOnceItStops() {
         const Location dir = trackedFolder("growing", 1);
         const Location growing = writeFile(dir, "download.part", "start");
         QByteArray written("start");
-        std::atomic<int> appends{0};
-        std::atomic<bool> watchedWhileWritten{false};
+        std::atomic<int> waits{0};
+        std::atomic<bool> watched{false};
         Timing::setSettleHookForTesting([&] {
-            const int n = appends;
-            if (n == 1)
-                watchedWhileWritten = SafeQueue::shared().files.watched.contains(growing);
-            if (n >= 3)
+            if (++waits > 3)
                 return;
             QFile file(growing.path());
             if (file.open(QIODevice::Append) && file.write("more data ") == 10)
                 written += "more data ";
-            ++appends;
+            watched = watched || SafeQueue::shared().files.watched.contains(growing);
         });
         const auto unhook = qScopeGuard([] { Timing::setSettleHookForTesting({}); });
         LogRecorder log;
-        Process::triage(dir);
+        const bool triaged = Process::triage(dir);
+        Timing::setSettleHookForTesting({});
+        QVERIFY(!triaged);
+        QVERIFY(watched);
+        QCOMPARE(waits.load(), 4);
+        QVERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
+        const QStringList lines = log.messages();
+        const auto at = [&](const QString& text) {
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                if (lines[i].contains(text))
+                    return i;
+            return qsizetype(-1);
+        };
+        const qsizetype watching = at("Watching files in monitored location: 1 [ Process.triage(_:) ]");
+        const qsizetype spawned = at("Spawned background loop/thread to monitor changing/updating files");
+        const qsizetype ready =
+            at("Blocked file now ready for processing: " + growing.urlText() + " [ Process.watch() ]");
+        const qsizetype ended = at("Background task monitoring changing/updating files terminated");
+        const qsizetype quiet = at("No actions immediately required in new monitored location");
+        QVERIFY(watching >= 0 && spawned > watching && ready > spawned && ended > ready);
+        QVERIFY2(quiet > ended, qPrintable(lines.join(u'\n')));
+
         QTRY_VERIFY_WITH_TIMEOUT(processed(growing), 10000);
-        QCOMPARE(appends.load(), 3);
-        QVERIFY(watchedWhileWritten);
         QCOMPARE(storedSha1(growing), sha1(written));
-        QTRY_VERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
-        QCOMPARE(log.countContaining("Watching files in monitored location: 1 [ Process.triage(_:) ]"), 1);
-        QCOMPARE(log.countContaining("Spawned background loop/thread to monitor changing/updating files"), 1);
-        QCOMPARE(log.countContaining("Blocked file now ready for processing: " + growing.urlText() +
-                                     " [ Process.watch() ]"),
-                 1);
-        QTRY_COMPARE(log.countContaining("Background task monitoring changing/updating files terminated"), 1);
+    }
+
+    // A pass whose folder has a file on the watch list while another thread runs the
+    // loop waits for that loop's rounds (sleeping none of its own), then ends with its
+    // own line. The settle hook keeps the file growing until the pass is waiting.
+    void aPassWaitsForTheLoopThatAnotherThreadRuns() {
+        const Location dir = trackedFolder("shared", 0);
+        const Location busy = writeFile(dir, "busy.bin", "x");
+        SafeQueue::shared().files.watched.add(QList<Location>{busy});
+        LogRecorder log;
+        std::atomic<int> waits{0};
+        std::atomic<bool> onThisThread{false};
+        const std::thread::id thisThread = std::this_thread::get_id();
+        Timing::setSettleHookForTesting([&] {
+            ++waits;
+            onThisThread = onThisThread || std::this_thread::get_id() == thisThread;
+            if (log.countContaining("Watching files in monitored location") == 0) {
+                QFile file(busy.path());
+                if (file.open(QIODevice::Append))
+                    file.write("growing ");
+            }
+        });
+        std::thread loop([] { Process::watch(); });
+        QTRY_VERIFY(waits > 0); // the other thread runs the loop
+        QVERIFY(!Process::triage(dir));
+        loop.join();
+        Timing::setSettleHookForTesting({});
+        QVERIFY(!onThisThread); // the pass slept no settle interval of its own
+        const QStringList lines = log.messages();
+        qsizetype ready = -1, quiet = -1;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i].contains("Blocked file now ready for processing: " + busy.urlText()))
+                ready = i;
+            if (lines[i].contains("No actions immediately required"))
+                quiet = i;
+        }
+        QVERIFY2(ready >= 0 && quiet > ready, qPrintable(lines.join(u'\n')));
+        QTRY_VERIFY(processed(busy));
     }
 
     // A pass that switches to Evaluating and then queues nothing goes back to Idle with

@@ -1,9 +1,11 @@
 // Tests of folder monitoring with real inotify watches on real folders: start-up
 // with and without monitored folders (through start-up completion), events that
-// start passes, files created and deleted, a monitored folder that vanishes from
-// its path (its records stay), folders that cannot be watched while the others keep working,
-// remove() and cease() and their lines, and a burst of a thousand files that all
-// get records while at most one pass per folder runs at a time.
+// start passes, files created and deleted, a tracked file appended to in place, a
+// monitored folder that vanishes from its path (its records stay) and one that comes
+// back (watched again), folders that cannot be watched (also for the inotify watch
+// limit) while the others keep working, remove() and cease() and their lines, and a
+// burst of a thousand files that all get records while at most one pass per folder
+// runs at a time.
 #include "engine/Engine.h"
 #include "engine/FileSystemNotifier.h"
 #include "engine/FolderNotifications.h"
@@ -18,7 +20,10 @@
 #include "LogRecorder.h"
 #include "TestMain.h"
 
+#include <QCryptographicHash>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 
@@ -176,6 +181,69 @@ private slots:
         QVERIFY(Database::shared().record(dir.child("f1.txt")));
     }
 
+    // An edit in place (no entry created, removed or renamed) is seen, and the file
+    // hashed again: its size and modification time no longer match its record.
+    void anInPlaceAppendIsSeenAndHashedAgain() {
+        const Location dir = monitoredFolder("edited", 2);
+        const Location file = dir.child("f0.txt");
+        const FileObjectPtr before = Database::shared().record(file);
+        QVERIFY(before);
+        startWatching(dir);
+        QFile edit(file.path());
+        QVERIFY(edit.open(QIODevice::Append));
+        QCOMPARE(edit.write(" and more"), qint64(9));
+        edit.close();
+        const QString expected =
+            QString::fromLatin1(QCryptographicHash::hash("0 and more", QCryptographicHash::Sha1).toHex());
+        const auto stored = [&] {
+            const FileObjectPtr record = Database::shared().record(file);
+            const std::optional<Checksum> digest = record ? record->checksum(Digest::SHA1) : std::nullopt;
+            return digest ? digest->value : QString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(stored(), expected, 10000);
+        const FileObjectPtr after = Database::shared().record(file);
+        QCOMPARE(after->bytes(), before->bytes() + 9);
+        QVERIFY(after->modified() >= before->modified());
+        QVERIFY(processed(file));
+    }
+
+    // A monitored folder that leaves its path is waited for through its nearest
+    // existing ancestor; once a folder is there again it is watched again and what it
+    // holds is recorded.
+    void aFolderThatComesBackIsWatchedAgain_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("deleted") << "deleted";
+        QTest::newRow("moved away") << "moved";
+        QTest::newRow("deleted with its parent") << "parent";
+    }
+    void aFolderThatComesBackIsWatchedAgain() {
+        QFETCH(QString, how);
+        const Location dir = monitoredFolder(how == QLatin1String("parent") ? "outer/inner" : "returning", 1);
+        startWatching(dir);
+        LogRecorder log;
+        if (how == QLatin1String("moved"))
+            QVERIFY(QDir().rename(dir.path(), m_dir->filePath(QStringLiteral("away"))));
+        else if (how == QLatin1String("parent"))
+            QVERIFY(QDir(dir.parent().path()).removeRecursively());
+        else
+            QVERIFY(QDir(dir.path()).removeRecursively());
+        QTRY_VERIFY(!WatchThread::shared().isWatched(dir));
+        QTRY_COMPARE(
+            log.countContaining("Monitored folder is missing from its path; waiting for it to return: " +
+                                dir.path() + " [ FileSystemNotifier.init(_:) ]"),
+            1);
+        QVERIFY(watching(dir)); // the notifier still holds the folder
+
+        QVERIFY(QDir().mkpath(dir.path()));
+        const Location created = writeFile(dir, "back.txt", "after the return");
+        QTRY_VERIFY_WITH_TIMEOUT(processed(created), 10000);
+        QVERIFY(WatchThread::shared().isWatched(dir));
+        QCOMPARE(log.countContaining("Filesystem event notifications registered for: " + dir.path()), 1);
+        // And the watch is the folder's own again: a later file is seen too.
+        const Location later = writeFile(dir, "later.txt", "seen");
+        QTRY_VERIFY_WITH_TIMEOUT(processed(later), 10000);
+    }
+
     void aMonitoredFolderThatVanishesKeepsItsRecords() {
         const Location dir = monitoredFolder("unmounted", 3);
         PassCounter counter;
@@ -183,11 +251,9 @@ private slots:
         LogRecorder log;
         // The folder vanishes from its path in one step, as when its volume is
         // unmounted (deleting its files one by one would rightly remove their records
-        // first). The watch follows the moved folder, so a change inside it starts a
-        // pass over the path where it no longer is.
+        // first). Its leaving starts a pass over the path where it no longer is.
         const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
         QVERIFY(QDir().rename(dir.path(), elsewhere));
-        writeFile(Location(elsewhere), QStringLiteral("late.txt"), "after the move");
         QTRY_VERIFY_WITH_TIMEOUT(counter.passes(dir) >= 1 && !notifications.passActive(dir), 10000);
         QVERIFY(EnginePool::waitForDone(20000));
         for (int i = 0; i < 3; ++i)
@@ -209,6 +275,15 @@ private slots:
             << "file"
             << "Unable to watch monitored folder: %1 (the location is not a "
                "folder) [ FileSystemNotifier.init(_:) ]";
+        QFile limit("/proc/sys/fs/inotify/max_user_watches");
+        const QString watches = limit.open(QIODevice::ReadOnly)
+                                    ? " = " + QString::fromLatin1(limit.readAll()).trimmed()
+                                    : QString();
+        QTest::newRow("the inotify watch limit reached")
+            << "limit"
+            << "Unable to watch monitored folder: %1 (the inotify watch limit is reached "
+               "(fs.inotify.max_user_watches" +
+                   watches + ")) [ FileSystemNotifier.init(_:) ]";
     }
     void aFolderThatCannotBeWatchedIsReportedAndTheOthersWork() {
         QFETCH(QString, kind);
@@ -218,12 +293,18 @@ private slots:
             LocationState::shared().set(bad, true);
         else if (kind == QLatin1String("file"))
             bad = writeFile(Location(m_dir->path()), QStringLiteral("plain.txt"), "x");
+        else if (kind == QLatin1String("limit"))
+            bad = folder("bad");
+        // inotify_add_watch answers ENOSPC for that folder only.
+        WatchThread::shared().setAddFailureForTesting(
+            [bad](const QString& path) { return path == bad.path() ? ENOSPC : 0; });
         const Location good = monitoredFolder("good", 0);
         LogRecorder log;
         notifications.monitor(bad);
         startWatching(good);
         const auto notifier = notifications.notifier(bad);
         QTRY_COMPARE(int(notifier->state()), int(FileSystemNotifier::State::Failed));
+        WatchThread::shared().setAddFailureForTesting({});
         QCOMPARE(log.messages(Level::Warning).count(expected.arg(bad.path())), 1);
         QVERIFY(!notifier->hasSource());
 
@@ -255,8 +336,14 @@ private slots:
                             " [ FolderNotifications.remove(_:) ]"),
                  1);
         QVERIFY(!WatchThread::shared().isWatched(dir));
+        // Events come in order on the one inotify descriptor: once the pass of a folder
+        // still watched has begun, an event of `dir` would have started its pass too.
+        const Location witness = monitoredFolder("witness", 0);
+        startWatching(witness);
         writeFile(dir, "unseen.txt", "no pass");
-        QTest::qWait(200);
+        writeFile(witness, "seen.txt", "a pass");
+        QTRY_VERIFY(counter.passes(witness) >= 1);
+        QVERIFY(EnginePool::waitForDone(20000));
         QCOMPARE(counter.passes(dir), 0);
 
         log.clear();
