@@ -2,6 +2,7 @@
 
 #include "cli/CtlCommand.h"
 #include "engine/ChangeTracking.h"
+#include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 #include "engine/FolderNotifications.h"
@@ -10,10 +11,8 @@
 #include "engine/Timing.h"
 #include "logging/Logger.h"
 #include "model/FileObject.h"
-#include "store/AppSettings.h"
 #include "store/CoreDatabase.h"
 #include "store/Database.h"
-#include "store/Persistence.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -62,7 +61,7 @@ int CtlCommand::runWatch() {
     if (!lockForWriting(&status))
         return status;
     WatchCommand watch([this] {
-        AppSettings::loadAlgorithmStatus();
+        Engine::loadAlgorithms();
         loadContent();
         loadBookmarks();
     });
@@ -121,8 +120,7 @@ int WatchCommand::run() {
 
     // The desktop program's wiring: the flag store saves the data files after every
     // burst of work, start-up completion runs the clean-up pass and starts monitoring.
-    registerPersistence();
-    registerMonitoring();
+    Engine::start({.persistence = true, .monitoring = true});
     m_load();
     // The records as loaded are the starting point: the load's own change batch goes
     // out now, before anyone listens.

@@ -4,7 +4,6 @@
 #include "TestMain.h"
 #include "model/ModelTestSupport.h"
 
-#include "engine/EnginePool.h"
 #include "engine/IntegrityCheck.h"
 #include "model/ChecksumCalculator.h"
 #include "store/Database.h"
@@ -154,7 +153,7 @@ private slots:
         QCOMPARE(database.record(records[1]->location()), results[1].fresh);
         for (qsizetype i : {0, 2, 3})
             QCOMPARE(database.record(records[i]->location()), records[i]);
-        EnginePool::waitForDone();
+        QVERIFY(StoreHooks::waitForBackground(5000));
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
     }
 };
