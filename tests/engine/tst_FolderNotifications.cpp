@@ -218,7 +218,8 @@ private slots:
     }
     void aFolderThatComesBackIsWatchedAgain() {
         QFETCH(QString, how);
-        const Location dir = monitoredFolder(how == QLatin1String("parent") ? "outer/inner" : "returning", 1);
+        const Location dir = monitoredFolder(
+            QString::fromLatin1(how == QLatin1String("parent") ? "outer/inner" : "returning"), 1);
         startWatching(dir);
         LogRecorder log;
         if (how == QLatin1String("moved"))

@@ -45,7 +45,8 @@ void TestBaseDestination::formatTokens_data() {
     // Name, format, expected line, then the message ("m" unless given) and level (Info unless given).
     auto row = [](const char* name, const char* format, const char* expected, const char* message = "m",
                   Level level = Level::Info) {
-        QTest::newRow(name) << QString(format) << int(level) << QString(message) << QString(expected);
+        QTest::newRow(name) << QString::fromUtf8(format) << int(level) << QString::fromUtf8(message)
+                            << QString::fromUtf8(expected);
     };
     row("no dollar", "plain text, no tokens", "plain text, no tokens");
     row("empty format", "", "");

@@ -171,7 +171,7 @@ void TestLogger::shortenFunctionName_data() {
     QTest::addColumn<QString>("function");
     QTest::addColumn<QString>("expected");
     auto row = [](const char* name, const char* function, const char* expected) {
-        QTest::newRow(name) << QString(function) << QString(expected);
+        QTest::newRow(name) << QString::fromUtf8(function) << QString::fromUtf8(expected);
     };
     row("argument labels", "triage(evaluate:)", "triage()");
     row("no parentheses", "triage", "triage");

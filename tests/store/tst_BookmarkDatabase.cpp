@@ -64,7 +64,8 @@ private slots:
 
         // Another file renamed into place: same path, another inode.
         const Location other = makeFile("replacement.txt");
-        QVERIFY(::rename(QFile::encodeName(other.path()), QFile::encodeName(file.path())) == 0);
+        QVERIFY(::rename(QFile::encodeName(other.path()).constData(),
+                         QFile::encodeName(file.path()).constData()) == 0);
         resolution = bookmark.resolve();
         QVERIFY(resolution.stale);
 
@@ -136,7 +137,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
         auto row = [](const char* name, const QByteArray& bytes, const char* reason = "") {
-            QTest::newRow(name) << bytes << QString(reason);
+            QTest::newRow(name) << bytes << QString::fromUtf8(reason);
         };
         auto marks = [](const QByteArray& entries) {
             return plistDocument("<dict><key>bookmarks</key><array>" + entries + "</array></dict>");
@@ -224,7 +225,8 @@ private slots:
         const QByteArray oldToken = db.db().value(replaced).token();
         QVERIFY(QFile::remove(deleted.path()));
         const Location twin = makeFile("twin");
-        QVERIFY(::rename(QFile::encodeName(twin.path()), QFile::encodeName(replaced.path())) == 0);
+        QVERIFY(::rename(QFile::encodeName(twin.path()).constData(),
+                         QFile::encodeName(replaced.path()).constData()) == 0);
         QVERIFY(StoreHooks::waitForBackground(5000));
         StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
 

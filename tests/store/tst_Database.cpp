@@ -311,7 +311,7 @@ private slots:
         // shortened files, and the rows with their own error texts. The decoding of many
         // more malformed documents is covered by the reader tests.
         auto row = [](const char* name, const QByteArray& bytes, const char* reason = "") {
-            QTest::newRow(name) << bytes << QString(reason);
+            QTest::newRow(name) << bytes << QString::fromUtf8(reason);
         };
         auto db = [](const QByteArray& entries) {
             return plistDocument("<dict><key>db</key><array>" + entries + "</array></dict>");
@@ -579,7 +579,7 @@ private slots:
     void removeKeepsOrder() {
         Database db(dbFile());
         for (const char* name : {"a", "b", "c", "d"}) {
-            FileObjectPtr r = makeRecord(QString("/data/") + name);
+            FileObjectPtr r = makeRecord(QStringLiteral("/data/") + QString::fromUtf8(name));
             db.set(r->location(), r);
         }
         db.remove(OrderedSet<Location>{Location("/data/c"), Location("/data/a"), Location("/data/zz")});
@@ -622,7 +622,7 @@ private slots:
     void purgeChildren() {
         Database db(dbFile());
         for (const char* path : {"/x/a", "/x/sub/b", "/x/c", "/y/d"}) {
-            FileObjectPtr r = makeRecord(path);
+            FileObjectPtr r = makeRecord(QString::fromUtf8(path));
             db.set(r->location(), r);
         }
         db.purgeChildren("/x");

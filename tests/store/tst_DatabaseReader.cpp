@@ -145,7 +145,8 @@ private slots:
                                 "/data/a]]>b",
                                 "/data/  padded  "};
         for (const QString& path : paths)
-            good(qPrintable("writer " + path.toUtf8().toPercentEncoding(" /")), writtenPath(path));
+            good(qPrintable(QString::fromUtf8("writer " + path.toUtf8().toPercentEncoding(" /"))),
+                 writtenPath(path));
         slow("writer hash and query", writtenPath("/data/100% #1 ?query=a;b.txt"));
         good("writer several", written({makeRecord("/data/1"), makeRecord("/data/2"),
                                         makeRecord("/other/3", 5, {Checksum::make(Digest::SHA512, "f")})}));
@@ -375,7 +376,7 @@ private slots:
             ++handled;
             QVERIFY2(std::holds_alternative<DatabaseCodec::Map>(expected), text.constData());
             const QString diff = difference(*quick, std::get<DatabaseCodec::Map>(expected));
-            QVERIFY2(diff.isEmpty(), qPrintable(text + ": " + diff));
+            QVERIFY2(diff.isEmpty(), qPrintable(QString::fromUtf8(text) + QStringLiteral(": ") + diff));
         }
         QVERIFY2(handled > 400, qPrintable(QString::number(handled)));
     }
