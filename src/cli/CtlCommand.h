@@ -45,7 +45,8 @@ public:
 private:
     struct Spec;
     // What a command handler gets: the positional arguments (their count checked against
-    // the spec), the parsed command line, and --jobs for check (the core count otherwise).
+    // the command's Spec entry), the parsed command line, and --jobs for check (the core
+    // count otherwise).
     struct Invocation {
         const QStringList& args;
         const QCommandLineParser& parser;
