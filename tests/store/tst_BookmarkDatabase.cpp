@@ -347,6 +347,7 @@ private slots:
         bookmarks.sandboxValidate(bookmarks.db());
         QVERIFY(bookmarks.staleBookmarks().isEmpty());
         QVERIFY(!m_log.hasPrefix("WARNING: Location exists but cannot be read"));
+        QVERIFY(StoreHooks::waitForBackground(5000)); // its save runs on the databases above
     }
 
     void splitFilesAndFolders() {
