@@ -1,5 +1,9 @@
 #include "store/ChangeBatcher.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 namespace trevalin {
 
 ChangeBatcher::ChangeBatcher(QObject* parent)
@@ -51,19 +55,15 @@ void ChangeBatcher::note(const Location& key, Pending next) {
         case Pending::Inserted:
             // Only a key that is not in the collection can be appended: it was removed.
             state = Pending::RemovedThenInserted;
-            m_appended.remove(key);
             m_appended.append(key);
             break;
         case Pending::Changed:
             break; // inserted or changed already says it all
         case Pending::Removed:
-            m_appended.remove(key);
-            if (state == Pending::Inserted) {
+            if (state == Pending::Inserted)
                 m_pending.erase(it); // never seen by anyone
-                m_touched.remove(key);
-            } else {
+            else
                 state = Pending::Removed;
-            }
             break;
         case Pending::RemovedThenInserted:
             break;
@@ -106,15 +106,30 @@ RecordChanges ChangeBatcher::take() {
     if (m_reset) {
         out.reset = true;
     } else {
-        for (const Location& key : m_touched) {
-            const Pending state = m_pending.value(key);
-            if (state == Pending::Removed || state == Pending::RemovedThenInserted)
+        QSet<Location> seen;
+        seen.reserve(m_touched.size());
+        for (const Location& key : std::as_const(m_touched)) {
+            const auto it = m_pending.constFind(key);
+            if (it == m_pending.cend() || seen.contains(key))
+                continue;
+            seen.insert(key);
+            if (it.value() == Pending::Removed || it.value() == Pending::RemovedThenInserted)
                 out.removed.append(key);
-            else if (state == Pending::Changed)
+            else if (it.value() == Pending::Changed)
                 out.changed.append(key);
         }
-        for (const Location& key : m_appended)
-            out.inserted.append(key);
+        // A key appended more than once in this batch counts at its last place.
+        seen.clear();
+        for (qsizetype i = m_appended.size() - 1; i >= 0; --i) {
+            const Location& key = m_appended[i];
+            const auto it = m_pending.constFind(key);
+            if (it == m_pending.cend() || seen.contains(key))
+                continue;
+            seen.insert(key);
+            if (it.value() == Pending::Inserted || it.value() == Pending::RemovedThenInserted)
+                out.inserted.append(key);
+        }
+        std::reverse(out.inserted.begin(), out.inserted.end());
     }
     m_reset = false;
     m_pending.clear();

@@ -11,7 +11,6 @@
 #pragma once
 
 #include "model/Location.h"
-#include "model/OrderedSet.h"
 #include "store/RecordChanges.h"
 
 #include <QHash>
@@ -64,9 +63,12 @@ private:
     std::condition_variable m_wake;
     bool m_stop = false;
     std::chrono::milliseconds m_interval = kDefaultInterval;
-    QHash<Location, Pending> m_pending;
-    OrderedSet<Location> m_touched;  // keys in the order they were first touched in this batch
-    OrderedSet<Location> m_appended; // keys appended in this batch, in their order at the end
+    QHash<Location, Pending> m_pending; // the state of every key touched in this batch
+    // Keys in the order they were first touched, and in the order they were appended. A
+    // key dropped meanwhile stays listed (take() goes by m_pending), and one appended again
+    // is listed again (its last place counts): noting a change stays a lookup and an append.
+    QList<Location> m_touched;
+    QList<Location> m_appended;
     bool m_reset = false;
     bool m_scheduled = false; // a change waits for delivery
 
