@@ -1,6 +1,6 @@
 #include "cli/CtlCommand.h"
 
-#include "cli/DataLock.h"
+#include "engine/DataLock.h"
 #include "cli/PathCheck.h"
 #include "cli/ProgressBar.h"
 #include "engine/ApplicationState.h"

@@ -1,8 +1,7 @@
-#include "cli/DataLock.h"
+#include "engine/DataLock.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusReply>
+#include "engine/DistributedNotifications.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,24 +29,13 @@ QString DataLock::lockFilePath() {
 }
 
 bool DataLock::desktopRunning() {
-    // Only ask when a session bus is configured: connecting without one would just fail.
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return false;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return false;
-    QDBusConnectionInterface* iface = bus.interface();
-    if (!iface)
-        return false;
-    const QDBusReply<bool> reply = iface->isServiceRegistered(QString::fromLatin1(kServiceName));
-    return reply.isValid() && reply.value();
+    return DistributedNotifications::isRunning(QString::fromLatin1(kServiceName));
 }
 
-bool DataLock::acquire(QString* reason) {
+bool DataLock::acquire(QString* reason, Check check) {
     if (m_fd >= 0)
         return true;
-    if (desktopRunning()) {
+    if (check == Check::desktopAndFile && desktopRunning()) {
         if (reason)
             *reason = QStringLiteral("Trevalin is running (it owns %1 on the session bus); quit it before "
                                      "changing its data")

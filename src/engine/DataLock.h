@@ -1,8 +1,8 @@
 // DataLock: the right to write the program's data files (content database, bookmarks,
-// folder store, settings) from trevalinctl. Writing is refused while the desktop
-// program runs (it owns its session-bus name) or while another process holds an
-// exclusive flock on "Trevalin.lock" in the data folder. The lock is held until the
-// object is destroyed (or the process ends, which releases it too).
+// folder store, settings). Whoever writes them (the desktop program, trevalinctl)
+// holds an exclusive flock on "Trevalin.lock" in the data folder; trevalinctl is also
+// refused while the desktop program runs (it owns its session-bus name). The lock is
+// held until the object is destroyed (or the process ends, which releases it too).
 //
 // Thread-safety: one object per process, used from the main thread.
 #pragma once
@@ -29,9 +29,11 @@ public:
     // reachable.
     static bool desktopRunning();
 
+    enum class Check { desktopAndFile, fileOnly };
     // Takes the lock without waiting. False with a one-line reason in `reason` when the
-    // data files are in use or the lock file cannot be opened.
-    bool acquire(QString* reason);
+    // data files are in use or the lock file cannot be opened. The desktop program,
+    // which owns the bus name itself, checks the file only.
+    bool acquire(QString* reason, Check check = Check::desktopAndFile);
     bool held() const { return m_fd >= 0; }
 
 private:
