@@ -1,0 +1,31 @@
+// LoginItem: the launcher's XDG autostart entry, which starts the launcher at every
+// login (the launcher then decides whether to start Trevalin). setEnabled(true) writes
+// or refreshes ~/.config/autostart/org.corvane.Launcher.desktop with the launcher's
+// absolute path; setEnabled(false) removes it.
+//
+// Thread-safety: stateless; the file is replaced atomically, so concurrent callers
+// leave one complete entry.
+#pragma once
+
+#include <QString>
+
+namespace trevalin {
+
+class LoginItem {
+public:
+    LoginItem() = delete;
+
+    // <config folder>/autostart/org.corvane.Launcher.desktop.
+    static QString entryPath();
+    // The Launcher executable beside this program's executable.
+    static QString launcherPath();
+    // The entry's text for a launcher at `launcher`.
+    static QByteArray entryText(const QString& launcher);
+    // Writes (enabled) or removes (disabled) the entry; whether that worked.
+    static bool setEnabled(bool enabled);
+    // `path` as one argument of a desktop entry's Exec key: quoted when it holds a
+    // character the Exec syntax reserves, then escaped as a string value.
+    static QString execArgument(const QString& path);
+};
+
+} // namespace trevalin

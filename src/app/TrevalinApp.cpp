@@ -1,0 +1,113 @@
+#include "app/TrevalinApp.h"
+
+#include "app/Receiver.h"
+#include "app/StartupCommandsBuilder.h"
+#include "app/StatusBarAnimator.h"
+#include "app/StatusBarController.h"
+#include "engine/ChangeTracking.h"
+#include "engine/Engine.h"
+#include "engine/EnginePool.h"
+#include "engine/FlagStore.h"
+#include "engine/FolderNotifications.h"
+#include "engine/Global.h"
+#include "logging/Logger.h"
+#include "store/AppSettings.h"
+#include "ui/AboutDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/PreferencesWindow.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace trevalin {
+
+TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
+    : StartupHost(parent)
+    , m_trayAvailable(trayAvailable)
+    , m_mainWindow(std::make_unique<MainWindow>()) {
+    // The engine's wiring comes before anything loads: the start-up steps then run its
+    // pieces in their own order and tasks.
+    Engine::start({.persistence = true, .monitoring = true});
+
+    AppSettings& settings = AppSettings::shared();
+    if (settings.hideFileBrowser())
+        settings.setWindowVisible(false);
+    if (!m_trayAvailable || settings.windowVisible())
+        m_mainWindow->show();
+
+    QMetaObject::invokeMethod(
+        this, [this] { StartupCommandsBuilder(*this).run(); }, Qt::QueuedConnection);
+}
+
+TrevalinApp::~TrevalinApp() {
+    Global::shared().setAnimator(nullptr);
+    delete m_about.data();
+}
+
+bool TrevalinApp::isMainViewUrl(const QUrl& url) {
+    return url.scheme().compare(QLatin1String("trevalin"), Qt::CaseInsensitive) == 0 &&
+           url.host().compare(QLatin1String("mainview"), Qt::CaseInsensitive) == 0;
+}
+
+void TrevalinApp::openUrl(const QUrl& url) {
+    if (!isMainViewUrl(url)) {
+        TLOG_WARNING(QStringLiteral("Ignored a request to open an unknown location: ") + url.toString());
+        return;
+    }
+    m_mainWindow->bringForward();
+}
+
+void TrevalinApp::showPreferences() {
+    if (!m_preferences)
+        m_preferences = std::make_unique<PreferencesWindow>();
+    m_preferences->bringForward();
+}
+
+void TrevalinApp::showAbout() {
+    if (!m_about) {
+        m_about = new AboutDialog;
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void TrevalinApp::quit() {
+    QCoreApplication::quit();
+}
+
+bool TrevalinApp::shutdown() {
+    FolderNotifications::shared().cease();
+    ChangeTracking::abandonWatchedFiles();
+    const bool idle = EnginePool::waitForDone(kQuitWaitMs);
+    // Each file is written whole or not at all, so saving next to a task that is
+    // still hashing keeps every file intact; that task's result is what is lost.
+    FlagStore::shared().save();
+    Logger::flush(2.0);
+    return idle;
+}
+
+void TrevalinApp::createStatusBar() {
+    if (m_statusBar)
+        return;
+    StatusBarController::Routes routes;
+    routes.openUrl = [this](const QUrl& url) { openUrl(url); };
+    routes.showPreferences = [this] { showPreferences(); };
+    routes.about = [this] { showAbout(); };
+    routes.quit = [this] { quit(); };
+    m_statusBar = std::make_unique<StatusBarController>(std::move(routes));
+    Global::shared().setAnimator(m_statusBar->animator());
+    emit statusBarCreated();
+}
+
+void TrevalinApp::registerReceiver() {
+    if (!m_receiver)
+        m_receiver = std::make_unique<Receiver>([this] { quit(); });
+}
+
+std::shared_ptr<TaglineSource> TrevalinApp::taglines() {
+    return nullptr; // the taglines model comes with the splash screen
+}
+
+} // namespace trevalin
