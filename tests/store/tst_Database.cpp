@@ -304,6 +304,7 @@ private slots:
         Database db(dbFile());
         db.start();
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
+        QVERIFY(QFile::exists(dbFile())); // the fallback save wrote an empty database
         QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
         QCOMPARE(m_log.has("WARNING: The content database file could not be opened [ Database.load() ]"),
                  bytes.isEmpty());

@@ -116,17 +116,11 @@ private slots:
             QTest::newRow(name) << bytes << false << false;
         };
 
-        // What the writer produces, for paths that stress escaping and URL coding.
-        const QStringList paths{"/data/R&D <draft> \"final\" 'v2'.txt",
-                                "/data/one,two;three=[4]!$*+@~.csv",
-                                QString("/data/carriage\rreturn, line\nfeed\ttab"),
-                                QString::fromUtf8("/data/snap \xF0\x9F\x93\xB7 \xC3\xA9t\xC3\xA9.jpg"),
-                                "/data/100% sure",
-                                "/data/a]]>b",
-                                "/data/  padded  "};
-        for (const QString& path : paths)
-            good(qPrintable(QString::fromUtf8("writer " + path.toUtf8().toPercentEncoding(" /"))),
-                 writtenPath(path));
+        // What the writer produces, for a path that stresses escaping and URL coding (the
+        // content database's round trips take these characters one by one).
+        good("writer, odd path",
+             writtenPath(QString::fromUtf8("/data/R&D <draft> \"q\" 'v2', one;two=[4]!$*+@~ a]]>b\r\n\t "
+                                           "snap \xF0\x9F\x93\xB7 \xC3\xA9t\xC3\xA9 100% sure  ")));
         slow("writer hash and query", writtenPath("/data/100% #1 ?query=a;b.txt"));
         good("writer several", written({makeRecord("/data/1"), makeRecord("/data/2"),
                                         makeRecord("/other/3", 5, {Checksum::make(Digest::SHA512, "f")})}));
