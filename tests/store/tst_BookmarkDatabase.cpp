@@ -1,6 +1,6 @@
-// Security bookmarks: the token (resolution, refusal), the bookmarks file (round
-// trip, gated save, rejected documents), obtaining and stashing, the start-up
-// validation, and the clean-up that purges stale and orphaned entries.
+// Security bookmarks: the token (resolution, refusal), the bookmarks file (gated save,
+// rejected documents), obtaining and stashing, the start-up validation with a round
+// trip of the file, and the clean-up that purges stale and orphaned entries.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
@@ -38,9 +38,6 @@ private:
         return Location(path);
     }
     bool flag(StoreHooks::Flag f) { return StoreHooks::flag(StoreHooks::SubSystem::bookmarks, f); }
-    void setSaveFlag() {
-        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, true);
-    }
 
 private slots:
     void init() {
@@ -64,21 +61,6 @@ private slots:
                     BookmarkError::GetBookmarkError);
     }
 
-    void fileRoundTrip() {
-        BookmarkDatabase db(bookmarksFile(), &m_state);
-        const QList<Location> locations{makeFile("plain.txt"), makeFile("R&D <1> \"q\", x.txt"),
-                                        makeFile(QString("cr\rlf\ntab\t.txt")),
-                                        makeFile(QString::fromUtf8("\xF0\x9F\x8E\x89.txt"))};
-        for (const Location& l : locations)
-            db.store(l, SecurityBookmark::create(l));
-        setSaveFlag();
-        db.save();
-        QVERIFY(!flag(StoreHooks::Flag::save));
-        BookmarkDatabase again(bookmarksFile(), &m_state);
-        again.load();
-        QCOMPARE(again.db(), db.db());
-    }
-
     // Written only when flagged; a failed write keeps the flag, so the next save retries.
     void saveIsGatedByTheFlag() {
         BookmarkDatabase db(bookmarksFile(), &m_state);
@@ -88,7 +70,7 @@ private slots:
         QVERIFY(m_log.has("WARNING: The security bookmarks database could not be opened "
                           "[ BookmarkDatabase.load() ]"));
         QVERIFY(QDir().mkpath(bookmarksFile() + "/blocker"));
-        setSaveFlag();
+        StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, true);
         QVERIFY_THROWS_EXCEPTION(BookmarkException, db.save());
         QVERIFY(m_log.has(
             "ERROR: Unable to save security bookmarks database to disk [ BookmarkDatabase.save() ]"));
@@ -177,8 +159,9 @@ private slots:
     }
 
     // Start-up validation, then the clean-up: a bookmark whose file was replaced is renewed
-    // (and written by the next save), a deleted file is stale and its record and bookmark
-    // are purged, and so are the bookmarks of untracked files and of folders not stored.
+    // and written by the next save (the whole file reads back equal, the odd name too); a
+    // deleted file is stale, its record and bookmark are purged, and so are the bookmarks
+    // of untracked files and of folders not stored.
     void validateThenCleanUp() {
         std::atomic<int> triaged{0};
         std::atomic<int> scheduled{0};
@@ -187,7 +170,8 @@ private slots:
         Database content(m_dir.path() + "/Trevalin.database.plist");
         CoreDataStack folders(m_dir.path() + "/Trevalin.sqlite");
         BookmarkDatabase bookmarks(bookmarksFile(), &m_state);
-        const Location kept = makeFile("kept.txt");
+        const Location kept =
+            makeFile(QString::fromUtf8("R&D <1> \"q\", cr\rlf\ntab\t \xF0\x9F\x8E\x89.txt"));
         const Location replaced = makeFile("replaced.txt");
         const Location deleted = makeFile("deleted.txt");
         const Location untracked = makeFile("untracked.txt");
@@ -217,11 +201,12 @@ private slots:
         QVERIFY(!bookmarks.db().value(replaced).resolve().stale);
         QVERIFY(m_state.hasAccess(replaced));
         QVERIFY(flag(StoreHooks::Flag::ready));
-        QVERIFY(StoreHooks::waitForBackground(5000)); // the renewal has raised the save flag
+        // The renewal raises the save flag; validation's low-priority save, or this one, writes it.
+        QVERIFY(StoreHooks::waitForBackground(5000));
         bookmarks.save();
         BookmarkDatabase reread(bookmarksFile(), &m_state);
         reread.load();
-        QCOMPARE(reread.db().value(replaced).token(), renewed);
+        QCOMPARE(reread.db(), bookmarks.db());
         StoreHooks::setFlag(StoreHooks::SubSystem::bookmarks, StoreHooks::Flag::save, false);
         StoreHooks::setFlag(StoreHooks::SubSystem::database, StoreHooks::Flag::save, false);
 
