@@ -6,6 +6,8 @@
 #include "model/ModelTestSupport.h"
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace trevalin::test {
 
@@ -22,9 +24,48 @@ inline bool sameData(const FileObjectData& x, const FileObjectData& y) {
            x.status == y.status && x.checksums == y.checksums && x.bookmarked == y.bookmarked;
 }
 
+// The error code `f` throws as an `E`; empty when it returns normally (any other
+// exception passes through and fails the test).
+template <typename E, typename F>
+auto errorThrown(F&& f) -> std::optional<decltype(std::declval<const E&>().error())> {
+    try {
+        f();
+    } catch (const E& error) {
+        return error.error();
+    }
+    return std::nullopt;
+}
+
 // A complete XML property-list document around `root`.
 inline QByteArray plistDocument(const QByteArray& root) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + root + "</plist>\n";
+}
+
+// A content database document holding the raw `entries` (URL and record, in turns).
+inline QByteArray dbDocument(const QByteArray& entries) {
+    return plistDocument("<dict><key>db</key><array>" + entries + "</array></dict>");
+}
+
+// A URL dictionary as the databases write it, for the text of a file URL.
+inline QByteArray urlXml(const QByteArray& relative) {
+    return "<dict><key>relative</key><string>" + relative + "</string></dict>";
+}
+
+// A record dictionary with the given URL text and path; `extra` entries come last, so a
+// key repeated there gives the record its value.
+inline QByteArray recordXml(const QByteArray& relative, const QByteArray& path,
+                            const QByteArray& extra = {}) {
+    return "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
+           "<key>location</key>" +
+           urlXml(relative) + "<key>path</key><string>" + path +
+           "</string><key>directory</key><string>/data</string><key>prefix</key><string>a</string>"
+           "<key>suffix</key><string>txt</string><key>name</key><string>a.txt</string>"
+           "<key>bytes</key><integer>12</integer><key>created</key><real>1.5</real>"
+           "<key>modified</key><real>2.5</real><key>status</key><string>Processed</string>"
+           "<key>checksums</key><array><dict><key>algorithm</key><string>SHA1</string><key>value</key>"
+           "<string>abc</string><key>id</key><string>00000000-0000-0000-0000-000000000000</string></dict>"
+           "</array><key>bookmarked</key><false/>" +
+           extra + "</dict>";
 }
 
 // A record for `path` with the given size and checksums, without touching the disk.

@@ -2,7 +2,8 @@
 // table is decoded by both; where the fast reader returns records they must equal the
 // general reader's, documents it must handle are handled, malformed ones are never
 // accepted, and DatabaseCodec::decode() gives exactly the general reader's result or error.
-// Also read from a device in tiny blocks, so every step crosses a block boundary.
+// Also read from a device in tiny blocks, so every step crosses a block boundary. The
+// documents the content database rejects with its own messages are in its test.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
@@ -13,10 +14,7 @@
 #include "store/PlistWriter.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QTemporaryDir>
 
-#include <cstring>
 #include <variant>
 
 using namespace trevalin;
@@ -26,21 +24,20 @@ namespace {
 
 using Outcome = std::variant<DatabaseCodec::Map, QString>; // records or the error text
 
-Outcome general(const QByteArray& bytes) {
+// The records `decode` returns, or the text of the error it throws.
+template <typename F> Outcome outcome(F decode) {
     try {
-        PlistReader reader(bytes);
-        return DatabaseCodec::decode(reader);
+        return decode();
     } catch (const PlistError& error) {
         return error.message();
     }
 }
 
-Outcome combined(const QByteArray& bytes) {
-    try {
-        return DatabaseCodec::decode(bytes);
-    } catch (const PlistError& error) {
-        return error.message();
-    }
+Outcome general(const QByteArray& bytes) {
+    return outcome([&] {
+        PlistReader reader(bytes);
+        return DatabaseCodec::decode(reader);
+    });
 }
 
 // Empty when equal, else what differs.
@@ -82,32 +79,18 @@ QByteArray escapeXml(const QByteArray& text) {
     return out.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;");
 }
 
-QByteArray url(const QByteArray& relative) {
-    return "<dict><key>relative</key><string>" + relative + "</string></dict>";
+// One record for file:///data/a.txt whose path element holds `path` (raw XML).
+QByteArray withPath(const QByteArray& path) {
+    return dbDocument(urlXml("file:///data/a.txt") + recordXml("file:///data/a.txt", path));
 }
 
-// One record dictionary with the given URL text and extra raw entries.
-QByteArray record(const QByteArray& relative, const QByteArray& path, const QByteArray& extra = {}) {
-    return "<dict><key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"
-           "<key>location</key>" +
-           url(relative) + "<key>path</key><string>" + path +
-           "</string><key>directory</key><string>/data</string><key>prefix</key><string>a</string>"
-           "<key>suffix</key><string>txt</string><key>name</key><string>a.txt</string>"
-           "<key>bytes</key><integer>12</integer><key>created</key><real>1.5</real>"
-           "<key>modified</key><real>2.5</real><key>status</key><string>Processed</string>"
-           "<key>checksums</key><array><dict><key>algorithm</key><string>SHA1</string><key>value</key>"
-           "<string>abc</string><key>id</key><string>00000000-0000-0000-0000-000000000000</string></dict>"
-           "</array><key>bookmarked</key><false/>" +
-           extra + "</dict>";
-}
-
-QByteArray document(const QByteArray& entries) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>db</key><array>" +
-           entries + "</array></dict></plist>\n";
-}
-
+// One record for `relative`, with `extra` entries at the end of its dictionary.
 QByteArray single(const QByteArray& relative = "file:///data/a.txt", const QByteArray& extra = {}) {
-    return document(url(relative) + record(relative, "/data/a.txt", extra));
+    return dbDocument(urlXml(relative) + recordXml(relative, "/data/a.txt", extra));
+}
+
+QByteArray withExtra(const QByteArray& extra) {
+    return single("file:///data/a.txt", extra);
 }
 
 } // namespace
@@ -133,20 +116,11 @@ private slots:
             QTest::newRow(name) << bytes << false << false;
         };
 
-        // What the writer produces, for paths that stress escaping and URL coding.
-        const QStringList paths{"/data/plain.txt",
-                                "/data/a file with spaces.txt",
-                                "/data/R&D <draft> \"final\" 'v2'.txt",
-                                "/data/one,two;three=[4]!$*+@~.csv",
-                                QString("/data/carriage\rreturn"),
-                                QString("/data/line\nfeed\ttab"),
-                                QString::fromUtf8("/data/snap \xF0\x9F\x93\xB7 \xC3\xA9t\xC3\xA9.jpg"),
-                                "/data/100% sure",
-                                "/data/a]]>b",
-                                "/data/  padded  "};
-        for (const QString& path : paths)
-            good(qPrintable(QString::fromUtf8("writer " + path.toUtf8().toPercentEncoding(" /"))),
-                 writtenPath(path));
+        // What the writer produces, for a path that stresses escaping and URL coding (the
+        // content database's round trips take these characters one by one).
+        good("writer, odd path",
+             writtenPath(QString::fromUtf8("/data/R&D <draft> \"q\" 'v2', one;two=[4]!$*+@~ a]]>b\r\n\t "
+                                           "snap \xF0\x9F\x93\xB7 \xC3\xA9t\xC3\xA9 100% sure  ")));
         slow("writer hash and query", writtenPath("/data/100% #1 ?query=a;b.txt"));
         good("writer several", written({makeRecord("/data/1"), makeRecord("/data/2"),
                                         makeRecord("/other/3", 5, {Checksum::make(Digest::SHA512, "f")})}));
@@ -160,8 +134,8 @@ private slots:
         // A whole entry and the array's end inside a comment near the middle.
         QByteArray decoy = manyBytes;
         const qsizetype middle = decoy.indexOf("\n<dict><key>relative</key>", decoy.size() / 2);
-        decoy.insert(middle, "<!--" + QByteArray(4000, ' ') + "\n" + url("file:///fake") +
-                                 record("file:///fake", "/fake") + "</array></dict></plist>-->");
+        decoy.insert(middle, "<!--" + QByteArray(4000, ' ') + "\n" + urlXml("file:///fake") +
+                                 recordXml("file:///fake", "/fake") + "</array></dict></plist>-->");
         good("entry start inside a comment", decoy);
 
         // Hand-edited layouts the fast reader handles.
@@ -169,103 +143,86 @@ private slots:
              QByteArray("<!-- by hand -->\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n"
                         " <dict>\n  <!-- records -->\n  <key>db</key>\n  <array>\n   " +
-                        url("file:///data/a.txt") + "\n   " + record("file:///data/a.txt", "/data/a.txt") +
+                        urlXml("file:///data/a.txt") + "\n   " +
+                        recordXml("file:///data/a.txt", "/data/a.txt") +
                         "\n  </array>\n </dict>\n</plist>\n<!-- end -->\n"));
         good("short declaration, plain plist tag",
              QByteArray("<?xml version=\"1.0\"?><plist><dict><key>db</key><array/></dict></plist>"));
         good("entities and references",
-             document(url("file:///data/a%20&amp;%26b.txt") +
-                      record("file:///data/a%20&amp;%26b.txt",
-                             "/d&amp;&lt;&gt;&quot;&apos;&#233;&#xE9;&#x1F4F7;&#13;&#10;&#9;x")));
-        good("comment inside a string",
-             document(url("file:///data/a.txt") + record("file:///data/a.txt", "/da<!-- c -->ta/a.txt")));
+             dbDocument(urlXml("file:///data/a%20&amp;%26b.txt") +
+                        recordXml("file:///data/a%20&amp;%26b.txt",
+                                  "/d&amp;&lt;&gt;&quot;&apos;&#233;&#xE9;&#x1F4F7;&#13;&#10;&#9;x")));
+        good("comment inside a string", withPath("/da<!-- c -->ta/a.txt"));
         good("keys shuffled, unknown keys, odd numbers",
-             document(url("file:///data/a.txt") +
-                      "<dict><key>bookmarked</key><true></true><key>unknown</key><dict><key>x</key>"
-                      "<date>2020-01-01T00:00:00Z</date><key>y</key><data>AAEC</data><key>z</key><array>"
-                      "<integer>1</integer><true/><string/></array></dict><key>status</key><string>Pending"
-                      "</string><key>modified</key><integer>2</integer><key>created</key><real> +1.25e3 "
-                      "</real><key>bytes</key><integer> 007 </integer><key>name</key><string/><key>suffix"
-                      "</key><string></string><key>prefix</key><string>  </string><key>directory</key>"
-                      "<string>/data</string><key>path</key><string>/data/a.txt</string><key>location</key>" +
-                      url("file:///data/a.txt") +
-                      "<key>identifier</key><string>0f2b6c1e-3d4a-4b5c-8d9e-0a1b2c3d4e5f</string>"
-                      "<key>checksums</key><array/><key>checksums</key><array><dict><key>id</key>"
-                      "<string>{0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F}</string><key>extra</key><real>1</real>"
-                      "<key>value</key><string>v</string><key>algorithm</key><string>MD5</string></dict>"
-                      "</array><key>checksums</key><array><dict><key>algorithm</key><string>SHA384</string>"
-                      "<key>value</key><string>w</string><key>id</key><string>00000000-0000-0000-0000-"
-                      "000000000001</string></dict></array></dict>"));
+             dbDocument(
+                 urlXml("file:///data/a.txt") +
+                 "<dict><key>bookmarked</key><true></true><key>unknown</key><dict><key>x</key>"
+                 "<date>2020-01-01T00:00:00Z</date><key>y</key><data>AAEC</data><key>z</key><array>"
+                 "<integer>1</integer><true/><string/></array></dict><key>status</key><string>Pending"
+                 "</string><key>modified</key><integer>2</integer><key>created</key><real> +1.25e3 "
+                 "</real><key>bytes</key><integer> 007 </integer><key>name</key><string/><key>suffix"
+                 "</key><string></string><key>prefix</key><string>  </string><key>directory</key>"
+                 "<string>/data</string><key>path</key><string>/data/a.txt</string><key>location</key>" +
+                 urlXml("file:///data/a.txt") +
+                 "<key>identifier</key><string>0f2b6c1e-3d4a-4b5c-8d9e-0a1b2c3d4e5f</string>"
+                 "<key>checksums</key><array/><key>checksums</key><array><dict><key>id</key>"
+                 "<string>{0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F}</string><key>extra</key><real>1</real>"
+                 "<key>value</key><string>v</string><key>algorithm</key><string>MD5</string></dict>"
+                 "</array><key>checksums</key><array><dict><key>algorithm</key><string>SHA384</string>"
+                 "<key>value</key><string>w</string><key>id</key><string>00000000-0000-0000-0000-"
+                 "000000000001</string></dict></array></dict>"));
         good("location other than the key, unnormalised URL",
-             document(url("file:///data/./x/../a%2fb%c3%a9.txt") +
-                      record("file:///data/b.txt", "/data/b.txt")));
+             dbDocument(urlXml("file:///data/./x/../a%2fb%c3%a9.txt") +
+                        recordXml("file:///data/b.txt", "/data/b.txt")));
         good("other root keys, db twice",
-             QByteArray("<plist><dict><key>db</key><array>" + url("file:///data/old") +
-                        record("file:///data/old", "/data/old") + "</array><key>other</key><array/>" +
-                        "<key>db</key><array>" + url("file:///data/new") +
-                        record("file:///data/new", "/data/new") + "</array></dict></plist>"));
+             QByteArray("<plist><dict><key>db</key><array>" + urlXml("file:///data/old") +
+                        recordXml("file:///data/old", "/data/old") + "</array><key>other</key><array/>" +
+                        "<key>db</key><array>" + urlXml("file:///data/new") +
+                        recordXml("file:///data/new", "/data/new") + "</array></dict></plist>"));
         good("special reals",
-             single("file:///data/a.txt",
-                    "<key>created</key><real>-0.0</real><key>modified</key><real>inf</real>"));
+             withExtra("<key>created</key><real>-0.0</real><key>modified</key><real>inf</real>"));
 
         good("non-characters in text",
-             document(url("file:///data/a.txt") +
-                      record("file:///data/a.txt",
-                             "/data/\xEF\xB7\x90\xF0\x9F\xBF\xBE\xF4\x8F\xBF\xBF\xEF\xBF\xBD")));
+             withPath("/data/\xEF\xB7\x90\xF0\x9F\xBF\xBE\xF4\x8F\xBF\xBF\xEF\xBF\xBD"));
         good("non-characters in a URL", single("file:///data/\xEF\xB7\x90\xF0\x9F\xBF\xBE.txt"));
 
         // Valid, but left to the general reader.
-        slow("hex integer", single("file:///data/a.txt", "<key>bytes</key><integer>0x10</integer>"));
-        slow("base URL", document("<dict><key>base</key>" + url("file:///data/") +
-                                  "<key>relative</key><string>a.txt</string></dict>" +
-                                  record("file:///data/a.txt", "/data/a.txt")));
-        slow("CDATA",
-             document(url("file:///data/a.txt") + record("file:///data/a.txt", "<![CDATA[/data/<a>.txt]]>")));
-        slow("raw CR in a string",
-             document(url("file:///data/a.txt") + record("file:///data/a.txt", "/data/a\r\nb\rc")));
+        slow("hex integer", withExtra("<key>bytes</key><integer>0x10</integer>"));
+        slow("base URL", dbDocument("<dict><key>base</key>" + urlXml("file:///data/") +
+                                    "<key>relative</key><string>a.txt</string></dict>" +
+                                    recordXml("file:///data/a.txt", "/data/a.txt")));
+        slow("CDATA", withPath("<![CDATA[/data/<a>.txt]]>"));
+        slow("raw CR in a string", withPath("/data/a\r\nb\rc"));
         slow("raw non-ASCII with escapes", single(QByteArray("file:///data/\xC3\xA9%20a.txt")));
         slow("escaped non-character", single("file:///data/%EF%BF%BE.txt"));
         slow("processing instruction",
              QByteArray(
                  "<?xml version=\"1.0\"?><?style x?><plist><dict><key>db</key><array/></dict></plist>"));
-        slow("nan", single("file:///data/a.txt", "<key>created</key><real>nan</real>"));
+        slow("nan", withExtra("<key>created</key><real>nan</real>"));
         slow("attribute", QByteArray("<plist><dict><key>db</key><array id=\"1\"/></dict></plist>"));
 
         // Malformed or not a content database.
         const QByteArray whole = single();
-        bad("empty", QByteArray());
-        bad("truncated", whole.left(whole.size() / 2));
         bad("truncated at the end", whole.left(whole.size() - 3));
         bad("not a plist", QByteArray("hello, world\n"));
         bad("binary", QByteArray("bplist00\xd1\x01\x02", 11));
         bad("root is an array", QByteArray("<plist><array/></plist>"));
         bad("root is empty", QByteArray("<plist></plist>"));
-        bad("no db key", QByteArray("<plist><dict><key>other</key><array/></dict></plist>"));
         bad("db is a string", QByteArray("<plist><dict><key>db</key><string>x</string></dict></plist>"));
-        bad("odd array", document(url("file:///data/a.txt") + record("file:///data/a.txt", "/data/a") +
-                                  url("file:///data/b.txt")));
-        bad("duplicate key", document(url("file:///data/a.txt") + record("file:///data/a.txt", "/a") +
-                                      url("file:///data/a.txt") + record("file:///data/a.txt", "/a")));
-        QByteArray noBytes = single();
-        noBytes.replace("<key>bytes</key><integer>12</integer>", "");
-        bad("record without bytes", noBytes);
         QByteArray noRelative = single();
         noRelative.replace("<key>relative</key>", "<key>relativ</key>");
         bad("URL without relative", noRelative);
-        bad("unknown status", single("file:///data/a.txt", "<key>status</key><string>Done</string>"));
         bad("unknown digest",
-            single("file:///data/a.txt",
-                   "<key>checksums</key><array><dict><key>algorithm</key><string>MD4</string><key>value</key>"
-                   "<string>a</string><key>id</key><string>00000000-0000-0000-0000-000000000000</string>"
-                   "</dict></array>"));
-        bad("negative size", single("file:///data/a.txt", "<key>bytes</key><integer>-1</integer>"));
-        bad("size too large",
-            single("file:///data/a.txt", "<key>bytes</key><integer>18446744073709551616</integer>"));
-        bad("bad real", single("file:///data/a.txt", "<key>created</key><real>1.2.3</real>"));
-        bad("bad identifier", single("file:///data/a.txt", "<key>identifier</key><string>x</string>"));
-        bad("boolean with text", single("file:///data/a.txt", "<key>bookmarked</key><true>x</true>"));
-        bad("string where a number belongs",
-            single("file:///data/a.txt", "<key>bytes</key><string>1</string>"));
+            withExtra(
+                "<key>checksums</key><array><dict><key>algorithm</key><string>MD4</string><key>value</key>"
+                "<string>a</string><key>id</key><string>00000000-0000-0000-0000-000000000000</string>"
+                "</dict></array>"));
+        bad("negative size", withExtra("<key>bytes</key><integer>-1</integer>"));
+        bad("size too large", withExtra("<key>bytes</key><integer>18446744073709551616</integer>"));
+        bad("bad real", withExtra("<key>created</key><real>1.2.3</real>"));
+        bad("bad identifier", withExtra("<key>identifier</key><string>x</string>"));
+        bad("boolean with text", withExtra("<key>bookmarked</key><true>x</true>"));
+        bad("string where a number belongs", withExtra("<key>bytes</key><string>1</string>"));
         bad("not a file URL", single("http://host/a.txt"));
         bad("trailing element", QByteArray("<plist><dict><key>db</key><array/></dict><dict/></plist>"));
         bad("content after plist", QByteArray("<plist><dict><key>db</key><array/></dict></plist>x"));
@@ -273,15 +230,14 @@ private slots:
         bad("mismatched end tag", QByteArray("<plist><dict><key>db</key><array></dict></array></plist>"));
         bad("text between elements", QByteArray("<plist><dict>x<key>db</key><array/></dict></plist>"));
         bad("key without value", QByteArray("<plist><dict><key>db</key></dict></plist>"));
-        bad("unknown entity", document(url("file:///data/a.txt") + record("file:///data/a.txt", "&foo;")));
-        bad("reference to NUL", document(url("file:///data/a.txt") + record("file:///data/a.txt", "&#0;")));
-        bad("unterminated entity",
-            document(url("file:///data/a.txt") + record("file:///data/a.txt", "a &amp b")));
-        bad("invalid UTF-8", document(url("file:///data/a.txt") + record("file:///data/a.txt", "\xC3(")));
-        bad("overlong UTF-8", document(url("file:///data/a.txt") + record("file:///data/a.txt", "\xC0\xAF")));
-        bad("control character", document(url("file:///data/a.txt") + record("file:///data/a.txt", "a\x01"
-                                                                                                   "b")));
-        bad("]]> in text", document(url("file:///data/a.txt") + record("file:///data/a.txt", "a]]>b")));
+        bad("unknown entity", withPath("&foo;"));
+        bad("reference to NUL", withPath("&#0;"));
+        bad("unterminated entity", withPath("a &amp b"));
+        bad("invalid UTF-8", withPath("\xC3("));
+        bad("overlong UTF-8", withPath("\xC0\xAF"));
+        bad("control character", withPath("a\x01"
+                                          "b"));
+        bad("]]> in text", withPath("a]]>b"));
         bad("double hyphen in comment",
             QByteArray("<plist><!-- a -- b --><dict><key>db</key><array/></dict></plist>"));
         bad("unterminated comment", QByteArray("<plist><!-- a <dict><key>db</key><array/></dict></plist>"));
@@ -298,51 +254,33 @@ private slots:
         QCOMPARE(std::holds_alternative<DatabaseCodec::Map>(expected), valid);
 
         const std::optional<DatabaseCodec::Map> quick = DatabaseReader::decode(bytes);
-        if (fast)
-            QVERIFY2(quick, "the fast reader gave up");
-        if (!valid)
-            QVERIFY2(!quick, "the fast reader accepted a document the general reader rejects");
+        QVERIFY2(quick || !fast, "the fast reader gave up");
+        QVERIFY2(!quick || valid, "the fast reader accepted a document the general reader rejects");
         if (quick) {
             const QString diff = difference(*quick, std::get<DatabaseCodec::Map>(expected));
             QVERIFY2(diff.isEmpty(), qPrintable(diff));
         }
-
-        // The combined decoder: the same records, or exactly the general reader's error.
-        const Outcome actual = combined(bytes);
+        // From a device in tiny blocks: every step is cut short and run again.
+        QBuffer memory(&bytes);
+        for (qsizetype block : {1, 7, 16, 64, 0}) {
+            DatabaseReader::setBlockSizeForTesting(block);
+            QVERIFY(memory.open(QIODevice::ReadOnly));
+            const std::optional<DatabaseCodec::Map> chunked = DatabaseReader::decode(&memory);
+            memory.close();
+            QCOMPARE(bool(chunked), bool(quick));
+            if (chunked)
+                QVERIFY(difference(*chunked, *quick).isEmpty());
+        }
+        // The decoder the database loads with: the same records, or exactly the general
+        // reader's error.
+        QVERIFY(memory.open(QIODevice::ReadOnly));
+        const Outcome actual = outcome([&] { return DatabaseCodec::decode(&memory); });
         QCOMPARE(actual.index(), expected.index());
         if (valid)
             QVERIFY(difference(std::get<DatabaseCodec::Map>(actual), std::get<DatabaseCodec::Map>(expected))
                         .isEmpty());
         else
             QCOMPARE(std::get<QString>(actual), std::get<QString>(expected));
-
-        // From a buffer and a file in tiny blocks: every step is cut short and run again.
-        QTemporaryDir dir;
-        QFile file(dir.filePath("doc.plist"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
-        QBuffer memory(&bytes);
-        for (QIODevice* device : {static_cast<QIODevice*>(&memory), static_cast<QIODevice*>(&file)}) {
-            for (qsizetype block : {1, 7, 16, 64, 0}) {
-                DatabaseReader::setBlockSizeForTesting(block);
-                QVERIFY(device->open(QIODevice::ReadOnly));
-                const std::optional<DatabaseCodec::Map> chunked = DatabaseReader::decode(device);
-                device->close();
-                QCOMPARE(bool(chunked), bool(quick));
-                if (chunked)
-                    QVERIFY(difference(*chunked, *quick).isEmpty());
-            }
-        }
-        DatabaseReader::setBlockSizeForTesting(0);
-        QVERIFY(memory.open(QIODevice::ReadOnly));
-        try {
-            const DatabaseCodec::Map map = DatabaseCodec::decode(&memory);
-            QVERIFY(valid);
-            QVERIFY(difference(map, std::get<DatabaseCodec::Map>(expected)).isEmpty());
-        } catch (const PlistError& error) {
-            QVERIFY(!valid);
-            QCOMPARE(error.message(), std::get<QString>(expected));
-        }
     }
 
     // Every percent escape and every literal URL character: the fast reader either gives

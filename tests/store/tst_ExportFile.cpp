@@ -1,5 +1,6 @@
 // ExportFile: what each kind of target holds after an export, and what stays of it.
 #include "TestMain.h"
+#include "model/ModelTestSupport.h"
 
 #include "store/ExportFile.h"
 
@@ -8,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <thread>
+#include <algorithm>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 using namespace trevalin;
+using trevalin::test::readAll;
 
 namespace {
 
@@ -23,11 +25,6 @@ const QByteArray kText = QByteArrayLiteral("Path,MD5,SHA1,SHA256,SHA384,SHA512\r
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
-}
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 mode_t lmode(const QString& path) {
@@ -56,11 +53,9 @@ private slots:
         const QString named = dir.path() + "/export.csv";
         const QString target = dir.path() + "/sub/target.csv";
         QVERIFY(QDir().mkpath(dir.path() + "/sub"));
-        if (setup != "none" && setup != "dangling link") {
-            QFile old(target);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("old content that is longer than the export text, so any leftover shows\n");
-        }
+        if (setup != "none" && setup != "dangling link")
+            QVERIFY(
+                test::writeFile(target, "old content longer than the export text, so any leftover shows\n"));
         if (setup == "file")
             QVERIFY(QFile::rename(target, named));
         if (setup == "absolute link" || setup == "dangling link")
@@ -74,7 +69,7 @@ private slots:
 
         const bool linked = setup != "none" && setup != "file";
         QCOMPARE(lmode(named), mode_t(linked ? S_IFLNK : S_IFREG));
-        QCOMPARE(contents(named), kText);
+        QCOMPARE(readAll(named), kText);
         if (linked)
             QCOMPARE(lmode(target), mode_t(S_IFREG));
         // No temporary file is left beside the target.
@@ -82,42 +77,34 @@ private slots:
                  setup == "relative chain" ? 2 : (linked ? 1 : 0));
     }
 
-    // A FIFO is written into, not replaced: the reader gets the text byte for byte.
-    void fifoIsWrittenInto() {
-        QTemporaryDir dir;
-        const QString fifo = dir.path() + "/pipe";
-        QCOMPARE(::mkfifo(native(fifo).constData(), 0600), 0);
-        QByteArray received;
-        std::thread reader([&] {
-            QFile file(fifo);
-            if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-                received = file.readAll();
-        });
-        try {
-            ExportFile::write(fifo, kText);
-        } catch (...) {
-            ::close(::open(native(fifo).constData(), O_WRONLY)); // let the reader end
-            reader.join();
-            QFAIL("writing into the FIFO failed");
-        }
-        reader.join();
-        QCOMPARE(received, kText);
-        QCOMPARE(lmode(fifo), mode_t(S_IFIFO));
+    // A FIFO or a character device (a null device made here) reached through a link is
+    // written into, not replaced: node and link stay, and the FIFO's reader gets the text.
+    void specialFilesAreWrittenInto_data() {
+        QTest::addColumn<bool>("fifo"); // else the device
+        QTest::newRow("FIFO") << true;
+        QTest::newRow("character device") << false;
     }
-
-    // A character device (a null device made here) reached through a link stays a
-    // device, and the link stays a link.
-    void deviceIsWrittenInto() {
-        if (::geteuid() != 0)
+    void specialFilesAreWrittenInto() {
+        QFETCH(bool, fifo);
+        if (!fifo && ::geteuid() != 0)
             QSKIP("making a device node needs root");
         QTemporaryDir dir;
-        const QString device = dir.path() + "/null";
+        const QString node = dir.path() + "/node";
         const QString link = dir.path() + "/out.csv";
-        QCOMPARE(::mknod(native(device).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
-        QCOMPARE(::symlink(native(device).constData(), native(link).constData()), 0);
-        ExportFile::write(device, kText);
+        QCOMPARE(fifo ? ::mkfifo(native(node).constData(), 0600)
+                      : ::mknod(native(node).constData(), S_IFCHR | 0666, makedev(1, 3)),
+                 0);
+        QCOMPARE(::symlink(native(node).constData(), native(link).constData()), 0);
+        // The FIFO's read end is open first, so the export's open neither blocks nor fails.
+        const int reader = fifo ? ::open(native(node).constData(), O_RDONLY | O_NONBLOCK) : -1;
         ExportFile::write(link, kText);
-        QCOMPARE(lmode(device), mode_t(S_IFCHR));
+        QByteArray received(kText.size() + 1, '\0');
+        received.truncate(fifo ? std::max<qsizetype>(0, ::read(reader, received.data(), received.size()))
+                               : 0);
+        if (fifo)
+            ::close(reader);
+        QCOMPARE(received, fifo ? kText : QByteArray());
+        QCOMPARE(lmode(node), mode_t(fifo ? S_IFIFO : S_IFCHR));
         QCOMPARE(lmode(link), mode_t(S_IFLNK));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(),
                  2);

@@ -24,7 +24,7 @@
 #include <unistd.h>
 
 using namespace trevalin;
-using trevalin::test::LogRecorder;
+using namespace trevalin::test;
 
 class TestFolderStore : public QObject {
     Q_OBJECT
@@ -47,43 +47,30 @@ private slots:
     }
     void cleanup() { QVERIFY(StoreHooks::waitForBackground(10000)); }
 
+    // A folder entity: named after its path, one per exact path, none for a missing folder;
+    // addFolder() logs why it refused.
     void createFolder() {
         CoreDataStack stack(storePath());
         const Location location = makeFolder("My Photos & more");
         const Folder folder = EntityFunctions::createFolder(location, stack);
         QCOMPARE(folder.path, location.path());
         QCOMPARE(folder.name, QString("My Photos & more"));
-        QCOMPARE(folder.location, location);
         QVERIFY(!folder.id.isNull());
-        QVERIFY(folder.modified > 1e9);
-        QCOMPARE(folder.monitored, false);
         QVERIFY(CoreDatabase::contains(location, stack));
-        QVERIFY(!CoreDatabase::missing(location, stack));
-    }
-
-    void createFolderErrors() {
-        CoreDataStack stack(storePath());
-        const Location location = makeFolder("twice");
-        EntityFunctions::createFolder(location, stack);
-        try {
-            EntityFunctions::createFolder(location, stack);
-            QFAIL("a second folder with the same path was created");
-        } catch (const CoreDataException& error) {
-            QVERIFY(error.error() == CoreDataError::ObjectExists);
-        }
+        QCOMPARE(stack.countPath(location.path() + "/"), 0);
+        QCOMPARE(stack.countPath(location.path().toUpper()), 0);
+        QVERIFY(CoreDatabase::missing(location.child("sub"), stack));
+        const Location nowhere(m_dir.path() + "/nowhere");
+        QVERIFY(errorThrown<CoreDataException>([&] { EntityFunctions::createFolder(location, stack); }) ==
+                CoreDataError::ObjectExists);
+        QVERIFY(errorThrown<FileSystemException>([&] { EntityFunctions::createFolder(nowhere, stack); }) ==
+                FileSystemError::NotFound);
         QCOMPARE(stack.folders().size(), 1);
-        try {
-            EntityFunctions::createFolder(Location(m_dir.path() + "/nowhere"), stack);
-            QFAIL("a missing folder was created");
-        } catch (const FileSystemException& error) {
-            QVERIFY(error.error() == FileSystemError::NotFound);
-        }
-        QCOMPARE(stack.folders().size(), 1);
-
         CoreDatabase::addFolder(location, false, stack);
         QVERIFY(m_log.has("ERROR: ObjectExists [ CoreDatabase.addFolder(_:commit:) ]"));
-        CoreDatabase::addFolder(Location(m_dir.path() + "/nowhere"), false, stack);
+        CoreDatabase::addFolder(nowhere, false, stack);
         QVERIFY(m_log.has("ERROR: NotFound [ CoreDatabase.addFolder(_:commit:) ]"));
+        QCOMPARE(stack.folders().size(), 1);
     }
 
     void unreadableFolder() {
@@ -107,16 +94,6 @@ private slots:
         QCOMPARE(stack.countPath(location.path()), 0);
     }
 
-    void pathsCompareExactly() {
-        CoreDataStack stack(storePath());
-        const Location location = makeFolder("exact");
-        EntityFunctions::createFolder(location, stack);
-        QCOMPARE(stack.countPath(location.path()), 1);
-        QCOMPARE(stack.countPath(location.path() + "/"), 0);
-        QCOMPARE(stack.countPath(location.path().toUpper()), 0);
-        QVERIFY(CoreDatabase::missing(location.child("sub"), stack));
-    }
-
     void unsavedChangesReachFileOnlyOnSave() {
         const Location a = makeFolder("a");
         const Location b = makeFolder("b");
@@ -128,15 +105,12 @@ private slots:
             stack.flushChanges();
             QCOMPARE(spy.count(), 1);
             QCOMPARE(spy.at(0).at(0).value<RecordChanges>().inserted, (QList<Location>{a, b}));
-            QVERIFY(CoreDatabase::contains(a, stack));
             QCOMPARE(CoreDatabase::allFolders(&stack), (QList<Location>{a, b}));
             // Another connection to the file sees nothing yet.
             CoreDataStack other(storePath());
             QVERIFY(CoreDatabase::missing(a, other));
 
-            m_log.clear();
             CoreDatabase::save(&stack);
-            QVERIFY(m_log.has("INFO: Saved core database [ CoreDatabase.save() ]"));
             QVERIFY(!stack.hasChanges());
             m_log.clear();
             CoreDatabase::save(&stack);
@@ -145,29 +119,16 @@ private slots:
 
             QVERIFY(CoreDatabase::setMonitored(b, true, &stack));
             CoreDatabase::asyncSave(&stack);
-            QVERIFY(m_log.has("INFO: Saved core database [ CoreDatabase.asyncSave() ]"));
         }
         CoreDataStack reopened(storePath());
         QCOMPARE(CoreDatabase::allFolders(&reopened), (QList<Location>{a, b}));
         QCOMPARE(CoreDatabase::monitoredFolders(&reopened), QList<Location>{b});
-        const auto folder = reopened.folder(a.path());
-        QVERIFY(folder);
-        QCOMPARE(folder->name, QString("a"));
-        QVERIFY(folder->modified > 1e9);
 
         CoreDatabase::removeAllFolders(&reopened);
         QVERIFY(reopened.folders().isEmpty());
         QCOMPARE(CoreDataStack(storePath()).folders().size(), 2);
         CoreDatabase::save(&reopened);
         QVERIFY(CoreDataStack(storePath()).folders().isEmpty());
-    }
-
-    void addFolderWithCommitSaves() {
-        const Location a = makeFolder("committed");
-        CoreDataStack stack(storePath());
-        CoreDatabase::addFolder(a, true, stack);
-        QVERIFY(StoreHooks::waitForBackground(5000));
-        QVERIFY(CoreDatabase::contains(a, *std::make_unique<CoreDataStack>(storePath())));
     }
 
     void storeThatCannotOpen() {
@@ -180,8 +141,6 @@ private slots:
                           "[ CoreDataStack.persistentStoreCoordinator ]"));
         CoreDatabase::addFolder(a, false, stack);
         QVERIFY(CoreDatabase::missing(a, stack));
-        QVERIFY(CoreDatabase::allFolders(&stack).isEmpty());
-        QVERIFY(CoreDatabase::monitoredFolders(&stack).isEmpty());
         m_log.clear();
         CoreDatabase::save(&stack);
         QVERIFY(m_log.hasPrefix("ERROR: Error; failed to save core database on thread "));
@@ -230,28 +189,21 @@ private slots:
         QCOMPARE(kept, expected);
     }
 
-    void purge() {
+    // purge() empties the store and its file at once; deleteStores() removes the file.
+    void purgeAndDelete() {
         CoreDataStack stack(storePath());
         CoreDatabase::addFolder(makeFolder("a"), false, stack);
         CoreDatabase::save(&stack);
         CoreDatabase::addFolder(makeFolder("b"), false, stack);
         CoreDatabase::purge(&stack);
-        QVERIFY(m_log.has(
-            "VERBOSE: A complete purge of the core database was performed [ CoreDatabase.purge() ]"));
         QVERIFY(stack.folders().isEmpty());
         QVERIFY(!stack.hasChanges());
         QVERIFY(CoreDataStack(storePath()).folders().isEmpty());
-    }
-
-    void deleteStores() {
-        CoreDataStack stack(storePath());
-        CoreDatabase::addFolder(makeFolder("a"), false, stack);
+        CoreDatabase::addFolder(makeFolder("c"), false, stack);
         CoreDatabase::save(&stack);
         QVERIFY(QFile::exists(storePath()));
         CoreDatabase::deleteStores(&stack);
         QVERIFY(!QFile::exists(storePath()));
-        QVERIFY(m_log.has("WARNING: Deleted core data persistent store: " + Location(storePath()).urlText() +
-                          " [ CoreDatabase.deleteStores() ]"));
         QVERIFY(stack.folders().isEmpty());
     }
 };
