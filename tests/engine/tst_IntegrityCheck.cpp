@@ -1,8 +1,8 @@
 // The bit-rot check on real files: each verdict from the change that leads to it, the
 // digests a changed file is hashed with, the algorithms a corrupt one names, and that the
 // stored record is never altered; run() reports in order and stores only changed records.
+#include "EngineTestSupport.h"
 #include "TestMain.h"
-#include "model/ModelTestSupport.h"
 
 #include "engine/IntegrityCheck.h"
 #include "model/ChecksumCalculator.h"
@@ -10,9 +10,6 @@
 #include "store/StoreHooks.h"
 
 #include <QTemporaryDir>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 using namespace trevalin;
 using namespace trevalin::test;
@@ -38,18 +35,8 @@ bool apply(const QString& change, const QString& path, const FileObjectPtr& reco
         QFile file(path);
         return file.open(QIODevice::Append) && file.write("more") == 4;
     }
-    if (change == QLatin1String("rot")) {
-        // One byte flipped in place, size and times as before.
-        struct stat before {};
-        if (::stat(name.constData(), &before) != 0)
-            return false;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadWrite) || !file.seek(1000) || file.write("b", 1) != 1)
-            return false;
-        file.close();
-        const struct timespec times[2] = {before.st_atim, before.st_mtim};
-        return ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
-    }
+    if (change == QLatin1String("rot"))
+        return rot(path);
     if (change == QLatin1String("forged")) {
         // The file is intact; only its stored SHA256 is wrong.
         QList<Checksum> checksums = record->checksums();
