@@ -65,9 +65,9 @@ inline Location writeFile(const Location& dir, const QString& name, const QByteA
     return writeFile(location.path(), data) ? location : Location();
 }
 
-// Adds `dir` as the user does and waits until every file in it is hashed.
-inline void addAndSettle(const Location& dir) {
-    QFuture<void> done = Process::added(dir);
+// Adds `locations` as the user does and waits until every file is hashed.
+inline void addAndSettle(const QList<Location>& locations) {
+    QFuture<void> done = Process::added(locations);
     QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000));
     QVERIFY(EnginePool::waitForDone(20000));
 }

@@ -1,10 +1,7 @@
-// Tests of change tracking on real folders with the real content database, folder
-// store and queues, the settle interval shortened to a few tens of milliseconds:
-// new files that settle, files still being written (watched, then hashed, the pass
-// ending after them; also when another thread runs the watch loop), orphan
-// removal and the folder that is itself gone (its records stay), the quiet pass,
-// the watch loop's end for every file, files that never become records, and the
-// pass over every stored folder with the start-at-login delay.
+// Change tracking on real folders, the settle interval shortened: new files that
+// settle, files still being written (watched, hashed, the pass ending after them, also
+// when another thread runs the watch loop), orphans and the folder that is gone, the
+// quiet pass, the watch loop's end for every file, and the start-at-login delay.
 #include "engine/Global.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"
@@ -61,7 +58,7 @@ private:
         const Location dir = folder(name);
         for (int i = 0; i < files; ++i)
             writeFile(dir, QStringLiteral("f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
-        addAndSettle(dir);
+        addAndSettle({dir});
         return dir;
     }
     static void settleEngine() { QVERIFY(EnginePool::waitForDone(20000)); }

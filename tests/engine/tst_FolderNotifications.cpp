@@ -1,10 +1,7 @@
-// Tests of folder monitoring with real inotify watches on real folders: start-up
-// completion starts the monitored folders' watches; files created, appended to in
-// place and deleted start passes; a monitored folder that leaves its path keeps its
-// records and is watched again when it comes back; folders that cannot be watched
-// (the inotify watch limit too) while the others keep working; a folder monitored
-// again, remove() and cease(); a burst of a thousand files, at most one pass per
-// folder at a time.
+// Folder monitoring with real inotify watches: start-up completion, files created,
+// edited in place and deleted, a folder that leaves its path and comes back, folders
+// that cannot be watched, a watch replaced, removed and ceased, and a burst of a
+// thousand files with at most one pass per folder at a time.
 #include "engine/Engine.h"
 #include "engine/FileSystemNotifier.h"
 #include "engine/FolderNotifications.h"
@@ -79,7 +76,7 @@ private:
         const Location dir = folder(name);
         for (int i = 0; i < files; ++i)
             writeFile(dir, QStringLiteral("f%1.txt").arg(i), QByteArray::number(i));
-        addAndSettle(dir);
+        addAndSettle({dir});
         CoreDatabase::setMonitored(dir, true);
         return dir;
     }

@@ -1,11 +1,8 @@
-// Tests of intake, triage and queue processing on real files in a temporary folder,
-// with the real content database, folder store, queues, progress model and state:
-// what gets recorded and queued for files, folders and both together, the three
-// database cases, the per-job order of titles and stores (digests against an
-// independent implementation) when one read serves several jobs, the volume line,
-// deleted files, unstorable names and the run guard. Digests of every algorithm, a
-// folder added again and the entries of a folder that are skipped, FIFOs among them,
-// are checked end to end by tst_Trevalinctl.
+// Intake, triage and queue processing on real files: what gets recorded and queued,
+// the three database cases, the order of titles and stores when one read serves
+// several jobs, the volume line, deleted files, unstorable names and the run guard.
+// Every algorithm's digest, a folder added again and the entries of a folder that are
+// skipped are checked end to end by tst_Trevalinctl.
 #include "engine/Global.h"
 #include "engine/Progress.h"
 #include "engine/SafeQueue.h"
@@ -25,8 +22,6 @@
 
 using namespace trevalin;
 using namespace trevalin::test;
-
-Q_DECLARE_METATYPE(QList<trevalin::Digest>)
 
 namespace {
 
@@ -125,11 +120,6 @@ private:
         return writeFile(path(name), content(size, seed)) ? Location(path(name)) : Location();
     }
     Location folder(const QString& name) { return makeFolder(*m_dir, name); }
-    static void intake(const QList<Location>& locations) {
-        QFuture<void> done = Process::added(locations);
-        QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000));
-        QVERIFY(EnginePool::waitForDone(20000));
-    }
     // Files queued for triage, then triaged.
     static bool triage(const QList<Location>& files) {
         SafeQueue::shared().files.added.add(files);
@@ -164,7 +154,7 @@ private slots:
         const Location b = write(QStringLiteral("photos/b.jpg"), 200);
         write(QStringLiteral("photos/.hidden"), 10);
         const Location nested = write(QStringLiteral("photos/sub/c.jpg"), 10);
-        intake({dir});
+        addAndSettle({dir});
 
         QVERIFY(CoreDatabase::contains(dir));
         QVERIFY(Database::shared().record(a));
@@ -185,7 +175,7 @@ private slots:
         const Location a = write(QStringLiteral("docs/a.txt"), 10);
         write(QStringLiteral("docs/b.txt"), 20);
         const auto jobsBefore = jobsCounted();
-        intake(QList<Location>{a, dir});
+        addAndSettle({a, dir});
 
         QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(4)); // 2 files x 2 algorithms, once
         QCOMPARE(log.countContaining("Pre-processing: [ 2 ] file(s)"), 1);
@@ -227,7 +217,7 @@ private slots:
     void anUnchangedFileKeepsItsRecordAndIsQueuedAgain() {
         enable({Digest::SHA1, Digest::SHA256});
         const Location file = write(QStringLiteral("same.bin"), 1000);
-        intake({file});
+        addAndSettle({file});
         const FileObjectPtr before = Database::shared().record(file);
         const QList<Checksum> digests = before->checksums();
         QVERIFY(triage({file}));
@@ -247,7 +237,7 @@ private slots:
     // Metadata changed: a fresh Pending record takes the old one's place, then is hashed.
     void aTouchedFileGetsAFreshPendingRecord() {
         const Location file = write(QStringLiteral("touched.bin"), 500);
-        intake({file});
+        addAndSettle({file});
         const FileObjectPtr before = Database::shared().record(file);
         const auto position = Database::shared().indexOf(file);
         const struct utimbuf times { 1000000000, 1000000000 };
@@ -403,7 +393,7 @@ private slots:
     void rescanComputesTheDigestsAgain() {
         enable({Digest::SHA1, Digest::SHA512});
         const Location file = write(QStringLiteral("again.bin"), 700);
-        intake({file});
+        addAndSettle({file});
         const auto jobsBefore = jobsCounted();
         QVERIFY(Process::rescan(file));
         QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(2));
@@ -419,7 +409,7 @@ private slots:
         const Location bad = write(QStringLiteral("odd/bad\x01name.txt"), 5);
         const Location other = write(QStringLiteral("elsewhere/other.txt"), 5);
         LogRecorder log;
-        intake({bad, other});
+        addAndSettle({bad, other});
         QVERIFY(!Database::shared().record(bad));
         QVERIFY(!BookmarkDatabase::shared().contains(bad));
         QVERIFY(BookmarkDatabase::shared().contains(other));
