@@ -1,7 +1,6 @@
-// Tests of the application state machine: every transition of the table and the
-// ones without effects, driven with a recording stand-in for the icon animation,
-// the sound player and the taglines, and a flag store whose folder-store flush
-// counts the saves; plus change() from a given state, the evaluating title and
+// The application state machine: every transition of the table and the ones without
+// effects, with a recording stand-in for the animation, the sounds and the taglines and
+// a flush that counts the saves; change() from a given state, the evaluating title, and
 // serialised concurrent changes.
 #include "engine/Animator.h"
 #include "engine/AudioPlayer.h"

@@ -68,14 +68,12 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("verdict");
         QTest::addColumn<QStringList>("differs");
-        QTest::newRow("ok") << QStringLiteral("none") << int(Verdict::Ok) << QStringList();
-        QTest::newRow("changed") << QStringLiteral("append") << int(Verdict::Changed) << QStringList();
-        QTest::newRow("corrupt") << QStringLiteral("rot") << int(Verdict::Corrupt)
-                                 << QStringList{QStringLiteral("MD5"), QStringLiteral("SHA256")};
-        QTest::newRow("corrupt, one digest")
-            << QStringLiteral("forged") << int(Verdict::Corrupt) << QStringList{QStringLiteral("SHA256")};
-        QTest::newRow("missing") << QStringLiteral("remove") << int(Verdict::Missing) << QStringList();
-        QTest::newRow("unreadable") << QStringLiteral("chmod") << int(Verdict::Unreadable) << QStringList();
+        QTest::newRow("ok") << "none" << int(Verdict::Ok) << QStringList();
+        QTest::newRow("changed") << "append" << int(Verdict::Changed) << QStringList();
+        QTest::newRow("corrupt") << "rot" << int(Verdict::Corrupt) << QStringList{"MD5", "SHA256"};
+        QTest::newRow("corrupt, one digest") << "forged" << int(Verdict::Corrupt) << QStringList{"SHA256"};
+        QTest::newRow("missing") << "remove" << int(Verdict::Missing) << QStringList();
+        QTest::newRow("unreadable") << "chmod" << int(Verdict::Unreadable) << QStringList();
     }
     void verify() {
         QFETCH(QString, change);
@@ -114,8 +112,7 @@ private slots:
     void runReportsInOrderAndStoresChangedRecords() {
         QTemporaryDir dir;
         Database database(dir.filePath(QStringLiteral("db.plist")));
-        const QStringList changes{QStringLiteral("none"), QStringLiteral("append"), QStringLiteral("rot"),
-                                  QStringLiteral("remove")};
+        const QStringList changes{"none", "append", "rot", "remove"};
         QList<FileObjectPtr> records;
         for (const QString& change : changes) {
             const QString path = dir.filePath(change);
