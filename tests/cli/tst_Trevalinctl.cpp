@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
+#include <string>
 
 #include <sys/file.h>
 
@@ -70,16 +70,10 @@ public:
         process.setWorkingDirectory(root());
         process.setProcessEnvironment(environment());
         process.start(options.program.isEmpty() ? programPath() : options.program, args);
-        Result result;
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            return result;
-        }
-        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        if (!process.waitForFinished(120000))
+            return {}; // the QProcess destructor kills it
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
 private:
@@ -134,11 +128,9 @@ void removedCurrentFolder() {
 
 // In the child: a current folder whose path is longer than PATH_MAX.
 void deepCurrentFolder() {
-    char name[256];
-    std::memset(name, 'd', sizeof name - 1);
-    name[sizeof name - 1] = '\0';
+    const std::string name(255, 'd');
     for (int depth = 0; depth * 256 <= PATH_MAX; ++depth) {
-        if (::mkdir(name, 0700) != 0 || ::chdir(name) != 0)
+        if (::mkdir(name.c_str(), 0700) != 0 || ::chdir(name.c_str()) != 0)
             ::_exit(98);
     }
 }
@@ -214,14 +206,11 @@ private slots:
         row("add, control character in the name", {"add", "@/a\001b"}, "control", 1,
             "cannot add @/a\\x01b: " + notStorable);
         row("add, name not valid UTF-8", {}, "invalid", 1, "cannot add @/bad\uFFFD: " + notStorable);
-        row("add . in a removed folder", {"add", "."}, "removed", 1,
-            "cannot determine the current folder for \".\": ");
-        row("add . deeper than PATH_MAX", {"add", "."}, "deep", 1,
-            "cannot determine the current folder for \".\": ");
-        row("show a relative path, too deep", {"show", "x"}, "deep", 1,
-            "cannot determine the current folder for \"x\": ");
-        row("check a relative path, removed", {"check", "x"}, "removed", 1,
-            "cannot determine the current folder for \"x\": ");
+        const QString cwd = "cannot determine the current folder for \"";
+        row("add . in a removed folder", {"add", "."}, "removed", 1, cwd + ".\": ");
+        row("add . deeper than PATH_MAX", {"add", "."}, "deep", 1, cwd + ".\": ");
+        row("show a relative path, too deep", {"show", "x"}, "deep", 1, cwd + "x\": ");
+        row("check a relative path, removed", {"check", "x"}, "removed", 1, cwd + "x\": ");
         const QString output = "cannot write to standard output: ";
         row("export - to a full disk", {"export", "-"}, "full", 1, output);
         row("algorithms to a full disk", {"algorithms"}, "full", 1, output);
