@@ -1,8 +1,8 @@
 // The bit-rot check on real files: each verdict from the change that leads to it, the
 // digests a changed file is hashed with, the algorithms a corrupt one names, and that the
 // stored record is never altered; run() reports in order and stores only changed records.
+#include "EngineTestSupport.h"
 #include "TestMain.h"
-#include "model/ModelTestSupport.h"
 
 #include "engine/IntegrityCheck.h"
 #include "model/ChecksumCalculator.h"
@@ -10,9 +10,6 @@
 #include "store/StoreHooks.h"
 
 #include <QTemporaryDir>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 using namespace trevalin;
 using namespace trevalin::test;
@@ -38,18 +35,8 @@ bool apply(const QString& change, const QString& path, const FileObjectPtr& reco
         QFile file(path);
         return file.open(QIODevice::Append) && file.write("more") == 4;
     }
-    if (change == QLatin1String("rot")) {
-        // One byte flipped in place, size and times as before.
-        struct stat before {};
-        if (::stat(name.constData(), &before) != 0)
-            return false;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadWrite) || !file.seek(1000) || file.write("b", 1) != 1)
-            return false;
-        file.close();
-        const struct timespec times[2] = {before.st_atim, before.st_mtim};
-        return ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
-    }
+    if (change == QLatin1String("rot"))
+        return rot(path);
     if (change == QLatin1String("forged")) {
         // The file is intact; only its stored SHA256 is wrong.
         QList<Checksum> checksums = record->checksums();
@@ -81,14 +68,12 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("verdict");
         QTest::addColumn<QStringList>("differs");
-        QTest::newRow("ok") << QStringLiteral("none") << int(Verdict::Ok) << QStringList();
-        QTest::newRow("changed") << QStringLiteral("append") << int(Verdict::Changed) << QStringList();
-        QTest::newRow("corrupt") << QStringLiteral("rot") << int(Verdict::Corrupt)
-                                 << QStringList{QStringLiteral("MD5"), QStringLiteral("SHA256")};
-        QTest::newRow("corrupt, one digest")
-            << QStringLiteral("forged") << int(Verdict::Corrupt) << QStringList{QStringLiteral("SHA256")};
-        QTest::newRow("missing") << QStringLiteral("remove") << int(Verdict::Missing) << QStringList();
-        QTest::newRow("unreadable") << QStringLiteral("chmod") << int(Verdict::Unreadable) << QStringList();
+        QTest::newRow("ok") << "none" << int(Verdict::Ok) << QStringList();
+        QTest::newRow("changed") << "append" << int(Verdict::Changed) << QStringList();
+        QTest::newRow("corrupt") << "rot" << int(Verdict::Corrupt) << QStringList{"MD5", "SHA256"};
+        QTest::newRow("corrupt, one digest") << "forged" << int(Verdict::Corrupt) << QStringList{"SHA256"};
+        QTest::newRow("missing") << "remove" << int(Verdict::Missing) << QStringList();
+        QTest::newRow("unreadable") << "chmod" << int(Verdict::Unreadable) << QStringList();
     }
     void verify() {
         QFETCH(QString, change);
@@ -127,8 +112,7 @@ private slots:
     void runReportsInOrderAndStoresChangedRecords() {
         QTemporaryDir dir;
         Database database(dir.filePath(QStringLiteral("db.plist")));
-        const QStringList changes{QStringLiteral("none"), QStringLiteral("append"), QStringLiteral("rot"),
-                                  QStringLiteral("remove")};
+        const QStringList changes{"none", "append", "rot", "remove"};
         QList<FileObjectPtr> records;
         for (const QString& change : changes) {
             const QString path = dir.filePath(change);

@@ -1,13 +1,12 @@
 // The wiring of the store into the engine: FlagStore::save() writes the bookmarks,
-// then the content, then flushes the folder store; start-up completion runs the
-// clean-up. Uses the shared instances inside the test's private home.
+// then the content, then flushes the folder store, each to its file. Uses the shared
+// instances inside the test's private home.
 #include "TestMain.h"
 #include "store/StoreTestSupport.h"
 
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
-#include "engine/Timing.h"
 #include "store/BookmarkDatabase.h"
 #include "store/CoreDataStack.h"
 #include "store/CoreDatabase.h"
@@ -25,11 +24,8 @@ class TestPersistence : public QObject {
     Q_OBJECT
 
 private slots:
-    void saveOrderAndStartupCompletion() {
+    void saveWritesEachStoreInOrder() {
         LogRecorder log;
-        // The clean-up re-evaluates the stored folder; its settle waits are shortened.
-        Timing::setForTesting(std::chrono::milliseconds(10), std::chrono::milliseconds(10),
-                              std::chrono::milliseconds(10));
         Engine::start({.persistence = true, .flags = true});
         FlagStore& flags = FlagStore::shared();
 
@@ -59,18 +55,6 @@ private slots:
             lines.indexOf("INFO: Save operation; database content written to storage [ Database.save() ]");
         const auto folders = lines.indexOf("INFO: Saved core database [ CoreDatabase.asyncSave() ]");
         QVERIFY(bookmarks >= 0 && content > bookmarks && folders > content);
-
-        // Both databases report ready: start-up completes and the clean-up runs.
-        log.clear();
-        Database::shared().start();
-        BookmarkDatabase::shared().start();
-        BookmarkDatabase::shared().sandboxValidate(BookmarkDatabase::shared().db());
-        QVERIFY(!flags.startup());
-        QTRY_VERIFY(
-            log.has("INFO: Cleanup of persistent database content completed [ Cleanup.databases() ]"));
-        QVERIFY(EnginePool::waitForDone(5000));
-        QVERIFY(Database::shared().contains(file));
-        QVERIFY(BookmarkDatabase::shared().contains(file));
     }
 };
 
