@@ -3,6 +3,7 @@
 #include "LogTestSupport.h"
 #include "TestMain.h"
 #include "logging/BaseDestination.h"
+#include "logging/Log.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -32,11 +33,15 @@ private slots:
     void formatTokens_data() {
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QVariant>("context");
+        QTest::addColumn<qint64>("uptimeMs"); // the entry's time less the start date; -1: not set
         QTest::addColumn<QString>("expected");
-        // Name, format, expected line, then the message ("m" unless given); the level is Info.
-        auto row = [](const char* name, const char* format, const char* expected, const char* message = "m") {
-            QTest::newRow(name) << QString::fromUtf8(format) << QString::fromUtf8(message)
-                                << QString::fromUtf8(expected);
+        // Name, format, expected line, then message ("m" unless given), context and uptime;
+        // the level is Info.
+        auto row = [](const char* name, const char* format, const char* expected, const char* message = "m",
+                      const QVariant& context = {}, qint64 uptimeMs = -1) {
+            QTest::newRow(name) << QString::fromUtf8(format) << QString::fromUtf8(message) << context
+                                << uptimeMs << QString::fromUtf8(expected);
         };
         row("no dollar", "plain text, no tokens", "plain text, no tokens");
         row("empty format", "", "");
@@ -50,7 +55,16 @@ private slots:
         row("local date", "$Dyyyy-MM-dd HH:mm:ss.SSS$d|", "2024-03-05 12:38:09.123|");
         row("utc iso", "$Zyyyy-MM-dd'T'HH:mm:ss.SSSZZZZZ$z", "2024-03-05T07:08:09.123Z");
         row("date consumes its rest", "$ZHH:mm$z $M", "07:08 m");
+        row("application format", Log::logFormat, "2024-03-05 12:38:09.123 INFO: m");
         row("no context", "[$X]", "[]");
+        row("context string trimmed", "[$X]", "[ctx value]", "m", QStringLiteral("  \n ctx value \n"));
+        row("context number", "[$X]", "[17]", "m", 17);
+        row("context list", "[$X]", "[[\"a\",\"b\"]]", "m",
+            QStringList{QStringLiteral("a"), QStringLiteral("b")});
+        row("uptime at start", "$U", "00:00:00.000", "m", {}, 0);
+        row("uptime just under a minute", "$U", "00:00:59.999", "m", {}, 59999);
+        row("uptime all fields", "$U", "01:02:03.456", "m", {}, 3723456);
+        row("uptime 100 hours", "$U", "100:00:00.007", "m", {}, 360000007);
         row("pad 8", "$8L", "    INFO");
         row("pad -8", "$-8L|", "INFO    |");
         row("pad 2 never cuts", "$2L", "INFO");
@@ -71,10 +85,16 @@ private slots:
     void formatTokens() {
         QFETCH(QString, format);
         QFETCH(QString, message);
+        QFETCH(QVariant, context);
+        QFETCH(qint64, uptimeMs);
         QFETCH(QString, expected);
         BaseDestination d;
         d.setFormat(format);
-        QCOMPARE(d.send(makeEntry(Level::Info, message, fixedUs)), std::optional<QString>(expected));
+        if (uptimeMs >= 0)
+            d.setStartDate(QDateTime::fromMSecsSinceEpoch(fixedUs / 1000 - uptimeMs));
+        LogEntry entry = makeEntry(Level::Info, message, fixedUs);
+        entry.context = context;
+        QCOMPARE(d.send(entry), std::optional<QString>(expected));
     }
 
     void defaultFormatAndLevelWords() {
@@ -83,41 +103,6 @@ private slots:
         QCOMPARE(*d.send(entry), QStringLiteral("12:38:09.123 WARNING Concurrency.triage():42 - went wrong"));
         d.setLevelString(Level::Warning, QStringLiteral("Warn"));
         QCOMPARE(*d.send(entry), QStringLiteral("12:38:09.123 Warn Concurrency.triage():42 - went wrong"));
-    }
-
-    void uptimeToken_data() {
-        QTest::addColumn<qint64>("sinceStartUs");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("start") << qint64(0) << "00:00:00.000";
-        QTest::newRow("just under a minute") << qint64(59999000) << "00:00:59.999";
-        QTest::newRow("all fields") << qint64(3723456000) << "01:02:03.456";
-        QTest::newRow("100 hours") << qint64(360000007000) << "100:00:00.007";
-    }
-    void uptimeToken() {
-        QFETCH(qint64, sinceStartUs);
-        QFETCH(QString, expected);
-        BaseDestination d;
-        d.setFormat(QStringLiteral("$U"));
-        d.setStartDate(QDateTime::fromMSecsSinceEpoch(fixedUs / 1000));
-        QCOMPARE(*d.send(makeEntry(Level::Info, {}, fixedUs / 1000 * 1000 + sinceStartUs)), expected);
-    }
-
-    void contextToken_data() {
-        QTest::addColumn<QVariant>("context");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("string trimmed") << QVariant(QStringLiteral("  \n ctx value \n")) << "[ctx value]";
-        QTest::newRow("number") << QVariant(17) << "[17]";
-        QTest::newRow("list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")})
-                              << "[[\"a\",\"b\"]]";
-    }
-    void contextToken() {
-        QFETCH(QVariant, context);
-        QFETCH(QString, expected);
-        BaseDestination d;
-        d.setFormat(QStringLiteral("[$X]"));
-        LogEntry entry = makeEntry(Level::Info, QStringLiteral("m"), fixedUs);
-        entry.context = context;
-        QCOMPARE(*d.send(entry), expected);
     }
 
     void json_data() {

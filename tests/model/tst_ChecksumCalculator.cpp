@@ -46,23 +46,14 @@ constexpr qint64 kMiB = 1 << 20;
 // One flag per page of the file: whether it is in the page cache. Empty when the file
 // can't be asked.
 std::vector<bool> residency(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
+    QFile file(path);
+    uchar* map = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!map)
         return {};
-    struct stat st;
-    ::fstat(fd, &st);
-    const size_t length = size_t(st.st_size);
-    void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
-    ::close(fd);
-    if (map == MAP_FAILED)
-        return {};
-    const long page = ::sysconf(_SC_PAGESIZE);
-    std::vector<unsigned char> vector((length + size_t(page) - 1) / size_t(page));
-    const int rc = ::mincore(map, length, vector.data());
-    ::munmap(map, length);
-    if (rc != 0)
-        return {};
-    return std::vector<bool>(vector.begin(), vector.end()); // bit 0: resident
+    std::vector<unsigned char> pages((file.size() + ::sysconf(_SC_PAGESIZE) - 1) / ::sysconf(_SC_PAGESIZE));
+    const bool asked = ::mincore(map, size_t(file.size()), pages.data()) == 0;
+    file.unmap(map);
+    return asked ? std::vector<bool>(pages.begin(), pages.end()) : std::vector<bool>(); // bit 0: resident
 }
 
 double residentFraction(const std::vector<bool>& pages) {

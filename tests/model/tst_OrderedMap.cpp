@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <random>
-#include <string>
 #include <vector>
 
 using namespace trevalin;
@@ -24,11 +23,6 @@ std::vector<QString> keysOf(const Map& m) {
         out.push_back(e.first);
     return out;
 }
-
-// Keys that all land in the same bucket, to exercise the equality functor.
-struct CollidingHash {
-    std::size_t operator()(const std::string&) const { return 7; }
-};
 
 } // namespace
 
@@ -64,16 +58,6 @@ private slots:
             expect += 3;
         }
         QCOMPARE(*m.indexOf("99"), std::size_t(33));
-    }
-
-    void customEqualityIsUsed() {
-        OrderedMap<std::string, int, CollidingHash> m;
-        QVERIFY(m.insert("x", 1));
-        QVERIFY(m.insert("y", 2));
-        QVERIFY(!m.insert("x", 3));
-        QVERIFY(m.remove("x"));
-        QCOMPARE(m.value("y"), 2);
-        QCOMPARE(m.size(), std::size_t(1));
     }
 
     // The pattern of the work queue: append at the back, take at the front, at a
