@@ -1,5 +1,5 @@
-// Tests of OrderedMap: in-place replacement, front removal and positions at scale,
-// and a randomised comparison with a plain vector model.
+// Tests of OrderedMap: in-place replacement, front removal at scale, and a randomised
+// comparison with a plain vector model.
 #include "model/OrderedMap.h"
 
 #include "TestMain.h"
@@ -79,37 +79,8 @@ private slots:
         QCOMPARE(*m.indexOf(n + 2), std::size_t(1));
     }
 
-    // Positions stay right with many holes in the middle (fewer than the live
-    // entries, so no compaction happens) and interleaved front removals.
-    void positionsWithHolesAtScale() {
-        OrderedMap<int, int> m;
-        const int n = 100000;
-        for (int i = 0; i < n; ++i)
-            m.insert(i, i);
-        for (int i = 1; i < n; i += 3)
-            m.remove(i);
-        std::vector<int> model;
-        for (int k = 0; k < n; ++k)
-            if (k % 3 != 1)
-                model.push_back(k);
-        for (int i = 0; i < 20; ++i)
-            QCOMPARE(m.takeFirst()->first, model[i]);
-        model.erase(model.begin(), model.begin() + 20);
-        const std::size_t slotCount = m.capacitySlots();
-        QCOMPARE(slotCount, std::size_t(n)); // not compacted: positions come from the tree
-        std::size_t position = 0;
-        for (int k : model) {
-            QCOMPARE(*m.indexOf(k), position);
-            QCOMPARE(m.at(position).first, k);
-            ++position;
-        }
-        QCOMPARE(position, m.size());
-        m.insert(-1, 0);
-        QCOMPARE(*m.indexOf(-1), m.size() - 1);
-        QCOMPARE(m.at(m.size() - 1).first, -1);
-    }
-
-    // Random operations checked against a vector that is the obvious model.
+    // Random operations checked against a vector that is the obvious model. A thousand or
+    // so live keys among some thousand slots: positions come from a tree of several levels.
     void randomisedAgainstModel() {
         std::mt19937 rng(1234);
         OrderedMap<int, int> m;
@@ -119,7 +90,7 @@ private slots:
         };
         for (int step = 0; step < 20000; ++step) {
             const int op = rng() % 6;
-            const int k = rng() % 200;
+            const int k = rng() % 2000;
             if (op <= 1) {
                 const bool inserted = m.insert(k, step);
                 QCOMPARE(inserted, findModel(k) == model.end());
