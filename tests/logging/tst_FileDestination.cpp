@@ -84,19 +84,6 @@ private slots:
         QVERIFY(QFile::remove(folder));
     }
 
-    void appendsLineAndLineFeed() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.log"));
-        QVERIFY(writeFile(path, "existing\n"));
-        FileDestination d(path);
-        d.setFormat(QStringLiteral("$L $M"));
-        write(d, QStringLiteral("first"));
-        write(d, QStringLiteral("second  \n"));
-        write(d, QStringLiteral("ünïcödé 💙"));
-        QCOMPARE(readAll(path),
-                 QStringLiteral("existing\nINFO first\nINFO second\nINFO ünïcödé 💙\n").toUtf8());
-    }
-
     void rotation_data() {
         // Lines are 20 bytes with their line feed; the maximum is 50 bytes, so a file
         // holds three lines (60 bytes) before the next write rotates it.
@@ -150,7 +137,8 @@ private slots:
     }
 
     void rotationAtTheSizeLimit_data() {
-        // The live file is rotated only once it is larger than the limit (50 bytes).
+        // The live file is rotated only once it is larger than the limit (50 bytes);
+        // until then lines are appended to what it holds.
         QTest::addColumn<int>("size");
         QTest::addColumn<bool>("rotates");
         QTest::newRow("one byte under the limit") << 49 << false;
@@ -167,8 +155,9 @@ private slots:
         const auto d = plain(path);
         d->setLogFileAmount(2);
         d->setLogFileMaxSize(50);
-        write(*d, QStringLiteral("next"));
-        QCOMPARE(readAll(path), rotates ? QByteArray("next\n") : old + "next\n");
+        write(*d, QStringLiteral("nëxt 💙")); // appended as UTF-8
+        const QByteArray next = QStringLiteral("nëxt 💙\n").toUtf8();
+        QCOMPARE(readAll(path), rotates ? next : old + next);
         QCOMPARE(readAll(path + QStringLiteral(".1")), rotates ? old : QByteArray());
     }
 
@@ -334,29 +323,30 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     }
 
-    void unwritablePathReportsFailure() {
-        QTemporaryDir dir;
+    void unwritablePathReportsFailure_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("error"); // how the first line begins
         // A folder where the file should be: it can be neither created nor written.
-        const QString path = dir.filePath(QStringLiteral("isdir.log"));
-        QVERIFY(QDir().mkpath(path));
+        QTest::newRow("folder") << QStringLiteral("isdir.log") << QStringLiteral("validateSaveFile error: ");
+        // A file that exists but cannot be written: /dev/full fails every write.
+        QTest::newRow("full device") << QStringLiteral("/dev/full")
+                                     << QStringLiteral("Failed writing file with error: ");
+    }
+    void unwritablePathReportsFailure() {
+        QFETCH(QString, path);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        if (!path.startsWith(u'/'))
+            QVERIFY(QDir().mkpath(path = dir.filePath(path)));
+        else if (!QFileInfo(path).isWritable())
+            QSKIP("/dev/full is not available to make a write fail");
         OutputCapture capture;
         write(*plain(path), QStringLiteral("lost"));
         const QStringList out = capture.text().split(u'\n');
         QCOMPARE(out.size(), 3);
-        QVERIFY2(out[0].startsWith(QStringLiteral("validateSaveFile error: ")), qPrintable(out[0]));
+        QVERIFY2(out[0].startsWith(error), qPrintable(out[0]));
         QCOMPARE(out[1], QStringLiteral("File destination could not write to file ") +
                              QUrl::fromLocalFile(path).toString());
-
-        // A file that exists but cannot be written: /dev/full fails every write.
-        if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
-            QSKIP("/dev/full is not available to make a write fail");
-        OutputCapture second;
-        write(*plain(QStringLiteral("/dev/full")), QStringLiteral("lost"));
-        const QStringList lines = second.text().split(u'\n');
-        QCOMPARE(lines.size(), 3);
-        QVERIFY2(lines[0].startsWith(QStringLiteral("Failed writing file with error: ")),
-                 qPrintable(lines[0]));
-        QCOMPARE(lines[1], QStringLiteral("File destination could not write to file file:///dev/full"));
     }
 };
 
