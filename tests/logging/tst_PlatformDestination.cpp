@@ -386,10 +386,11 @@ private slots:
 
         test::OutputCapture capture;
         store(*destination, Level::Debug, QStringLiteral("new")); // 1 point of 10
+        const bool uploadDone = settled(server, *destination, 1);
+        const QString output = capture.text(); // a failure is reported after the capture
+        QVERIFY(uploadDone);
         QVERIFY(!destination->initialSending());
-        QVERIFY(settled(server, *destination, 1));
         QCOMPARE(sent(server, 0), uploaded);
-        const QString output = capture.text();
         for (int line = 1; line <= 5; ++line)
             QCOMPARE(output.contains(QStringLiteral("Error! Could not parse line %1 in file %2")
                                          .arg(line)
