@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -76,38 +77,31 @@ public:
         return out;
     }
     QStringList messages() const {
-        QStringList out;
-        for (const LogEntry& entry : m_destination->entries())
-            out.append(entry.message);
-        return out;
+        return collect([](Level) { return true; });
     }
     // The messages logged at exactly `level`.
     QStringList messages(Level level) const {
-        QStringList out;
-        for (const LogEntry& entry : m_destination->entries())
-            if (entry.level == level)
-                out.append(entry.message);
-        return out;
+        return collect([level](Level l) { return l == level; });
     }
     bool has(Level level, const QString& message) const { return entries().contains({level, message}); }
     // Whether exactly this "LEVEL: message" line was logged.
     bool has(const QString& line) const { return lines().contains(line); }
     bool hasPrefix(const QString& prefix) const {
-        for (const QString& line : lines())
-            if (line.startsWith(prefix))
-                return true;
-        return false;
+        const QStringList all = lines();
+        return std::any_of(all.cbegin(), all.cend(), [&](const QString& l) { return l.startsWith(prefix); });
     }
     // How many messages contain `text`.
-    int countContaining(const QString& text) const {
-        int n = 0;
-        for (const QString& message : messages())
-            n += message.contains(text) ? 1 : 0;
-        return n;
-    }
+    int countContaining(const QString& text) const { return int(messages().filter(text).size()); }
     void clear() { m_destination->clear(); }
 
 private:
+    template <typename Keep> QStringList collect(Keep keep) const {
+        QStringList out;
+        for (const LogEntry& entry : m_destination->entries())
+            if (keep(entry.level))
+                out.append(entry.message);
+        return out;
+    }
     std::shared_ptr<RecordingDestination> m_destination;
 };
 

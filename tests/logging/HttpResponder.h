@@ -12,6 +12,8 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <memory>
+
 namespace trevalin::test {
 
 class HttpResponder {
@@ -34,7 +36,6 @@ public:
         }
     }
 
-    bool isListening() const { return m_server.isListening(); }
     QUrl url() const {
         return QUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/app/").arg(m_server.serverPort()));
     }
@@ -54,16 +55,14 @@ public:
 private:
     void accept() {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
-                m_buffers.remove(socket);
-                socket->deleteLater();
-            });
+            auto buffer = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                             [this, socket, buffer] { read(socket, *buffer); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     }
 
-    void read(QTcpSocket* socket) {
-        QByteArray& buffer = m_buffers[socket];
+    void read(QTcpSocket* socket, QByteArray& buffer) {
         buffer += socket->readAll();
         for (;;) {
             const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
@@ -104,7 +103,6 @@ private:
     QTcpServer m_server;
     int m_status = 200;
     bool m_hold = false;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
     QList<QPointer<QTcpSocket>> m_held;
     QList<Request> m_requests;
 };

@@ -1,5 +1,5 @@
-// The file destination: appending, creating, rotating, reopening, removing, a disk
-// that fills up, the default location and the failure texts.
+// The file destination: appending, rotating, reopening, removing, a disk that
+// fills up, the default location and the failure texts.
 #include "LogTestSupport.h"
 #include "TestMain.h"
 #include "logging/FileDestination.h"
@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstdio>
 #include <future>
 
 #include <sys/mount.h>
@@ -29,6 +28,18 @@ namespace {
 void write(FileDestination& d, const QString& message) {
     const LogEntry entry = makeEntry(Level::Info, message);
     d.queue().sync([&] { d.send(entry); });
+}
+
+// A destination at `path` that writes the bare message.
+std::unique_ptr<FileDestination> plain(const QString& path) {
+    auto d = std::make_unique<FileDestination>(path);
+    d->setFormat(QStringLiteral("$M"));
+    return d;
+}
+
+// Line `i` of the rotation tests: 19 characters, 20 bytes with its line feed.
+QString numbered(int i) {
+    return QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.');
 }
 
 // A tmpfs of `pages` memory pages mounted on a fresh folder for the life of the
@@ -58,354 +69,286 @@ private:
 class TestFileDestination : public QObject {
     Q_OBJECT
 private slots:
-    void defaultPath();
-    void appendsLineAndLineFeed();
-    void createsMissingFile();
-    void rotation_data();
-    void rotation();
-    void rotationAtTheSizeLimit_data();
-    void rotationAtTheSizeLimit();
-    void rotationRemovesOnlyTheOldest();
-    void reopensWhenTheFileIsGoneOrReplaced_data();
-    void reopensWhenTheFileIsGoneOrReplaced();
-    void fullDiskKeepsHistoryAndLines_data();
-    void fullDiskKeepsHistoryAndLines();
-    void deleteLogFile();
-    void coloredLines();
-    void synchronousDestinationWritesAtOnce();
-    void changingThePath();
-    void unwritablePathReportsFailure();
-    void defaultPathFolderCannotBeMade();
-};
-
-void TestFileDestination::defaultPath() {
-    FileDestination d;
-    const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    QCOMPARE(d.logFilePath(), caches + QStringLiteral("/tst_FileDestination/logger.log"));
-    QVERIFY(QFileInfo(caches + QStringLiteral("/tst_FileDestination")).isDir());
-}
-
-void TestFileDestination::appendsLineAndLineFeed() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("a.log"));
-    QVERIFY(writeFile(path, "existing\n"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$L $M"));
-    write(d, QStringLiteral("first"));
-    write(d, QStringLiteral("second  \n"));
-    write(d, QStringLiteral("ünïcödé 💙"));
-    QCOMPARE(readAll(path), QStringLiteral("existing\nINFO first\nINFO second\nINFO ünïcödé 💙\n").toUtf8());
-}
-
-void TestFileDestination::createsMissingFile() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("new.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    d.setSyncAfterEachWrite(true);
-    QVERIFY(!QFile::exists(path));
-    write(d, QStringLiteral("hello"));
-    QCOMPARE(readAll(path), QByteArray("hello\n"));
-}
-
-void TestFileDestination::rotation_data() {
-    // Lines are 20 bytes with their line feed; the maximum is 50 bytes, so a file
-    // holds three lines (60 bytes) before the next write rotates it.
-    QTest::addColumn<int>("amount");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<QStringList>("expectedFiles"); // live, .1, .2, ...: first and last line numbers
-    QTest::addColumn<bool>("throughLogger");        // many lines per write through the async queue
-    QTest::newRow("amount 2, 10 lines") << 2 << 10 << QStringList{"10-10", "7-9"} << false;
-    QTest::newRow("amount 3, 3 lines") << 3 << 3 << QStringList{"1-3"} << false;
-    QTest::newRow("amount 3, 4 lines") << 3 << 4 << QStringList{"4-4", "1-3"} << false;
-    QTest::newRow("amount 3, 7 lines") << 3 << 7 << QStringList{"7-7", "4-6", "1-3"} << false;
-    QTest::newRow("amount 3, 10 lines") << 3 << 10 << QStringList{"10-10", "7-9", "4-6"} << false;
-    QTest::newRow("amount 3, 12 lines") << 3 << 12 << QStringList{"10-12", "7-9", "4-6"} << false;
-    QTest::newRow("amount 3, 30 lines, batched") << 3 << 30 << QStringList{"28-30", "25-27", "22-24"} << true;
-    QTest::newRow("amount 1 never rotates") << 1 << 30 << QStringList{"1-30"} << false;
-    QTest::newRow("amount 1, 30 lines, batched") << 1 << 30 << QStringList{"1-30"} << true;
-    QTest::newRow("amount 4, 13 lines") << 4 << 13 << QStringList{"13-13", "10-12", "7-9", "4-6"} << false;
-}
-
-void TestFileDestination::rotation() {
-    QFETCH(int, amount);
-    QFETCH(int, lines);
-    QFETCH(QStringList, expectedFiles);
-    QFETCH(bool, throughLogger);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("rot.log"));
-    auto d = std::make_shared<FileDestination>(path);
-    d->setFormat(QStringLiteral("$M"));
-    d->setLogFileAmount(amount);
-    d->setLogFileMaxSize(50);
-    if (throughLogger) {
-        Logger::addDestination(d);
-        // Hold the queue so that all lines are taken in one run.
-        std::promise<void> release;
-        d->queue().async([gate = release.get_future().share()] { gate.wait(); });
-        for (int i = 1; i <= lines; ++i)
-            TLOG_INFO(QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.'));
-        release.set_value();
-        QVERIFY(Logger::flush(10));
-        Logger::removeAllDestinations();
-    } else {
-        for (int i = 1; i <= lines; ++i)
-            write(*d, QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.'));
-    }
-
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), expectedFiles.size());
-    for (int f = 0; f < expectedFiles.size(); ++f) {
-        const QString name = f == 0 ? path : path + u'.' + QString::number(f);
-        const int first = expectedFiles[f].section(u'-', 0, 0).toInt();
-        const int last = expectedFiles[f].section(u'-', 1, 1).toInt();
-        QByteArray expected;
-        for (int i = first; i <= last; ++i)
-            expected +=
-                QStringLiteral("line %1").arg(i, 2, 10, QChar(u'0')).leftJustified(19, u'.').toUtf8() + '\n';
-        QCOMPARE(readAll(name), expected);
-    }
-}
-
-void TestFileDestination::rotationAtTheSizeLimit_data() {
-    // The live file is rotated only once it is larger than the limit (50 bytes).
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("rotates");
-    QTest::newRow("one byte under the limit") << 49 << false;
-    QTest::newRow("exactly the limit") << 50 << false;
-    QTest::newRow("one byte over the limit") << 51 << true;
-}
-
-void TestFileDestination::rotationAtTheSizeLimit() {
-    QFETCH(int, size);
-    QFETCH(bool, rotates);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("limit.log"));
-    const QByteArray old = QByteArray(size - 1, 'o') + '\n';
-    QVERIFY(writeFile(path, old));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    d.setLogFileAmount(2);
-    d.setLogFileMaxSize(50);
-    write(d, QStringLiteral("next"));
-    QCOMPARE(readAll(path), rotates ? QByteArray("next\n") : old + "next\n");
-    QCOMPARE(QFile::exists(path + QStringLiteral(".1")), rotates);
-    if (rotates)
-        QCOMPARE(readAll(path + QStringLiteral(".1")), old);
-}
-
-void TestFileDestination::rotationRemovesOnlyTheOldest() {
-    // A stray file beyond the amount is left alone; the highest index is replaced.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("r.log"));
-    for (const QString& suffix :
-         {QStringLiteral(""), QStringLiteral(".1"), QStringLiteral(".2"), QStringLiteral(".5")}) {
-        QVERIFY(writeFile(path + suffix, QByteArray(100, 'a') + suffix.toUtf8() + '\n'));
-    }
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    d.setLogFileAmount(3);
-    d.setLogFileMaxSize(50);
-    write(d, QStringLiteral("fresh"));
-    QCOMPARE(readAll(path), QByteArray("fresh\n"));
-    QCOMPARE(readAll(path + ".1"), QByteArray(100, 'a') + '\n');
-    QCOMPARE(readAll(path + ".2"), QByteArray(100, 'a') + ".1\n");
-    QCOMPARE(readAll(path + ".5"), QByteArray(100, 'a') + ".5\n");
-    QVERIFY(!QFile::exists(path + ".3"));
-}
-
-void TestFileDestination::reopensWhenTheFileIsGoneOrReplaced_data() {
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QByteArray>("expected"); // at the path after the next line
-    QTest::newRow("removed") << QStringLiteral("removed") << QByteArray("after\n");
-    QTest::newRow("moved away") << QStringLiteral("moved") << QByteArray("after\n");
-    QTest::newRow("replaced by another file")
-        << QStringLiteral("replaced") << QByteArray("replacement\nafter\n");
-}
-
-// The file stays open between lines; whatever happened to it at its path, the next
-// line goes to the file now at that path.
-void TestFileDestination::reopensWhenTheFileIsGoneOrReplaced() {
-    QFETCH(QString, how);
-    QFETCH(QByteArray, expected);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("open.log"));
-    const QString aside = dir.filePath(QStringLiteral("aside.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    write(d, QStringLiteral("before"));
-    if (how == QLatin1String("removed")) {
-        QVERIFY(QFile::remove(path));
-    } else if (how == QLatin1String("moved")) {
-        QVERIFY(QFile::rename(path, aside));
-    } else {
-        QVERIFY(writeFile(aside, "replacement\n"));
-        QVERIFY(::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) == 0);
-    }
-    write(d, QStringLiteral("after"));
-    QCOMPARE(readAll(path), expected);
-    if (how == QLatin1String("moved"))
-        QCOMPARE(readAll(aside), QByteArray("before\n"));
-}
-
-void TestFileDestination::fullDiskKeepsHistoryAndLines_data() {
-    QTest::addColumn<int>("freePages"); // room left for the live file
-    QTest::newRow("full from the start: the live file stays empty") << 0;
-    QTest::newRow("fills while writing: the live file ends in a torn line") << 1;
-}
-
-void TestFileDestination::fullDiskKeepsHistoryAndLines() {
-    QFETCH(int, freePages);
-    // Four pages: one per history file and two for the live file, which a filler takes
-    // but for `freePages`.
-    SmallDisk disk(4);
-    if (!disk.mounted())
-        QSKIP("A small tmpfs cannot be mounted here (needs root) to make the disk fill up");
-    const QString path = disk.filePath(QStringLiteral("full.log"));
-    const QString filler = disk.filePath(QStringLiteral("filler"));
-    QVERIFY(writeFile(path + ".1", "history one\n"));
-    QVERIFY(writeFile(path + ".2", "oldest history\n"));
-    QVERIFY(writeFile(filler, QByteArray((2 - freePages) * SmallDisk::pageSize(), 'f')));
-
-    const QByteArray recovered("after recovery");
-    {
-        FileDestination d(path);
-        d.setFormat(QStringLiteral("$M"));
-        d.setLogFileAmount(3);
-        // More than the disk can hold, less than the lines sent while it is full.
-        d.setLogFileMaxSize(2 * SmallDisk::pageSize());
-        const qint64 lines = 5 * SmallDisk::pageSize() / 50;
+    void defaultPath() {
+        const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        const QString folder = caches + QStringLiteral("/tst_FileDestination");
+        QCOMPARE(FileDestination().logFilePath(), folder + QStringLiteral("/logger.log"));
+        QVERIFY(QFileInfo(folder).isDir());
+        // With a file where the folder should be, the log goes straight into the cache folder.
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(writeFile(folder, {}));
         OutputCapture capture;
-        // One run of the queue takes all lines, as a burst of logging does.
-        std::promise<void> release;
-        d.queue().async([gate = release.get_future().share()] { gate.wait(); });
-        for (qint64 i = 0; i < lines; ++i) {
-            const LogEntry entry =
-                makeEntry(Level::Info, QStringLiteral("line %1").arg(i).leftJustified(49, u'.'));
-            d.queue().async([&d, entry] { d.send(entry); });
+        QCOMPARE(FileDestination::defaultLogFilePath(), caches + QStringLiteral("/logger.log"));
+        QCOMPARE(capture.text(),
+                 QStringLiteral("Warning! Could not create folder /Library/Caches/tst_FileDestination\n"));
+        QVERIFY(QFile::remove(folder));
+    }
+
+    void rotation_data() {
+        // Lines are 20 bytes with their line feed; the maximum is 50 bytes, so a file
+        // holds three lines (60 bytes) before the next write rotates it.
+        QTest::addColumn<int>("amount");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QStringList>("expectedFiles"); // live, .1, .2, ...: first and last line numbers
+        QTest::addColumn<bool>("throughLogger");        // many lines per write through the async queue
+        QTest::newRow("amount 2, 10 lines") << 2 << 10 << QStringList{"10-10", "7-9"} << false;
+        QTest::newRow("amount 3, 3 lines") << 3 << 3 << QStringList{"1-3"} << false;
+        QTest::newRow("amount 3, 4 lines") << 3 << 4 << QStringList{"4-4", "1-3"} << false;
+        QTest::newRow("amount 3, 10 lines") << 3 << 10 << QStringList{"10-10", "7-9", "4-6"} << false;
+        QTest::newRow("amount 3, 12 lines") << 3 << 12 << QStringList{"10-12", "7-9", "4-6"} << false;
+        QTest::newRow("amount 3, 30 lines, batched")
+            << 3 << 30 << QStringList{"28-30", "25-27", "22-24"} << true;
+        QTest::newRow("amount 1 never rotates") << 1 << 30 << QStringList{"1-30"} << false;
+        QTest::newRow("amount 1, 30 lines, batched") << 1 << 30 << QStringList{"1-30"} << true;
+    }
+    void rotation() {
+        QFETCH(int, amount);
+        QFETCH(int, lines);
+        QFETCH(QStringList, expectedFiles);
+        QFETCH(bool, throughLogger);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("rot.log"));
+        std::shared_ptr<FileDestination> d = plain(path);
+        d->setLogFileAmount(amount);
+        d->setLogFileMaxSize(50);
+        if (throughLogger) {
+            Logger::addDestination(d);
+            // Hold the queue so that all lines are taken in one run.
+            std::promise<void> release;
+            d->queue().async([gate = release.get_future().share()] { gate.wait(); });
+            for (int i = 1; i <= lines; ++i)
+                TLOG_INFO(numbered(i));
+            release.set_value();
+            QVERIFY(Logger::flush(10));
+            Logger::removeAllDestinations();
+        } else {
+            for (int i = 1; i <= lines; ++i)
+                write(*d, numbered(i));
         }
-        release.set_value();
-        QVERIFY(d.queue().waitUntilDrained(20000));
-        QVERIFY(capture.text().contains(QStringLiteral("Failed writing file with error: ")));
 
-        // Space returns; the next line is written on a line of its own.
-        QVERIFY(QFile::remove(filler));
-        write(d, QString::fromUtf8(recovered));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), expectedFiles.size());
+        for (int f = 0; f < expectedFiles.size(); ++f) {
+            QByteArray expected;
+            for (int i = expectedFiles[f].section(u'-', 0, 0).toInt();
+                 i <= expectedFiles[f].section(u'-', 1).toInt(); ++i)
+                expected += numbered(i).toUtf8() + '\n';
+            QCOMPARE(readAll(f == 0 ? path : path + u'.' + QString::number(f)), expected);
+        }
     }
-    QCOMPARE(readAll(path + ".1"), QByteArray("history one\n"));
-    QCOMPARE(readAll(path + ".2"), QByteArray("oldest history\n"));
-    QVERIFY(!QFile::exists(path + ".3"));
-    const QByteArray live = readAll(path);
-    QVERIFY2(live == recovered + '\n' || live.endsWith('\n' + recovered + '\n'), live.right(120).constData());
-    QCOMPARE(live.size() > recovered.size() + 1, freePages > 0); // the lines that fitted stay
-}
 
-void TestFileDestination::deleteLogFile() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("del.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    write(d, QStringLiteral("x"));
-    QVERIFY(QFile::exists(path));
-    QVERIFY(d.deleteLogFile());
-    QVERIFY(!QFile::exists(path));
-    QVERIFY(d.deleteLogFile()); // already gone is fine
-    write(d, QStringLiteral("y"));
-    QCOMPARE(readAll(path), QByteArray("y\n"));
-
-    // A path that cannot be removed (a non-empty folder) reports it.
-    const QString folder = dir.filePath(QStringLiteral("folder"));
-    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
-    FileDestination blocked(folder);
-    OutputCapture capture;
-    QVERIFY(!blocked.deleteLogFile());
-    QCOMPARE(capture.text(), QStringLiteral("File destination could not remove file ") +
-                                 QUrl::fromLocalFile(folder).toString() + u'\n');
-}
-
-void TestFileDestination::coloredLines() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("c.log"));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$C$L$c $M"));
-    d.setColored(true);
-    QVERIFY(d.colored());
-    write(d, QStringLiteral("coloured"));
-    d.setColored(false);
-    write(d, QStringLiteral("plain"));
-    QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m coloured\nINFO plain\n"));
-}
-
-void TestFileDestination::synchronousDestinationWritesAtOnce() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("now.log"));
-    auto d = std::make_shared<FileDestination>(path);
-    d->setFormat(QStringLiteral("$M"));
-    d->setAsynchronously(false);
-    Logger::addDestination(d);
-    TLOG_INFO(QStringLiteral("first"));
-    QCOMPARE(readAll(path), QByteArray("first\n"));
-    TLOG_ERROR(QStringLiteral("second"));
-    QCOMPARE(readAll(path), QByteArray("first\nsecond\n"));
-    Logger::removeAllDestinations();
-}
-
-void TestFileDestination::changingThePath() {
-    QTemporaryDir dir;
-    FileDestination d(dir.filePath(QStringLiteral("first.log")));
-    d.setFormat(QStringLiteral("$M"));
-    write(d, QStringLiteral("1"));
-    d.setLogFileURL(QUrl::fromLocalFile(dir.filePath(QStringLiteral("second.log"))));
-    write(d, QStringLiteral("2"));
-    d.setLogFilePath(QString());
-    write(d, QStringLiteral("3")); // no location: nothing is written
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("first.log"))), QByteArray("1\n"));
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("second.log"))), QByteArray("2\n"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
-}
-
-void TestFileDestination::unwritablePathReportsFailure() {
-    QTemporaryDir dir;
-    // A folder where the file should be: it can be neither created nor written.
-    const QString path = dir.filePath(QStringLiteral("isdir.log"));
-    QVERIFY(QDir().mkpath(path));
-    FileDestination d(path);
-    d.setFormat(QStringLiteral("$M"));
-    OutputCapture capture;
-    write(d, QStringLiteral("lost"));
-    const QStringList out = capture.text().split(u'\n');
-    QCOMPARE(out.size(), 3);
-    QVERIFY2(out[0].startsWith(QStringLiteral("validateSaveFile error: ")), qPrintable(out[0]));
-    QCOMPARE(out[1], QStringLiteral("File destination could not write to file ") +
-                         QUrl::fromLocalFile(path).toString());
-
-    // A file that exists but cannot be written: /dev/full fails every write.
-    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
-        QSKIP("/dev/full is not available to make a write fail");
-    FileDestination full(QStringLiteral("/dev/full"));
-    full.setFormat(QStringLiteral("$M"));
-    OutputCapture second;
-    write(full, QStringLiteral("lost"));
-    const QStringList lines = second.text().split(u'\n');
-    QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines[0].startsWith(QStringLiteral("Failed writing file with error: ")), qPrintable(lines[0]));
-    QCOMPARE(lines[1], QStringLiteral("File destination could not write to file file:///dev/full"));
-}
-
-void TestFileDestination::defaultPathFolderCannotBeMade() {
-    const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    const QString folder = caches + QStringLiteral("/tst_FileDestination");
-    QDir(folder).removeRecursively();
-    {
-        QFile blocker(folder); // a file where the folder should be
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    void rotationAtTheSizeLimit_data() {
+        // The live file is rotated only once it is larger than the limit (50 bytes);
+        // until then lines are appended to what it holds.
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("rotates");
+        QTest::newRow("one byte under the limit") << 49 << false;
+        QTest::newRow("exactly the limit") << 50 << false;
+        QTest::newRow("one byte over the limit") << 51 << true;
     }
-    OutputCapture capture;
-    const QString path = FileDestination::defaultLogFilePath();
-    QCOMPARE(capture.text(),
-             QStringLiteral("Warning! Could not create folder /Library/Caches/tst_FileDestination\n"));
-    QCOMPARE(path, caches + QStringLiteral("/logger.log"));
-    QVERIFY(QFile::remove(folder));
-}
+    void rotationAtTheSizeLimit() {
+        QFETCH(int, size);
+        QFETCH(bool, rotates);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("limit.log"));
+        const QByteArray old = QByteArray(size - 1, 'o') + '\n';
+        QVERIFY(writeFile(path, old));
+        const auto d = plain(path);
+        d->setLogFileAmount(2);
+        d->setLogFileMaxSize(50);
+        write(*d, QStringLiteral("nëxt 💙")); // appended as UTF-8
+        const QByteArray next = QStringLiteral("nëxt 💙\n").toUtf8();
+        QCOMPARE(readAll(path), rotates ? next : old + next);
+        QCOMPARE(readAll(path + QStringLiteral(".1")), rotates ? old : QByteArray());
+    }
+
+    void rotationRemovesOnlyTheOldest() {
+        // A stray file beyond the amount is left alone; the highest index is replaced.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.log"));
+        for (const char* suffix : {"", ".1", ".2", ".5"})
+            QVERIFY(writeFile(path + QLatin1String(suffix), QByteArray(100, 'a') + suffix + '\n'));
+        const auto d = plain(path);
+        d->setLogFileAmount(3);
+        d->setLogFileMaxSize(50);
+        write(*d, QStringLiteral("fresh"));
+        QCOMPARE(readAll(path), QByteArray("fresh\n"));
+        QCOMPARE(readAll(path + ".1"), QByteArray(100, 'a') + '\n');
+        QCOMPARE(readAll(path + ".2"), QByteArray(100, 'a') + ".1\n");
+        QCOMPARE(readAll(path + ".5"), QByteArray(100, 'a') + ".5\n");
+        QVERIFY(!QFile::exists(path + ".3"));
+    }
+
+    void reopensWhenTheFileIsGoneOrReplaced_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("expected"); // at the path after the next line
+        QTest::newRow("removed") << QStringLiteral("removed") << QByteArray("after\n");
+        QTest::newRow("moved away") << QStringLiteral("moved") << QByteArray("after\n");
+        QTest::newRow("replaced by another file")
+            << QStringLiteral("replaced") << QByteArray("replacement\nafter\n");
+    }
+    // The file stays open between lines; whatever happened to it at its path, the next
+    // line goes to the file now at that path.
+    void reopensWhenTheFileIsGoneOrReplaced() {
+        QFETCH(QString, how);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("open.log"));
+        const QString aside = dir.filePath(QStringLiteral("aside.log"));
+        const auto d = plain(path);
+        write(*d, QStringLiteral("before"));
+        if (how == u"removed") {
+            QVERIFY(QFile::remove(path));
+        } else if (how == u"moved") {
+            QVERIFY(QFile::rename(path, aside));
+        } else {
+            QVERIFY(writeFile(aside, "replacement\n"));
+            QVERIFY(::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) == 0);
+        }
+        write(*d, QStringLiteral("after"));
+        QCOMPARE(readAll(path), expected);
+        if (how == u"moved")
+            QCOMPARE(readAll(aside), QByteArray("before\n"));
+    }
+
+    void fullDiskKeepsHistoryAndLines_data() {
+        QTest::addColumn<int>("freePages"); // room left for the live file
+        QTest::newRow("full from the start: the live file stays empty") << 0;
+        QTest::newRow("fills while writing: the live file ends in a torn line") << 1;
+    }
+
+    void fullDiskKeepsHistoryAndLines() {
+        QFETCH(int, freePages);
+        // Four pages: one per history file and two for the live file, which a filler takes
+        // but for `freePages`.
+        SmallDisk disk(4);
+        if (!disk.mounted())
+            QSKIP("A small tmpfs cannot be mounted here (needs root) to make the disk fill up");
+        const QString path = disk.filePath(QStringLiteral("full.log"));
+        const QString filler = disk.filePath(QStringLiteral("filler"));
+        QVERIFY(writeFile(path + ".1", "history one\n"));
+        QVERIFY(writeFile(path + ".2", "oldest history\n"));
+        QVERIFY(writeFile(filler, QByteArray((2 - freePages) * SmallDisk::pageSize(), 'f')));
+
+        const QByteArray recovered("after recovery");
+        {
+            FileDestination d(path);
+            d.setFormat(QStringLiteral("$M"));
+            d.setLogFileAmount(3);
+            // More than the disk can hold, less than the lines sent while it is full.
+            d.setLogFileMaxSize(2 * SmallDisk::pageSize());
+            const qint64 lines = 5 * SmallDisk::pageSize() / 50;
+            OutputCapture capture;
+            // One run of the queue takes all lines, as a burst of logging does.
+            std::promise<void> release;
+            d.queue().async([gate = release.get_future().share()] { gate.wait(); });
+            for (qint64 i = 0; i < lines; ++i) {
+                const LogEntry entry =
+                    makeEntry(Level::Info, QStringLiteral("line %1").arg(i).leftJustified(49, u'.'));
+                d.queue().async([&d, entry] { d.send(entry); });
+            }
+            release.set_value();
+            QVERIFY(d.queue().waitUntilDrained(20000));
+            QVERIFY(capture.text().contains(QStringLiteral("Failed writing file with error: ")));
+
+            // Space returns; the next line is written on a line of its own.
+            QVERIFY(QFile::remove(filler));
+            write(d, QString::fromUtf8(recovered));
+        }
+        QCOMPARE(readAll(path + ".1"), QByteArray("history one\n"));
+        QCOMPARE(readAll(path + ".2"), QByteArray("oldest history\n"));
+        QVERIFY(!QFile::exists(path + ".3"));
+        const QByteArray live = readAll(path);
+        QVERIFY2(live == recovered + '\n' || live.endsWith('\n' + recovered + '\n'),
+                 live.right(120).constData());
+        QCOMPARE(live.size() > recovered.size() + 1, freePages > 0); // the lines that fitted stay
+    }
+
+    void deleteLogFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("del.log"));
+        const auto d = plain(path);
+        write(*d, QStringLiteral("x"));
+        QVERIFY(d->deleteLogFile());
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(d->deleteLogFile()); // already gone is fine
+        write(*d, QStringLiteral("y"));
+        QCOMPARE(readAll(path), QByteArray("y\n"));
+
+        // A path that cannot be removed (a non-empty folder) reports it.
+        const QString folder = dir.filePath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+        OutputCapture capture;
+        QVERIFY(!FileDestination(folder).deleteLogFile());
+        QCOMPARE(capture.text(), QStringLiteral("File destination could not remove file ") +
+                                     QUrl::fromLocalFile(folder).toString() + u'\n');
+    }
+
+    void coloredLines() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("c.log"));
+        FileDestination d(path);
+        d.setFormat(QStringLiteral("$C$L$c $M"));
+        d.setColored(true);
+        write(d, QStringLiteral("coloured"));
+        d.setColored(false);
+        write(d, QStringLiteral("plain"));
+        QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m coloured\nINFO plain\n"));
+    }
+
+    // A queue run's lines are written at its end; a synchronous destination's line is
+    // in the file when the logging call returns.
+    void synchronousDestinationWritesAtOnce() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("now.log"));
+        std::shared_ptr<FileDestination> d = plain(path);
+        d->setAsynchronously(false);
+        Logger::addDestination(d);
+        TLOG_INFO(QStringLiteral("first"));
+        QCOMPARE(readAll(path), QByteArray("first\n"));
+        TLOG_ERROR(QStringLiteral("second"));
+        QCOMPARE(readAll(path), QByteArray("first\nsecond\n"));
+        Logger::removeAllDestinations();
+    }
+
+    void changingThePath() {
+        QTemporaryDir dir;
+        const auto d = plain(dir.filePath(QStringLiteral("first.log")));
+        write(*d, QStringLiteral("1"));
+        d->setLogFileURL(QUrl::fromLocalFile(dir.filePath(QStringLiteral("second.log"))));
+        write(*d, QStringLiteral("2"));
+        d->setLogFilePath(QString());
+        write(*d, QStringLiteral("3")); // no location: nothing is written
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("first.log"))), QByteArray("1\n"));
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("second.log"))), QByteArray("2\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    }
+
+    void unwritablePathReportsFailure_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("error"); // how the first line begins
+        // A folder where the file should be: it can be neither created nor written.
+        QTest::newRow("folder") << QStringLiteral("isdir.log") << QStringLiteral("validateSaveFile error: ");
+        // A file that exists but cannot be written: /dev/full fails every write.
+        QTest::newRow("full device") << QStringLiteral("/dev/full")
+                                     << QStringLiteral("Failed writing file with error: ");
+    }
+    void unwritablePathReportsFailure() {
+        QFETCH(QString, path);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        if (!path.startsWith(u'/'))
+            QVERIFY(QDir().mkpath(path = dir.filePath(path)));
+        else if (!QFileInfo(path).isWritable())
+            QSKIP("/dev/full is not available to make a write fail");
+        OutputCapture capture;
+        write(*plain(path), QStringLiteral("lost"));
+        const QStringList out = capture.text().split(u'\n');
+        QCOMPARE(out.size(), 3);
+        QVERIFY2(out[0].startsWith(error), qPrintable(out[0]));
+        QCOMPARE(out[1], QStringLiteral("File destination could not write to file ") +
+                             QUrl::fromLocalFile(path).toString());
+    }
+};
 
 TREVALIN_TEST_MAIN(TestFileDestination)
 #include "tst_FileDestination.moc"

@@ -23,339 +23,276 @@ namespace {
 // Renders slowly, so its queue stays busy long enough to observe.
 class SlowDestination : public RecordingDestination {
 public:
+    explicit SlowDestination(int delayMs)
+        : m_delayMs(delayMs) {}
     std::optional<QString> send(const LogEntry& entry) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs));
         return RecordingDestination::send(entry);
     }
-    int m_delayMs = 20;
+    const int m_delayMs;
 };
+
+template <typename D = RecordingDestination, typename... Args> std::shared_ptr<D> added(Args... args) {
+    auto d = std::make_shared<D>(args...);
+    Logger::addDestination(d);
+    return d;
+}
 
 } // namespace
 
 class TestLogger : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void destinationSetHasIdentity();
-    void levelFilteringIsLazy_data();
-    void levelFilteringIsLazy();
-    void messageEvaluatedOnceForAllDestinations();
-    void entryPointsCarryLevelAndSource();
-    void shortenFunctionName_data();
-    void shortenFunctionName();
-    void macroShortensFunction();
-    void threadNames();
-    void synchronousSending();
-    void asynchronousSendingDoesNotWait();
-    void flushWaitsForEveryQueue();
-    void flushTimesOut();
-    void eightThreadsLoseNoLine();
-    void loggingFromInsideADestination();
-};
-
-void TestLogger::init() {
-    Logger::removeAllDestinations();
-}
-
-void TestLogger::cleanup() {
-    Logger::flush(10);
-    Logger::removeAllDestinations();
-}
-
-void TestLogger::destinationSetHasIdentity() {
-    auto a = std::make_shared<RecordingDestination>();
-    auto b = std::make_shared<RecordingDestination>();
-    QCOMPARE(Logger::countDestinations(), 0);
-    Logger::addDestination(a);
-    Logger::addDestination(a);
-    QCOMPARE(Logger::countDestinations(), 1);
-    Logger::addDestination(b);
-    QCOMPARE(Logger::countDestinations(), 2);
-    QVERIFY(Logger::removeDestination(a));
-    QVERIFY(!Logger::removeDestination(a));
-    QCOMPARE(Logger::countDestinations(), 1);
-    TLOG_INFO(QStringLiteral("only b"));
-    QVERIFY(Logger::flush(10));
-    QVERIFY(a->lines().isEmpty());
-    QCOMPARE(b->entries().size(), 1);
-}
-
-void TestLogger::levelFilteringIsLazy_data() {
-    QTest::addColumn<int>("minLevel");
-    QTest::addColumn<int>("expectedEvaluations");
-    QTest::newRow("verbose takes all") << 0 << 5;
-    QTest::newRow("debug") << 1 << 4;
-    QTest::newRow("info") << 2 << 3;
-    QTest::newRow("warning") << 3 << 2;
-    QTest::newRow("error") << 4 << 1;
-}
-
-void TestLogger::levelFilteringIsLazy() {
-    QFETCH(int, minLevel);
-    QFETCH(int, expectedEvaluations);
-    auto d = std::make_shared<RecordingDestination>();
-    d->setFormat(QStringLiteral("$L $M"));
-    d->setMinLevel(Level(minLevel));
-    Logger::addDestination(d);
-    int evaluations = 0;
-    auto message = [&](const char* word) {
-        ++evaluations;
-        return QString::fromLatin1(word);
-    };
-    TLOG_VERBOSE(message("v"));
-    TLOG_DEBUG(message("d"));
-    TLOG_INFO(message("i"));
-    TLOG_WARNING(message("w"));
-    TLOG_ERROR(message("e"));
-    QCOMPARE(evaluations, expectedEvaluations);
-    QVERIFY(Logger::flush(10));
-    const QStringList all = {"VERBOSE v", "DEBUG d", "INFO i", "WARNING w", "ERROR e"};
-    QCOMPARE(d->lines(), all.mid(minLevel));
-}
-
-// A message is evaluated once for all destinations that take it, and not at all
-// without a destination (with none at its level: levelFilteringIsLazy).
-void TestLogger::messageEvaluatedOnceForAllDestinations() {
-    int evaluations = 0;
-    TLOG_ERROR((++evaluations, QStringLiteral("nobody listens")));
-    auto low = std::make_shared<RecordingDestination>();
-    auto high = std::make_shared<RecordingDestination>();
-    auto third = std::make_shared<RecordingDestination>();
-    high->setMinLevel(Level::Error);
-    third->setAsynchronously(false);
-    Logger::addDestination(high);
-    Logger::addDestination(low);
-    Logger::addDestination(third);
-    TLOG_WARNING((++evaluations, QStringLiteral("counted")));
-    QCOMPARE(evaluations, 1);
-    QVERIFY(Logger::flush(10));
-    QCOMPARE(low->entries().size(), 1);
-    QCOMPARE(third->entries().size(), 1);
-    QCOMPARE(high->entries().size(), 0);
-}
-
-void TestLogger::entryPointsCarryLevelAndSource() {
-    auto d = std::make_shared<RecordingDestination>();
-    Logger::addDestination(d);
-    const QVariant context(QStringLiteral("ctx"));
-    Logger::verbose([] { return QStringLiteral("a"); }, "/p/A.cpp", "f(x:)", 1);
-    Logger::debug([] { return QStringLiteral("b"); }, "/p/B.cpp", "g", 2, context);
-    Logger::info([] { return QStringLiteral("c"); }, "/p/C.cpp", "h()", 3);
-    Logger::warning([] { return QStringLiteral("d"); }, "/p/D.cpp", "i", 4);
-    Logger::error([] { return QStringLiteral("e"); }, "/p/E.cpp", "j", 5);
-    Logger::custom(
-        Level::Info, [] { return QStringLiteral("f"); }, "/p/F.cpp", "k", 6);
-    QVERIFY(Logger::flush(10));
-    const QList<LogEntry> entries = d->entries();
-    QCOMPARE(entries.size(), 6);
-    const Level levels[] = {Level::Verbose, Level::Debug, Level::Info,
-                            Level::Warning, Level::Error, Level::Info};
-    for (int i = 0; i < 6; ++i) {
-        QCOMPARE(entries[i].level, levels[i]);
-        QCOMPARE(entries[i].line, i + 1);
-        QCOMPARE(entries[i].message, QString(QChar(u'a' + i)));
-        QVERIFY(entries[i].thread.isEmpty()); // logged on the main thread
+    void init() { Logger::removeAllDestinations(); }
+    void cleanup() {
+        Logger::flush(10);
+        Logger::removeAllDestinations();
     }
-    QCOMPARE(entries[0].file, QStringLiteral("/p/A.cpp"));
-    QCOMPARE(entries[0].function, QStringLiteral("f()"));
-    QCOMPARE(entries[1].function, QStringLiteral("g"));
-    QCOMPARE(entries[1].context, context);
-    QVERIFY(!entries[0].context.isValid());
-    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1000;
-    QVERIFY(entries[0].timeUs <= entries[5].timeUs);
-    QVERIFY(now - entries[0].timeUs < 60 * 1000000LL);
-}
 
-void TestLogger::shortenFunctionName_data() {
-    QTest::addColumn<QString>("function");
-    QTest::addColumn<QString>("expected");
-    auto row = [](const char* name, const char* function, const char* expected) {
-        QTest::newRow(name) << QString::fromUtf8(function) << QString::fromUtf8(expected);
-    };
-    row("argument labels", "triage(evaluate:)", "triage()");
-    row("no parentheses", "triage", "triage");
-    row("empty parentheses", "run()", "run()");
-    row("first parenthesis", "a(b(c))(d)", "a()");
-    row("signature", "void trevalin::Process::triage(bool)", "void trevalin::Process::triage()");
-    row("empty", "", "");
-    row("only parenthesis", "(", "()");
-}
-
-void TestLogger::shortenFunctionName() {
-    QFETCH(QString, function);
-    QFETCH(QString, expected);
-    QCOMPARE(Logger::shortenFunctionName(function), expected);
-}
-
-void TestLogger::macroShortensFunction() {
-    auto d = std::make_shared<RecordingDestination>();
-    d->setFormat(QStringLiteral("$N|$n|$F|$M"));
-    Logger::addDestination(d);
-    TLOG_INFO(QStringLiteral("here"));
-    QVERIFY(Logger::flush(10));
-    QCOMPARE(d->lines(), QStringList{QStringLiteral("tst_Logger|tst_Logger.cpp|macroShortensFunction|here")});
-}
-
-void TestLogger::threadNames() {
-    QCOMPARE(Logger::currentThreadName(), QString());
-    QVERIFY(Logger::isMainThread());
-
-    QString named;
-    QThread* thread = QThread::create([&] { named = Logger::currentThreadName(); });
-    thread->setObjectName(QStringLiteral("digest-worker"));
-    thread->start();
-    thread->wait();
-    delete thread;
-    QCOMPARE(named, QStringLiteral("digest-worker"));
-
-    QString plain, labelled, cleared;
-    bool mainThere = true;
-    std::thread worker([&] {
-        mainThere = Logger::isMainThread();
-        plain = Logger::currentThreadName();
-        Logger::setThreadLabel(QStringLiteral("intake-queue"));
-        labelled = Logger::currentThreadName();
-        Logger::setThreadLabel({});
-        cleared = Logger::currentThreadName();
-    });
-    worker.join();
-    QVERIFY(!mainThere);
-    QVERIFY2(plain.startsWith(QStringLiteral("<Thread: 0x")), qPrintable(plain));
-    QCOMPARE(labelled, QStringLiteral("intake-queue"));
-    QCOMPARE(cleared, plain);
-
-    // A line logged from a destination's queue names that queue.
-    auto d = std::make_shared<RecordingDestination>();
-    Logger::addDestination(d);
-    BaseDestination other;
-    QString fromQueue;
-    other.queue().sync([&] { fromQueue = Logger::currentThreadName(); });
-    QCOMPARE(fromQueue, other.queueLabel());
-}
-
-void TestLogger::synchronousSending() {
-    auto d = std::make_shared<SlowDestination>();
-    d->setAsynchronously(false);
-    Logger::addDestination(d);
-    TLOG_INFO(QStringLiteral("one"));
-    // The caller waited: the line is there without a flush, written on the queue.
-    QCOMPARE(d->entries().size(), 1);
-    QVERIFY(d->lastRenderThread() != std::this_thread::get_id());
-    QVERIFY(d->lastRenderThread() != std::thread::id());
-}
-
-void TestLogger::asynchronousSendingDoesNotWait() {
-    // The destination's queue is held shut: the callers return before any line is written.
-    auto d = std::make_shared<RecordingDestination>();
-    Logger::addDestination(d);
-    std::promise<void> release;
-    d->queue().async([gate = release.get_future().share()] { gate.wait_for(std::chrono::seconds(10)); });
-    for (int i = 0; i < 4; ++i)
-        TLOG_INFO(QStringLiteral("line %1").arg(i));
-    QVERIFY(d->lines().isEmpty());
-    release.set_value();
-    QVERIFY(Logger::flush(10));
-    QCOMPARE(d->lines().size(), 4);
-}
-
-void TestLogger::flushWaitsForEveryQueue() {
-    QTemporaryDir dir;
-    auto file = std::make_shared<FileDestination>(dir.filePath(QStringLiteral("flush.log")));
-    file->setFormat(QStringLiteral("$M"));
-    auto slow = std::make_shared<SlowDestination>();
-    slow->m_delayMs = 5;
-    Logger::addDestination(file);
-    Logger::addDestination(slow);
-    const int count = 20;
-    for (int i = 0; i < count; ++i)
-        TLOG_INFO(QStringLiteral("line %1").arg(i));
-    QVERIFY(Logger::flush(10));
-    QCOMPARE(slow->lines().size(), count);
-    const QList<QByteArray> lines = test::readAll(file->logFilePath()).split('\n');
-    QCOMPARE(lines.size(), count + 1);
-    QCOMPARE(lines.last(), QByteArray());
-    for (int i = 0; i < count; ++i)
-        QCOMPARE(lines[i], QStringLiteral("line %1").arg(i).toUtf8());
-}
-
-void TestLogger::flushTimesOut() {
-    auto slow = std::make_shared<SlowDestination>();
-    slow->m_delayMs = 100;
-    Logger::addDestination(slow);
-    for (int i = 0; i < 5; ++i)
-        TLOG_INFO(QStringLiteral("slow"));
-    QVERIFY(!Logger::flush(0.05));
-    QVERIFY(Logger::flush(10));
-    QCOMPARE(slow->lines().size(), 5);
-}
-
-void TestLogger::eightThreadsLoseNoLine() {
-    QTemporaryDir dir;
-    auto file = std::make_shared<FileDestination>(dir.filePath(QStringLiteral("threads.log")));
-    file->setFormat(QStringLiteral("$T|$M"));
-    auto sync = std::make_shared<RecordingDestination>();
-    sync->setFormat(QStringLiteral("$M"));
-    sync->setAsynchronously(false);
-    Logger::addDestination(file);
-    Logger::addDestination(sync);
-
-    const int threads = 8;
-    const int perThread = 2000;
-    // Long enough that a torn write would show.
-    const QString padding(200, u'x');
-    std::vector<std::thread> workers;
-    std::atomic<int> ready{0};
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&, t] {
-            Logger::setThreadLabel(QStringLiteral("t%1").arg(t));
-            ++ready;
-            while (ready.load() < threads)
-                std::this_thread::yield();
-            for (int i = 0; i < perThread; ++i)
-                TLOG_INFO(QStringLiteral("%1 %2 %3").arg(t).arg(i).arg(padding));
-        });
+    void destinationSetHasIdentity() {
+        auto a = added();
+        Logger::addDestination(a);
+        QCOMPARE(Logger::countDestinations(), 1);
+        auto b = added();
+        QCOMPARE(Logger::countDestinations(), 2);
+        QVERIFY(Logger::removeDestination(a));
+        QVERIFY(!Logger::removeDestination(a));
+        QCOMPARE(Logger::countDestinations(), 1);
+        TLOG_INFO(QStringLiteral("only b"));
+        QVERIFY(Logger::flush(10));
+        QVERIFY(a->lines().isEmpty());
+        QCOMPARE(b->entries().size(), 1);
     }
-    for (auto& w : workers)
-        w.join();
-    QVERIFY(Logger::flush(30));
 
-    QList<QByteArray> lines = test::readAll(file->logFilePath()).split('\n');
-    QCOMPARE(lines.takeLast(), QByteArray());
-    QCOMPARE(lines.size(), threads * perThread);
-    const QRegularExpression pattern(QStringLiteral("^t(\\d)\\|(\\d) (\\d+) x{200}$"));
-    std::vector<int> next(threads, 0);
-    for (const QByteArray& line : lines) {
-        const QRegularExpressionMatch m = pattern.match(QString::fromUtf8(line));
-        QVERIFY2(m.hasMatch(), line.left(80).constData());
-        const int t = m.captured(2).toInt();
-        QCOMPARE(m.captured(1).toInt(), t);
-        // Each thread's lines arrive in the order it logged them.
-        QCOMPARE(m.captured(3).toInt(), next[t]);
-        ++next[t];
+    void levelFilteringIsLazy_data() {
+        QTest::addColumn<int>("minLevel");
+        QTest::newRow("verbose takes all") << 0;
+        QTest::newRow("debug") << 1;
+        QTest::newRow("info") << 2;
+        QTest::newRow("warning") << 3;
+        QTest::newRow("error") << 4;
     }
-    for (int t = 0; t < threads; ++t)
-        QCOMPARE(next[t], perThread);
-    QCOMPARE(sync->lines().size(), threads * perThread);
-}
+    void levelFilteringIsLazy() {
+        QFETCH(int, minLevel);
+        auto d = added();
+        d->setFormat(QStringLiteral("$L $M"));
+        d->setMinLevel(Level(minLevel));
+        int evaluations = 0;
+        auto message = [&](const char* word) {
+            ++evaluations;
+            return QString::fromLatin1(word);
+        };
+        TLOG_VERBOSE(message("v"));
+        TLOG_DEBUG(message("d"));
+        TLOG_INFO(message("i"));
+        TLOG_WARNING(message("w"));
+        TLOG_ERROR(message("e"));
+        QCOMPARE(evaluations, 5 - minLevel);
+        QVERIFY(Logger::flush(10));
+        const QStringList all = {"VERBOSE v", "DEBUG d", "INFO i", "WARNING w", "ERROR e"};
+        QCOMPARE(d->lines(), all.mid(minLevel));
+    }
 
-void TestLogger::loggingFromInsideADestination() {
-    // A synchronous destination whose writing logs again must not deadlock.
-    class Chatty : public RecordingDestination {
-    public:
-        std::optional<QString> send(const LogEntry& entry) override {
-            if (entry.message == QStringLiteral("outer"))
-                TLOG_INFO(QStringLiteral("inner"));
-            return RecordingDestination::send(entry);
+    // A message is evaluated once for all destinations that take it, and not at all
+    // without a destination (with none at its level: levelFilteringIsLazy).
+    void messageEvaluatedOnceForAllDestinations() {
+        int evaluations = 0;
+        TLOG_ERROR((++evaluations, QStringLiteral("nobody listens")));
+        auto high = added();
+        high->setMinLevel(Level::Error);
+        auto low = added();
+        auto third = added();
+        third->setAsynchronously(false);
+        TLOG_WARNING((++evaluations, QStringLiteral("counted")));
+        QCOMPARE(evaluations, 1);
+        QVERIFY(Logger::flush(10));
+        QCOMPARE(low->entries().size(), 1);
+        QCOMPARE(third->entries().size(), 1);
+        QCOMPARE(high->entries().size(), 0);
+    }
+
+    void entryPointsCarryLevelAndSource() {
+        auto d = added();
+        const QVariant context(QStringLiteral("ctx"));
+        Logger::verbose([] { return QStringLiteral("a"); }, "/p/A.cpp", "f(x:)", 1);
+        Logger::debug([] { return QStringLiteral("b"); }, "/p/B.cpp", "g", 2, context);
+        Logger::info([] { return QStringLiteral("c"); }, "/p/C.cpp", "h()", 3);
+        Logger::warning([] { return QStringLiteral("d"); }, "/p/D.cpp", "i", 4);
+        Logger::error([] { return QStringLiteral("e"); }, "/p/E.cpp", "j", 5);
+        Logger::custom(
+            Level::Info, [] { return QStringLiteral("f"); }, "/p/F.cpp", "k", 6);
+        QVERIFY(Logger::flush(10));
+        const QList<LogEntry> entries = d->entries();
+        QCOMPARE(entries.size(), 6);
+        const Level levels[] = {Level::Verbose, Level::Debug, Level::Info,
+                                Level::Warning, Level::Error, Level::Info};
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(entries[i].level, levels[i]);
+            QCOMPARE(entries[i].line, i + 1);
+            QCOMPARE(entries[i].message, QString(QChar(u'a' + i)));
+            QVERIFY(entries[i].thread.isEmpty()); // logged on the main thread
         }
-    };
-    auto d = std::make_shared<Chatty>();
-    d->setFormat(QStringLiteral("$T $M"));
-    d->setAsynchronously(false);
-    Logger::addDestination(d);
-    TLOG_INFO(QStringLiteral("outer"));
-    QCOMPARE(d->lines(), (QStringList{d->queueLabel() + QStringLiteral(" inner"), QStringLiteral(" outer")}));
-}
+        QCOMPARE(entries[0].file, QStringLiteral("/p/A.cpp"));
+        QCOMPARE(entries[0].function, QStringLiteral("f()"));
+        QCOMPARE(entries[1].context, context);
+        QVERIFY(!entries[0].context.isValid());
+        QVERIFY(QDateTime::currentMSecsSinceEpoch() * 1000 - entries[0].timeUs < 60 * 1000000LL);
+    }
+
+    void shortenFunctionName_data() {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* name, const char* function, const char* expected) {
+            QTest::newRow(name) << QString::fromUtf8(function) << QString::fromUtf8(expected);
+        };
+        row("argument labels", "triage(evaluate:)", "triage()");
+        row("no parentheses", "triage", "triage");
+        row("empty parentheses", "run()", "run()");
+        row("first parenthesis", "a(b(c))(d)", "a()");
+        row("signature", "void trevalin::Process::triage(bool)", "void trevalin::Process::triage()");
+        row("empty", "", "");
+        row("only parenthesis", "(", "()");
+    }
+    void shortenFunctionName() {
+        QFETCH(QString, function);
+        QFETCH(QString, expected);
+        QCOMPARE(Logger::shortenFunctionName(function), expected);
+    }
+
+    void threadNames() {
+        QCOMPARE(Logger::currentThreadName(), QString());
+        QVERIFY(Logger::isMainThread());
+
+        QString named;
+        std::unique_ptr<QThread> thread(QThread::create([&] { named = Logger::currentThreadName(); }));
+        thread->setObjectName(QStringLiteral("digest-worker"));
+        thread->start();
+        thread->wait();
+        QCOMPARE(named, QStringLiteral("digest-worker"));
+
+        QString plain, labelled, cleared;
+        bool mainThere = true;
+        std::thread([&] {
+            mainThere = Logger::isMainThread();
+            plain = Logger::currentThreadName();
+            Logger::setThreadLabel(QStringLiteral("intake-queue"));
+            labelled = Logger::currentThreadName();
+            Logger::setThreadLabel({});
+            cleared = Logger::currentThreadName();
+        }).join();
+        QVERIFY(!mainThere);
+        QVERIFY2(plain.startsWith(QStringLiteral("<Thread: 0x")), qPrintable(plain));
+        QCOMPARE(labelled, QStringLiteral("intake-queue"));
+        QCOMPARE(cleared, plain);
+
+        // A line logged from a destination's queue names that queue.
+        BaseDestination other;
+        QString fromQueue;
+        other.queue().sync([&] { fromQueue = Logger::currentThreadName(); });
+        QCOMPARE(fromQueue, other.queueLabel());
+    }
+
+    void synchronousSending() {
+        auto d = added<SlowDestination>(20);
+        d->setAsynchronously(false);
+        TLOG_INFO(QStringLiteral("one"));
+        // The caller waited: the line is there without a flush, written on the queue.
+        QCOMPARE(d->entries().size(), 1);
+        QVERIFY(d->lastRenderThread() != std::this_thread::get_id());
+        QVERIFY(d->lastRenderThread() != std::thread::id());
+    }
+
+    void asynchronousSendingDoesNotWait() {
+        // The destination's queue is held shut: the callers return before any line is written.
+        auto d = added();
+        std::promise<void> release;
+        d->queue().async([gate = release.get_future().share()] { gate.wait_for(std::chrono::seconds(10)); });
+        for (int i = 0; i < 4; ++i)
+            TLOG_INFO(QStringLiteral("line %1").arg(i));
+        QVERIFY(d->lines().isEmpty());
+        release.set_value();
+        QVERIFY(Logger::flush(10));
+        QCOMPARE(d->lines().size(), 4);
+    }
+
+    // Two asynchronous destinations, one slow (10 lines of 20 ms): flush gives up after
+    // its time, and returns once both are done, a file destination's lines being in its file.
+    void flushWaitsForEveryQueueOrTimesOut() {
+        QTemporaryDir dir;
+        auto file = added<FileDestination>(dir.filePath(QStringLiteral("flush.log")));
+        auto slow = added<SlowDestination>(20);
+        for (int i = 0; i < 10; ++i)
+            TLOG_INFO(QStringLiteral("line %1").arg(i));
+        QVERIFY(!Logger::flush(0.05));
+        QVERIFY(Logger::flush(10));
+        QCOMPARE(slow->lines().size(), 10);
+        QCOMPARE(test::readAll(file->logFilePath()).count('\n'), 10);
+    }
+
+    void eightThreadsLoseNoLine() {
+        QTemporaryDir dir;
+        auto file = added<FileDestination>(dir.filePath(QStringLiteral("threads.log")));
+        file->setFormat(QStringLiteral("$T|$M"));
+        auto sync = added();
+        sync->setAsynchronously(false);
+
+        const int threads = 8;
+        const int perThread = 2000;
+        // Long enough that a torn write would show.
+        const QString padding(200, u'x');
+        std::vector<std::thread> workers;
+        std::atomic<int> ready{0};
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                Logger::setThreadLabel(QStringLiteral("t%1").arg(t));
+                ++ready;
+                while (ready.load() < threads)
+                    std::this_thread::yield();
+                for (int i = 0; i < perThread; ++i)
+                    TLOG_INFO(QStringLiteral("%1 %2 %3").arg(t).arg(i).arg(padding));
+            });
+        }
+        for (auto& w : workers)
+            w.join();
+        QVERIFY(Logger::flush(30));
+
+        QList<QByteArray> lines = test::readAll(file->logFilePath()).split('\n');
+        QCOMPARE(lines.takeLast(), QByteArray());
+        QCOMPARE(lines.size(), threads * perThread);
+        const QRegularExpression pattern(QStringLiteral("^t(\\d)\\|(\\d) (\\d+) x{200}$"));
+        std::vector<int> next(threads, 0);
+        for (const QByteArray& line : lines) {
+            const QRegularExpressionMatch m = pattern.match(QString::fromUtf8(line));
+            QVERIFY2(m.hasMatch(), line.left(80).constData());
+            const int t = m.captured(2).toInt();
+            QCOMPARE(m.captured(1).toInt(), t);
+            // Each thread's lines arrive in the order it logged them.
+            QCOMPARE(m.captured(3).toInt(), next[t]);
+            ++next[t];
+        }
+        for (int t = 0; t < threads; ++t)
+            QCOMPARE(next[t], perThread);
+        QCOMPARE(sync->lines().size(), threads * perThread);
+    }
+
+    void loggingFromInsideADestination() {
+        // A synchronous destination whose writing logs again must not deadlock.
+        class Chatty : public RecordingDestination {
+        public:
+            std::optional<QString> send(const LogEntry& entry) override {
+                if (entry.message == QStringLiteral("outer"))
+                    TLOG_INFO(QStringLiteral("inner"));
+                return RecordingDestination::send(entry);
+            }
+        };
+        auto d = added<Chatty>();
+        d->setFormat(QStringLiteral("$T $M"));
+        d->setAsynchronously(false);
+        TLOG_INFO(QStringLiteral("outer"));
+        QCOMPARE(d->lines(),
+                 (QStringList{d->queueLabel() + QStringLiteral(" inner"), QStringLiteral(" outer")}));
+    }
+};
 
 TREVALIN_TEST_MAIN(TestLogger)
 #include "tst_Logger.moc"

@@ -23,10 +23,10 @@
 
 namespace trevalin::test {
 
+// The file's bytes; empty when it cannot be read.
 inline QByteArray readAll(const QString& path) {
     QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline bool writeFile(const QString& path, const QByteArray& data) {

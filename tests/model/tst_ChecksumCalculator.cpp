@@ -46,23 +46,14 @@ constexpr qint64 kMiB = 1 << 20;
 // One flag per page of the file: whether it is in the page cache. Empty when the file
 // can't be asked.
 std::vector<bool> residency(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
+    QFile file(path);
+    uchar* map = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!map)
         return {};
-    struct stat st;
-    ::fstat(fd, &st);
-    const size_t length = size_t(st.st_size);
-    void* map = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
-    ::close(fd);
-    if (map == MAP_FAILED)
-        return {};
-    const long page = ::sysconf(_SC_PAGESIZE);
-    std::vector<unsigned char> vector((length + size_t(page) - 1) / size_t(page));
-    const int rc = ::mincore(map, length, vector.data());
-    ::munmap(map, length);
-    if (rc != 0)
-        return {};
-    return std::vector<bool>(vector.begin(), vector.end()); // bit 0: resident
+    std::vector<unsigned char> pages((file.size() + ::sysconf(_SC_PAGESIZE) - 1) / ::sysconf(_SC_PAGESIZE));
+    const bool asked = ::mincore(map, size_t(file.size()), pages.data()) == 0;
+    file.unmap(map);
+    return asked ? std::vector<bool>(pages.begin(), pages.end()) : std::vector<bool>(); // bit 0: resident
 }
 
 double residentFraction(const std::vector<bool>& pages) {
@@ -142,14 +133,11 @@ private slots:
         const Location location(file);
 
         for (Digest digest : kAllDigests) {
-            const QString want = expected.at(int(digest));
-            QCOMPARE(ChecksumCalculator::hashBytes(input, digest), want);
+            QCOMPARE(ChecksumCalculator::hashBytes(input, digest), expected.at(int(digest)));
             const std::optional<Checksum> single = ChecksumCalculator::checksum(location, digest);
             QVERIFY(single);
             TCOMPARE_ENUM(single->algorithm, digest);
-            QCOMPARE(single->value, want);
-            QCOMPARE(single->value.size(), digestSize(digest) * 2);
-            QVERIFY(!single->id.isNull());
+            QCOMPARE(single->value, expected.at(int(digest)));
         }
         const std::optional<QList<Checksum>> all = ChecksumCalculator::checksumAll(location, allDigests());
         QVERIFY(all);
@@ -199,9 +187,6 @@ private slots:
                 QCOMPARE(all->at(i).value, ChecksumCalculator::hashBytes(data, request.at(i)));
             }
         }
-        for (Digest digest : kAllDigests)
-            QCOMPARE(ChecksumCalculator::checksum(location, digest)->value,
-                     ChecksumCalculator::hashBytes(data, digest));
         QFile::remove(file);
     }
 
@@ -210,10 +195,8 @@ private slots:
         QVERIFY(writeFile(file, "same"));
         const auto a = ChecksumCalculator::checksum(Location(file), Digest::SHA1);
         const auto b = ChecksumCalculator::checksum(Location(file), Digest::SHA1);
-        QVERIFY(a && b);
-        QVERIFY(a->sameDigest(*b));
+        QVERIFY(a && b && a->sameDigest(*b));
         QVERIFY(a->id != b->id);
-        QVERIFY(!(*a == *b));
         QCOMPARE(ChecksumCalculator::checksumAll(Location(file), {})->size(), 0);
     }
 
@@ -262,19 +245,13 @@ private slots:
         QVERIFY(log.has(Level::Warning, kFailureWarning));
     }
 
-    void linkToFile() {
-        const QString file = path(QStringLiteral("linked-target"));
-        QVERIFY(writeFile(file, "abc"));
-        QVERIFY(QFile::link(file, path(QStringLiteral("file-link"))));
-        QCOMPARE(
-            ChecksumCalculator::checksum(Location(path(QStringLiteral("file-link"))), Digest::MD5)->value,
-            QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
-    }
-
-    void awkwardNames() {
-        for (const QString& name : {QStringLiteral("a b, \"c\".txt"), QStringLiteral("new\nline"),
-                                    QStringLiteral("Ünïcødé ✓"), QStringLiteral("'quote'")}) {
-            QVERIFY(writeFile(path(name), "abc"));
+    void awkwardNamesAndLinks() {
+        QVERIFY(writeFile(path(QStringLiteral("linked-target")), "abc"));
+        QVERIFY(QFile::link(path(QStringLiteral("linked-target")), path(QStringLiteral("file-link"))));
+        for (const QString& name :
+             {QStringLiteral("a b, \"c\".txt"), QStringLiteral("new\nline"), QStringLiteral("Ünïcødé ✓"),
+              QStringLiteral("'quote'"), QStringLiteral("file-link")}) {
+            QVERIFY(name.endsWith(u"link") || writeFile(path(name), "abc"));
             const auto result = ChecksumCalculator::checksum(Location(path(name)), Digest::SHA1);
             QVERIFY2(result, qPrintable(name));
             QCOMPARE(result->value, QStringLiteral("a9993e364706816aba3e25717850c26c9cd0d89d"));
