@@ -1,9 +1,10 @@
 // StartupProbe: start-up figures for the benchmark, on when the environment variable
-// TREVALIN_STARTUP_PROBE is set. It notes, on the monotonic clock, when the tray item
+// TREVALIN_STARTUP_PROBE is set. It notes, on the wall clock, when the tray item
 // is shown and when both databases are ready (start-up completion), and meanwhile
 // the worst lateness of a 10 ms timer on the GUI thread, which is how long the GUI
 // thread was kept from its events. Once both have happened it prints one line
-//   startup-probe start_ns=<main> tray_ns=<tray> ready_ns=<ready> max_late_ms=<ms>
+//   startup-probe main_ns=<main()> tray_ns=<tray> ready_ns=<ready> max_late_ms=<ms>
+// (nanoseconds since the epoch; main() to the millisecond)
 // to standard output and, when the variable's value is "quit", quits the program.
 //
 // Thread-safety: a QObject of the GUI thread; the completion hook posts to it.

@@ -26,8 +26,10 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
     , m_trayAvailable(trayAvailable)
     , m_mainWindow(std::make_unique<MainWindow>()) {
     // The engine's wiring comes before anything loads: the start-up steps then run its
-    // pieces in their own order and tasks.
-    Engine::start({.persistence = true, .monitoring = true});
+    // pieces in their own order and tasks. The flag table is filled here too, before
+    // any step: filled from the StateTracking task, it could overwrite a "ready" that a
+    // database had already reported, and start-up would never complete.
+    Engine::start({.persistence = true, .monitoring = true, .flags = true});
 
     AppSettings& settings = AppSettings::shared();
     if (settings.hideFileBrowser())

@@ -30,9 +30,11 @@
 // wiring must come before anything loads a database: a "ready" flag set before
 // wirePersistence() stays in the store's stand-in table and never completes start-up.
 //
-// The desktop program calls start({.persistence = true, .monitoring = true}) first and
-// then the pieces one by one from its start-up commands, in their order and tasks:
-// StateTracking initialiseFlags() (then Global::start()), LoadSettings loadAlgorithms(),
+// The desktop program calls start({.persistence = true, .monitoring = true, .flags =
+// true}) first and then the pieces one by one from its start-up commands, in their
+// order and tasks: StateTracking initialiseFlags() (already done: the table must be
+// filled before a database can report "ready" into it; then Global::start()),
+// LoadSettings loadAlgorithms(),
 // SecurityBookmarks loadBookmarks(), CoreDataStack openFolderStore(), DatabaseStartup
 // loadContent(). Each piece is once-only as well, so the two ways never run one twice.
 //
