@@ -41,18 +41,13 @@ private slots:
     void save_data() {
         QTest::addColumn<bool>("changeAfterSnapshot");
         QTest::addColumn<bool>("writeFails");
-        QTest::addColumn<bool>("flagAfter");
-        QTest::addColumn<QByteArray>("fileAfter");
-        QTest::newRow("unchanged") << false << false << false << QByteArray("<string>new</string>");
-        QTest::newRow("changed after the snapshot")
-            << true << false << true << QByteArray("<string>new</string>");
-        QTest::newRow("write fails") << false << true << true << QByteArray("old");
+        QTest::newRow("unchanged") << false << false;
+        QTest::newRow("changed after the snapshot") << true << false;
+        QTest::newRow("write fails") << false << true;
     }
     void save() {
         QFETCH(bool, changeAfterSnapshot);
         QFETCH(bool, writeFails);
-        QFETCH(bool, flagAfter);
-        QFETCH(QByteArray, fileAfter);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.plist"));
         QVERIFY(writeFile(path, "old"));
@@ -87,9 +82,11 @@ private slots:
             failed = true;
         }
         QCOMPARE(failed, writeFails);
-        QCOMPARE(StoreHooks::flag(kSubSystem, StoreHooks::Flag::save), flagAfter);
+        // The flag is cleared only by a write of the latest state; a failed one keeps the old file.
+        QCOMPARE(StoreHooks::flag(kSubSystem, StoreHooks::Flag::save), changeAfterSnapshot || writeFails);
         const QByteArray written = readAll(path);
-        QVERIFY2(writeFails ? written == fileAfter : written.contains(fileAfter), written.constData());
+        QVERIFY2(writeFails ? written == "old" : written.contains("<string>new</string>"),
+                 written.constData());
     }
 };
 
