@@ -1,9 +1,7 @@
-// The fast content-database reader against the general one: every document of the
-// table is decoded by both; where the fast reader returns records they must equal the
-// general reader's, documents it must handle are handled, malformed ones are never
-// accepted, and DatabaseCodec::decode() gives exactly the general reader's result or error.
-// Also read from a device in tiny blocks, so every step crosses a block boundary. The
-// documents the content database rejects with its own messages are in its test.
+// The fast content-database reader against the general one: every document is decoded by
+// both (also from a device in tiny blocks); the fast reader's records equal the general
+// reader's, it handles what it must and never accepts a malformed document, and
+// DatabaseCodec::decode() gives exactly the general reader's records or error.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
@@ -15,6 +13,7 @@
 
 #include <QBuffer>
 
+#include <algorithm>
 #include <variant>
 
 using namespace trevalin;
@@ -40,17 +39,15 @@ Outcome general(const QByteArray& bytes) {
     });
 }
 
-// Empty when equal, else what differs.
-QString difference(const DatabaseCodec::Map& a, const DatabaseCodec::Map& b) {
-    if (a.size() != b.size())
-        return QString("sizes %1 and %2").arg(a.size()).arg(b.size());
-    auto i = a.begin();
-    auto j = b.begin();
-    for (int n = 0; i != a.end(); ++i, ++j, ++n) {
-        if (!(i->first == j->first && sameData(i->second->snapshot(), j->second->snapshot())))
-            return QString("entry %1 (%2 / %3)").arg(n).arg(i->first.path(), j->first.path());
-    }
-    return {};
+// Whether both are the same records (times bit for bit) or the same error text.
+bool equal(const Outcome& a, const Outcome& b) {
+    if (a.index() != b.index() || a.index() == 1)
+        return a.index() == b.index() && std::get<QString>(a) == std::get<QString>(b);
+    const DatabaseCodec::Map& x = std::get<DatabaseCodec::Map>(a);
+    const DatabaseCodec::Map& y = std::get<DatabaseCodec::Map>(b);
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const auto& i, const auto& j) {
+        return i.first == j.first && sameData(i.second->snapshot(), j.second->snapshot());
+    });
 }
 
 QByteArray written(const QList<FileObjectPtr>& records) {
@@ -186,7 +183,6 @@ private slots:
         bad("not a plist", QByteArray("hello, world\n"));
         bad("binary", QByteArray("bplist00\xd1\x01\x02", 11));
         bad("root is an array", QByteArray("<plist><array/></plist>"));
-        bad("root is empty", QByteArray("<plist></plist>"));
         bad("db is a string", QByteArray("<plist><dict><key>db</key><string>x</string></dict></plist>"));
         QByteArray noRelative = single();
         noRelative.replace("<key>relative</key>", "<key>relativ</key>");
@@ -205,7 +201,6 @@ private slots:
         bad("not a file URL", single("http://host/a.txt"));
         bad("trailing element", QByteArray("<plist><dict><key>db</key><array/></dict><dict/></plist>"));
         bad("content after plist", QByteArray("<plist><dict><key>db</key><array/></dict></plist>x"));
-        bad("second root", QByteArray("<plist><dict><key>db</key><array/></dict></plist><plist/>"));
         bad("mismatched end tag", QByteArray("<plist><dict><key>db</key><array></dict></array></plist>"));
         bad("text between elements", QByteArray("<plist><dict>x<key>db</key><array/></dict></plist>"));
         bad("key without value", QByteArray("<plist><dict><key>db</key></dict></plist>"));
@@ -232,19 +227,12 @@ private slots:
         QFETCH(QByteArray, same);
         const Outcome expected = general(bytes);
         QCOMPARE(std::holds_alternative<DatabaseCodec::Map>(expected), valid);
-        if (!same.isEmpty()) {
-            const QString diff = difference(std::get<DatabaseCodec::Map>(expected),
-                                            std::get<DatabaseCodec::Map>(general(same)));
-            QVERIFY2(diff.isEmpty(), qPrintable(diff));
-        }
+        QVERIFY(same.isEmpty() || equal(expected, general(same)));
 
         const std::optional<DatabaseCodec::Map> quick = DatabaseReader::decode(bytes);
         QVERIFY2(quick || !fast, "the fast reader gave up");
         QVERIFY2(!quick || valid, "the fast reader accepted a document the general reader rejects");
-        if (quick) {
-            const QString diff = difference(*quick, std::get<DatabaseCodec::Map>(expected));
-            QVERIFY2(diff.isEmpty(), qPrintable(diff));
-        }
+        QVERIFY(!quick || equal(*quick, expected));
         // From a device in tiny blocks: every step is cut short and run again.
         QBuffer memory(&bytes);
         for (qsizetype block : {1, 7, 16, 64, 0}) {
@@ -253,19 +241,12 @@ private slots:
             const std::optional<DatabaseCodec::Map> chunked = DatabaseReader::decode(&memory);
             memory.close();
             QCOMPARE(bool(chunked), bool(quick));
-            if (chunked)
-                QVERIFY(difference(*chunked, *quick).isEmpty());
+            QVERIFY(!chunked || equal(*chunked, *quick));
         }
         // The decoder the database loads with: the same records, or exactly the general
         // reader's error.
         QVERIFY(memory.open(QIODevice::ReadOnly));
-        const Outcome actual = outcome([&] { return DatabaseCodec::decode(&memory); });
-        QCOMPARE(actual.index(), expected.index());
-        if (valid)
-            QVERIFY(difference(std::get<DatabaseCodec::Map>(actual), std::get<DatabaseCodec::Map>(expected))
-                        .isEmpty());
-        else
-            QCOMPARE(std::get<QString>(actual), std::get<QString>(expected));
+        QVERIFY(equal(outcome([&] { return DatabaseCodec::decode(&memory); }), expected));
     }
 
     // Every percent escape and every literal URL character: the fast reader either gives
@@ -292,9 +273,7 @@ private slots:
             if (!quick)
                 continue;
             ++handled;
-            QVERIFY2(std::holds_alternative<DatabaseCodec::Map>(expected), text.constData());
-            const QString diff = difference(*quick, std::get<DatabaseCodec::Map>(expected));
-            QVERIFY2(diff.isEmpty(), qPrintable(QString::fromUtf8(text) + QStringLiteral(": ") + diff));
+            QVERIFY2(equal(*quick, expected), text.constData());
         }
         QVERIFY2(handled > 400, qPrintable(QString::number(handled)));
     }
