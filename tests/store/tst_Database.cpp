@@ -12,13 +12,12 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <limits>
+#include <thread>
 
 using namespace trevalin;
 using namespace trevalin::test;
@@ -401,31 +400,23 @@ private slots:
     }
 
     void saveWhileChanging() {
-        // Writers change records and the map while saves run; every file written loads back.
+        // A writer changes records and the map while saves run; every file written loads back.
         Database db(dbFile());
         for (int i = 0; i < 200; ++i)
             add(db, QString("/data/%1").arg(i));
-        std::atomic<bool> stop{false};
-        QThread* writer = QThread::create([&] {
-            int n = 0;
-            while (!stop) {
-                const Location l(QString("/data/%1").arg(n % 200));
-                db.checksumStore(l, Checksum::make(Digest::MD5, QString::number(n)));
-                FileObjectPtr r = add(db, QString("/data/new%1").arg(n));
-                db.remove(OrderedSet<Location>{r->location()});
-                ++n;
+        std::jthread writer([&](std::stop_token stop) {
+            for (int n = 0; !stop.stop_requested(); ++n) {
+                db.checksumStore(Location(QString("/data/%1").arg(n % 200)),
+                                 Checksum::make(Digest::MD5, QString::number(n)));
+                db.remove(OrderedSet<Location>{add(db, QString("/data/new%1").arg(n))->location()});
             }
         });
-        writer->start();
         for (int i = 0; i < 20; ++i) {
             db.save();
             Database check(dbFile());
             check.load();
             QVERIFY(check.count() >= 200);
         }
-        stop = true;
-        writer->wait();
-        delete writer;
     }
 };
 

@@ -15,22 +15,7 @@
 using namespace trevalin;
 using namespace trevalin::test;
 
-namespace {
-
-constexpr auto kSubSystem = StoreHooks::SubSystem::bookmarks;
-
-// A database of one text value, as the real owners use the helper.
-struct Owner {
-    explicit Owner(const QString& path)
-        : file(path, kSubSystem, mutex, generation) {}
-
-    std::mutex mutex;
-    std::uint64_t generation = 0; // guarded by mutex
-    QString value;                // guarded by mutex
-    PlistDataFile file;
-};
-
-} // namespace
+static constexpr auto kSubSystem = StoreHooks::SubSystem::bookmarks;
 
 class TestPlistDataFile : public QObject {
     Q_OBJECT
@@ -51,37 +36,35 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("data.plist"));
         QVERIFY(writeFile(path, "old"));
-        Owner owner(path);
-        owner.value = QStringLiteral("new");
-        ++owner.generation;
-        StoreHooks::setFlag(kSubSystem, StoreHooks::Flag::save, true);
-
+        // An owner of one text value, as the databases use the helper.
+        std::mutex mutex;
+        std::uint64_t generation = 1; // guarded by mutex, as is value
+        QString value = QStringLiteral("new");
         QString snapshot;
-        bool failed = false;
-        try {
-            owner.file.save({[&] { snapshot = owner.value; },
-                             [&] {
-                                 if (!changeAfterSnapshot)
-                                     return;
-                                 std::lock_guard lock(owner.mutex);
-                                 owner.value = QStringLiteral("newer");
-                                 ++owner.generation;
-                             },
-                             [&](PlistWriter& writer) {
-                                 if (writeFails)
-                                     throw PlistError(QStringLiteral("cannot encode"));
-                                 writer.beginDict();
-                                 writer.key(QLatin1StringView("value"));
-                                 writer.string(snapshot);
-                                 writer.endDict();
-                             },
-                             [](const PlistError& error) { throw error.message(); },
-                             QStringLiteral("saved")});
-        } catch (const QString& reason) { // thrown by the fail step above
-            QCOMPARE(reason, QStringLiteral("cannot encode"));
-            failed = true;
-        }
-        QCOMPARE(failed, writeFails);
+        QString failure; // what the fail step was handed
+        PlistDataFile file(path, kSubSystem, mutex, generation);
+        StoreHooks::setFlag(kSubSystem, StoreHooks::Flag::save, true);
+        const auto save = [&] {
+            file.save({[&] { snapshot = value; },
+                       [&] {
+                           std::lock_guard lock(mutex);
+                           if (changeAfterSnapshot) {
+                               value = QStringLiteral("newer");
+                               ++generation;
+                           }
+                       },
+                       [&](PlistWriter& writer) {
+                           if (writeFails)
+                               throw PlistError(QStringLiteral("cannot encode"));
+                           writer.string(snapshot);
+                       },
+                       [&](const PlistError& error) { failure = error.message(); }, QStringLiteral("saved")});
+        };
+        if (writeFails)
+            QVERIFY_THROWS_EXCEPTION(PlistError, save());
+        else
+            save();
+        QCOMPARE(failure, writeFails ? QStringLiteral("cannot encode") : QString());
         // The flag is cleared only by a write of the latest state; a failed one keeps the old file.
         QCOMPARE(StoreHooks::flag(kSubSystem, StoreHooks::Flag::save), changeAfterSnapshot || writeFails);
         const QByteArray written = readAll(path);
