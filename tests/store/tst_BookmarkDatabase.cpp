@@ -48,8 +48,8 @@ private slots:
     }
     void cleanup() { QVERIFY(StoreHooks::waitForBackground(10000)); }
 
-    // A token resolves to its file; one that is not a token, or is cut short, is refused.
-    // Staleness and a deleted file are driven through sandboxValidate() below.
+    // A token resolves to its file; one that is not a token, or is cut short, is refused
+    // (staleness and deleted files: sandboxValidate() below).
     void tokenResolution() {
         const Location file = makeFile("a file.txt");
         const SecurityBookmark bookmark = SecurityBookmark::create(file);
@@ -228,13 +228,11 @@ private slots:
         const Location file = makeFile("private.txt");
         const QString locked = lockFolder ? m_dir.path() + "/files" : file.path();
         content.set(file, makeRecord(file.path()));
-        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
-        if (!lockFolder) // made while unreadable, as when the user adds such a file
-            bookmarks.store(file, SecurityBookmark::create(file));
-        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0700) == 0);
         if (lockFolder)
             bookmarks.store(file, SecurityBookmark::create(file));
         QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
+        if (!lockFolder) // made while unreadable, as when the user adds such a file
+            bookmarks.store(file, SecurityBookmark::create(file));
 
         bookmarks.sandboxValidate(bookmarks.db());
         Cleanup::databases(content, bookmarks, folders);

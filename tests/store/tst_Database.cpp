@@ -111,13 +111,10 @@ private slots:
         }
         db.flushChanges();
         QCOMPARE(spy.count(), expected == "0|||" ? 0 : 1); // nothing to report: no batch
-        if (spy.isEmpty())
-            return;
-        const RecordChanges c = spy.at(0).at(0).value<RecordChanges>();
-        QCOMPARE(
-            QStringList({QString::number(c.reset), names(c.removed), names(c.inserted), names(c.changed)})
-                .join('|'),
-            expected);
+        const RecordChanges c = spy.isEmpty() ? RecordChanges() : spy.at(0).at(0).value<RecordChanges>();
+        QCOMPARE(QString::number(c.reset) + '|' + names(c.removed) + '|' + names(c.inserted) + '|' +
+                     names(c.changed),
+                 expected);
     }
 
     // 10,000 records appended and given five digests each (60,000 changes) within one
@@ -260,7 +257,6 @@ private slots:
         const Location location(m_dir.path() + "/" + name);
         Database db(dbFile());
         QCOMPARE(db.set(location, makeRecord(location.path())), storable);
-        QCOMPARE(db.contains(location), storable);
         if (!storable)
             QVERIFY(m_log.hasPrefix("ERROR: Location cannot be stored in the content database: "));
         db.save();

@@ -54,26 +54,19 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("receiver"); // the entry that becomes the new file; "-": none
         QTest::addColumn<bool>("fails");
-        QTest::newRow("new file") << "none"
-                                  << "x.csv" << false;
-        QTest::newRow("existing file replaced") << "file"
-                                                << "x.csv" << false;
-        QTest::newRow("absolute link to a file") << "absolute link"
-                                                 << "sub/t" << false;
-        QTest::newRow("relative link through a link") << "relative chain"
-                                                      << "sub/t" << false;
-        QTest::newRow("dangling link creates its target") << "dangling link"
-                                                          << "sub/t" << false;
-        QTest::newRow("link to a FIFO") << "fifo"
-                                        << "-" << false;
-        QTest::newRow("link to a character device") << "device"
-                                                    << "-" << false;
-        QTest::newRow("a folder") << "folder"
-                                  << "-" << true;
-        QTest::newRow("a missing folder") << "missing folder"
-                                          << "-" << true;
-        QTest::newRow("a loop of links") << "loop"
-                                         << "-" << true;
+        const auto row = [](const char* name, const char* setup, const char* receiver, bool fails = false) {
+            QTest::newRow(name) << QString::fromUtf8(setup) << QString::fromUtf8(receiver) << fails;
+        };
+        row("new file", "none", "x.csv");
+        row("existing file replaced", "file", "x.csv");
+        row("absolute link to a file", "absolute link", "sub/t");
+        row("relative link through a link", "relative chain", "sub/t");
+        row("dangling link creates its target", "dangling link", "sub/t");
+        row("link to a FIFO", "fifo", "-");
+        row("link to a character device", "device", "-");
+        row("a folder", "folder", "-", true);
+        row("a missing folder", "missing folder", "-", true);
+        row("a loop of links", "loop", "-", true);
     }
     void write() {
         QFETCH(QString, setup);

@@ -1,7 +1,6 @@
-// The save step the property-list databases share, driven through its outcomes: the
-// save flag is cleared only when nothing changed after the snapshot, and a failed write
-// keeps the old file and the flag. (Loading is driven through the databases' own tests
-// and the command line's.)
+// The save step the property-list databases share: the save flag is cleared only when
+// nothing changed after the snapshot, and a failed write keeps the old file and the flag.
+// (Loading is driven through the databases' own tests.)
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 

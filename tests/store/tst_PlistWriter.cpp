@@ -1,6 +1,5 @@
-// The property-list writer's text encoding: UTF-8 and XML escapes byte for byte, the
-// characters no XML can carry (error state, nothing of the string written), and
-// strings longer than the writer's buffer.
+// The property-list writer's strings: UTF-8 and escapes byte for byte, the characters no
+// XML can carry (error state, nothing written), and strings longer than its buffer.
 #include "TestMain.h"
 
 #include "store/PlistWriter.h"
