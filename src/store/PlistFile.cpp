@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace trevalin {
 
@@ -63,22 +62,6 @@ bool PlistFile::isPropertyListSafe(QStringView text) {
         } else if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF || c == 0xFFFD) {
             return false;
         }
-    }
-    return true;
-}
-
-bool PlistFile::isPropertyListSafe(const QByteArray& nativePath) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(nativePath);
-    if (decoder.hasError())
-        return false;
-    // A genuine U+FFFD in valid UTF-8 is fine here; only the other rules apply.
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
-            return false;
-        if (c == 0xFFFE || c == 0xFFFF)
-            return false;
     }
     return true;
 }

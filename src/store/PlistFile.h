@@ -35,9 +35,6 @@ public:
     // no U+FFFD (the mark left where a file name was not valid UTF-8: such a name cannot
     // be given back to the file system).
     static bool isPropertyListSafe(QStringView text);
-    // The same test for a file-system path in its native bytes: valid UTF-8 and the
-    // character rules above.
-    static bool isPropertyListSafe(const QByteArray& nativePath);
     // `text` with every control character shown as "\xNN" (for log lines).
     static QString printable(QStringView text);
 };

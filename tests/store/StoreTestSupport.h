@@ -1,26 +1,22 @@
-// Helpers shared by the store tests (besides the model tests' ones): a bit-exact
-// comparison of doubles, a property-list wrapper and a builder of records.
+// Helpers shared by the store tests (besides the model tests' ones): record comparison,
+// hand-written property-list documents, and a builder of records.
 #pragma once
 
 #include "model/FileObject.h"
 #include "model/ModelTestSupport.h"
 
-#include <cstring>
+#include <bit>
 #include <optional>
 #include <utility>
 
 namespace trevalin::test {
 
-// True when both doubles have the same bit pattern (tells -0.0 from 0.0, keeps NaN payloads).
-inline bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// Whether two records hold the same data, field by field (times bit for bit).
+// Whether two records hold the same data, field by field (times bit for bit: -0.0 is not 0.0).
 inline bool sameData(const FileObjectData& x, const FileObjectData& y) {
+    const auto bits = [](double d) { return std::bit_cast<quint64>(d); };
     return x.identifier == y.identifier && x.location == y.location && x.path == y.path &&
            x.directory == y.directory && x.prefix == y.prefix && x.suffix == y.suffix && x.name == y.name &&
-           x.bytes == y.bytes && sameBits(x.created, y.created) && sameBits(x.modified, y.modified) &&
+           x.bytes == y.bytes && bits(x.created) == bits(y.created) && bits(x.modified) == bits(y.modified) &&
            x.status == y.status && x.checksums == y.checksums && x.bookmarked == y.bookmarked;
 }
 

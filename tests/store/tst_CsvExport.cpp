@@ -1,5 +1,6 @@
 // The CSV export text: the header, CR line ends, and every row equal to the record's own
-// FileObject::csvRow() (whose quoting and column order are tested with FileObject).
+// FileObject::csvRow() (whose quoting and column order are tested with FileObject), also
+// for repeated algorithms (the first counts), all five digests and quoting.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
@@ -13,8 +14,6 @@ class TestCsvExport : public QObject {
 
 private slots:
     void rowsMatchFileObject() {
-        // The export writes each record's row itself: it must equal FileObject::csvRow(),
-        // also for repeated algorithms (the first counts), all five digests and quoting.
         QList<Checksum> all;
         for (Digest digest : kAllDigests)
             all.append(Checksum::make(digest, toString(digest).toLower()));

@@ -1,5 +1,5 @@
-// Content database: the change reports, the property-list file (round trips, rejected
-// documents), start/load/save with their failure paths, and the map operations.
+// Content database: change reports, the file (round trips, rejected documents, start,
+// save failures), and the map operations.
 #include "StoreTestSupport.h"
 #include "TestMain.h"
 
@@ -9,17 +9,15 @@
 #include "store/StoreHooks.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <limits>
+#include <thread>
 
 using namespace trevalin;
 using namespace trevalin::test;
@@ -82,7 +80,6 @@ private slots:
         const auto row = [](const char* name, const char* steps, const char* expected) {
             QTest::newRow(name) << QString::fromUtf8(steps) << QString::fromUtf8(expected);
         };
-        row("one digest", "#a", "0|||a");
         row("five digests, one record", "#a #a #a #a #a", "0|||a");
         row("replace then digest", "=b #b", "0|||b");
         row("append then digest", "+c #c", "0||c|");
@@ -114,44 +111,31 @@ private slots:
         }
         db.flushChanges();
         QCOMPARE(spy.count(), expected == "0|||" ? 0 : 1); // nothing to report: no batch
-        if (spy.isEmpty())
-            return;
-        const RecordChanges c = spy.at(0).at(0).value<RecordChanges>();
-        QCOMPARE(
-            QStringList({QString::number(c.reset), names(c.removed), names(c.inserted), names(c.changed)})
-                .join('|'),
-            expected);
+        const RecordChanges c = spy.isEmpty() ? RecordChanges() : spy.at(0).at(0).value<RecordChanges>();
+        QCOMPARE(QString::number(c.reset) + '|' + names(c.removed) + '|' + names(c.inserted) + '|' +
+                     names(c.changed),
+                 expected);
     }
 
-    void manyChangesArriveInFewBatches() {
-        // 10,000 records appended and given five digests each: 60,000 changes.
+    // 10,000 records appended and given five digests each (60,000 changes) within one
+    // interval: one batch holding the appends in order and nothing else.
+    void manyChangesArriveInOneBatch() {
         Database db(dbFile());
-        db.setChangeInterval(std::chrono::milliseconds(20));
-        int batches = 0;
-        bool onlyInserts = true;
-        QStringList order;
-        connect(&db, &Database::recordsChanged, this, [&](const RecordChanges& c) {
-            ++batches;
-            onlyInserts = onlyInserts && !c.reset && c.removed.isEmpty();
-            for (const Location& key : c.inserted)
-                order.append(key.fileName());
-        });
-        QElapsedTimer clock;
-        clock.start();
+        db.setChangeInterval(std::chrono::hours(1));
+        QSignalSpy spy(&db, &Database::recordsChanged);
         for (int i = 0; i < 10000; ++i) {
             const Location key("/data/" + QString::number(i));
             db.set(key, makeRecord(key.path()));
             for (int d = 0; d < 5; ++d)
                 db.checksumStore(key, Checksum::make(kAllDigests[d], QString::number(d)));
         }
-        const qint64 elapsed = clock.elapsed();
-        QVERIFY(QTest::qWaitFor([&] { return order.size() >= 10000; }));
-        // At most one batch per interval while the changes were made, plus the last one.
-        QVERIFY2(batches <= elapsed / 20 + 2, qPrintable(QString::number(batches)));
-        QVERIFY(onlyInserts);
-        QCOMPARE(order.size(), 10000);
-        QCOMPARE(order.first(), "0");
-        QCOMPARE(order.last(), "9999");
+        db.flushChanges();
+        QCOMPARE(spy.count(), 1);
+        const RecordChanges c = spy.at(0).at(0).value<RecordChanges>();
+        QVERIFY(!c.reset && c.removed.isEmpty() && c.changed.isEmpty());
+        QCOMPARE(c.inserted.size(), 10000);
+        QCOMPARE(c.inserted.first().fileName(), "0");
+        QCOMPARE(c.inserted.last().fileName(), "9999");
     }
 
     // Every field survives a save and a load: the checksums' order and ids, the times bit
@@ -162,16 +146,12 @@ private slots:
         const auto row = [](const char* tag, const QString& name, double time = 1733480000.1234567) {
             QTest::newRow(tag) << name << time;
         };
-        row("space", "a file with spaces.txt");
-        row("markup", "R&D <draft> \"final\" 'v2'.txt");
-        row("comma", "one,two,three.csv");
+        row("markup, spaces, commas", "R&D <draft> \"final\" 'v2', one,two.txt");
         row("CR", "carriage\rreturn.txt");
-        row("LF", "line\nfeed.txt");
-        row("tab", "tab\there.txt");
+        row("LF and tab", "line\nfeed\ttab.txt");
         row("emoji", QString::fromUtf8("snap \xF0\x9F\x93\xB7 \xC3\xA9t\xC3\xA9.jpg"));
         row("url specials", "100% #1 ?query=a;b.txt");
         row("leading blanks", "  padded  ");
-        row("tenth", "r.bin", 0.1);
         row("negative zero", "r.bin", -0.0);
         row("denormal", "r.bin", std::numeric_limits<double>::denorm_min());
         row("max", "r.bin", std::numeric_limits<double>::max());
@@ -196,48 +176,7 @@ private slots:
         again.load();
         QCOMPARE(again.count(), std::size_t(1));
         const FileObjectPtr loaded = again.record(Location(path));
-        QVERIFY(loaded);
-        QVERIFY(sameData(loaded->snapshot(), record->snapshot()));
-    }
-
-    // The document's frame and the identifier's form (the keys are checked by the round
-    // trip above against the hand-written records of the reader tests).
-    void fileFormat() {
-        Database db(dbFile());
-        const FileObjectPtr record = add(db, m_dir.path() + "/x.txt");
-        db.save();
-        const QByteArray text = readAll(dbFile());
-        QVERIFY(text.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC "
-                                "\"-//Apple//DTD PLIST 1.0//EN\""));
-        QVERIFY(text.contains("<plist version=\"1.0\">"));
-        QVERIFY(!text.contains("<key>base</key>"));
-        QVERIFY(text.contains("<key>identifier</key><string>" +
-                              record->identifier().toString(QUuid::WithoutBraces).toUpper().toUtf8() +
-                              "</string>"));
-    }
-
-    // What the general reader takes from a hand-written file, value by value: a base URL,
-    // a hexadecimal integer, a padded real, comments, unknown keys in the record and root.
-    void readerAcceptsAnyLayout() {
-        const QString path = m_dir.path() + "/base/file.txt";
-        const QByteArray base = "<dict><key>base</key>" +
-                                urlXml("file://" + QUrl::toPercentEncoding(m_dir.path() + "/base/", "/")) +
-                                "<key>relative</key><string>file.txt</string></dict>";
-        const QByteArray record =
-            recordXml(Location(path).urlText().toUtf8(), path.toUtf8(),
-                      "<key>bytes</key><integer>0x10</integer><key>created</key><real> 1.25 "
-                      "</real><key>bookmarked</key><true/><key>x</key><dict><key>y</key>"
-                      "<date>2020-01-01T00:00:00Z</date></dict>");
-        const Database::Map map =
-            DatabaseCodec::decode("<!-- by hand -->\n<plist version=\"1.0\">\n<dict><key>other</key><array/>"
-                                  "<key>db</key><array>\n" +
-                                  base + "\n" + record + "</array></dict></plist>\n");
-        QCOMPARE(map.size(), std::size_t(1));
-        QCOMPARE(map.first()->first.path(), path);
-        const FileObjectData d = map.first()->second->snapshot();
-        QCOMPARE(d.bytes, quint64(16));
-        QCOMPARE(d.created, 1.25);
-        QCOMPARE(d.bookmarked, true);
+        QVERIFY(loaded && sameData(loaded->snapshot(), record->snapshot()));
     }
 
     void rejectedDocuments_data() {
@@ -262,11 +201,6 @@ private slots:
         row("duplicate key", dbDocument(one + one), "Duplicate key at offset 2");
         row("record without bytes", without("<key>bytes</key><integer>12</integer>"),
             "No value associated with key \"bytes\"");
-        row("record without identifier",
-            without("<key>identifier</key><string>0F2B6C1E-3D4A-4B5C-8D9E-0A1B2C3D4E5F</string>"),
-            "No value associated with key \"identifier\"");
-        row("record without bookmarked", without("<key>bookmarked</key><false/>"),
-            "No value associated with key \"bookmarked\"");
         row("unknown status", dbDocument(entryXml("/data/one.txt", "<key>status</key><string>Done</string>")),
             "Cannot initialize FileState from invalid String value Done");
     }
@@ -281,8 +215,7 @@ private slots:
         if (!reason.isEmpty())
             QVERIFY2(m_log.hasPrefix("ERROR: " + reason), qPrintable(m_log.lines().join('\n')));
         // Memory untouched; the bad file kept aside byte for byte.
-        QCOMPARE(db.count(), std::size_t(1));
-        QVERIFY(db.contains(kept->location()));
+        QVERIFY(db.count() == 1 && db.contains(kept->location()));
         QVERIFY(!QFile::exists(dbFile()));
         const QStringList aside = asideCopies(dbFile());
         QCOMPARE(aside.size(), 1);
@@ -304,29 +237,16 @@ private slots:
         Database db(dbFile());
         db.start();
         QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::ready));
-        QVERIFY(QFile::exists(dbFile())); // the fallback save wrote an empty database
+        // The fallback save wrote an empty database.
         QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
         QCOMPARE(m_log.has("WARNING: The content database file could not be opened [ Database.load() ]"),
                  bytes.isEmpty());
     }
 
-    void loadKeepsOrderAndReportsSize() {
-        Database db(dbFile());
-        for (int i = 0; i < 5; ++i)
-            add(db, QString("/data/%1.txt").arg(4 - i), 1024 * (i + 1));
-        db.save();
-        Database again(dbFile());
-        again.load();
-        QCOMPARE(again.keys(), db.keys());
-        QCOMPARE(again.totalBytes(), 15360.0);
-        QCOMPARE(again.sizeString(), QString("15.0 KB"));
-    }
-
     void unsafePathsRefused_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("storable");
-        QTest::newRow("SOH") << QString("a") + QChar(0x01) + "b" << false;
-        QTest::newRow("ESC") << QString("a\x1b[31mred") << false;
+        QTest::newRow("SOH, ESC") << QString("a") + QChar(0x01) + "b\x1b[31mred" << false;
         QTest::newRow("DEL is fine") << QString("a") + QChar(0x7f) + "b" << true;
         QTest::newRow("replacement char") << QString("bad") + QChar(0xFFFD) << false;
         QTest::newRow("lone surrogate") << QString("x") + QChar(0xD800) << false;
@@ -337,7 +257,6 @@ private slots:
         const Location location(m_dir.path() + "/" + name);
         Database db(dbFile());
         QCOMPARE(db.set(location, makeRecord(location.path())), storable);
-        QCOMPARE(db.contains(location), storable);
         if (!storable)
             QVERIFY(m_log.hasPrefix("ERROR: Location cannot be stored in the content database: "));
         db.save();
@@ -373,14 +292,11 @@ private slots:
         QCOMPARE(readAll(dbFile()), old);
     }
 
-    // A failed save (a folder in the way: root ignores permissions) names the file and
-    // keeps the flag; the next one writes.
-    void failedSaveKeepsFlagAndRetries() {
+    // A failed save (a folder in the way: root ignores permissions) names the file. (That
+    // the flag stays set for the next save is the shared save step's, tested on its own.)
+    void failedSaveNamesTheFile() {
         QVERIFY(QDir().mkpath(dbFile() + "/blocker"));
         Database db(dbFile());
-        add(db, "/data/x.txt");
-        db.markDatabaseModified();
-        expectSaveFlag(true);
         try {
             db.save();
             QFAIL("save() succeeded over a folder");
@@ -388,22 +304,6 @@ private slots:
             QVERIFY(error.error() == DatabaseError::SaveDatabaseError);
             QVERIFY2(error.detail().contains(dbFile()), qPrintable(error.detail()));
         }
-        QVERIFY(m_log.hasPrefix("ERROR: "));
-        QVERIFY(saveFlag());
-        QVERIFY(QDir(dbFile()).removeRecursively());
-        db.save();
-        QVERIFY(!saveFlag());
-        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(1));
-    }
-
-    void resetWritesEmptyFile() {
-        Database db(dbFile());
-        add(db, "/data/x.txt");
-        db.save();
-        db.reset();
-        QCOMPARE(db.count(), std::size_t(0));
-        QVERIFY(StoreHooks::waitForBackground(5000));
-        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
     }
 
     void checksumStore() {
@@ -437,13 +337,29 @@ private slots:
                           "[ Database.checksumStore(location:checksum:) ]"));
     }
 
-    void removeKeepsOrder() {
+    // Removal keeps the others' order, and so do a save and a load; sizes add up.
+    void removeSaveLoadKeepOrder() {
         Database db(dbFile());
-        for (const char* name : {"a", "b", "c", "d"})
-            add(db, QStringLiteral("/data/") + QString::fromUtf8(name));
+        for (const char* name : {"d", "c", "b", "a", "e"})
+            add(db, QStringLiteral("/data/") + QString::fromUtf8(name), 5120);
         db.remove(OrderedSet<Location>{Location("/data/c"), Location("/data/a"), Location("/data/zz")});
-        QCOMPARE(db.keys(), (QList<Location>{Location("/data/b"), Location("/data/d")}));
         expectSaveFlag(true);
+        db.save();
+        // The document's frame, and identifiers in upper case (the keys are checked by the
+        // reader tests, which read what the writer writes).
+        const QByteArray text = readAll(dbFile());
+        QVERIFY(text.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC "
+                                "\"-//Apple//DTD PLIST 1.0//EN\""));
+        QVERIFY(text.contains("<plist version=\"1.0\">") && !text.contains("<key>base</key>"));
+        const QUuid id = db.record(Location("/data/d"))->identifier();
+        QVERIFY(
+            text.contains("<string>" + id.toString(QUuid::WithoutBraces).toUpper().toUtf8() + "</string>"));
+        Database again(dbFile());
+        again.load();
+        QCOMPARE(again.keys(),
+                 (QList<Location>{Location("/data/d"), Location("/data/b"), Location("/data/e")}));
+        QCOMPARE(again.totalBytes(), 15360.0);
+        QCOMPARE(again.sizeString(), QString("15.0 KB"));
     }
 
     void filesByDirectory() {
@@ -461,49 +377,42 @@ private slots:
         QVERIFY(writeFile(m_dir.path() + "/plain.txt", "x"));
         QVERIFY(errorThrown<DatabaseException>([&] { db.files(Location(m_dir.path() + "/plain.txt")); }) ==
                 DatabaseError::DumpFilterInvalid);
-        QVERIFY(m_log.has(
-            "ERROR: Directory dump request included a filter parameter that was not a directory URL "
-            "[ Database.files(directory:) ]"));
         QVERIFY(QDir(folder).removeRecursively());
-        QCOMPARE(db.files(Location(folder)).size(), 2);
-        QVERIFY(m_log.has("WARNING: A directory location did not exist; possibly moved or deleted "
-                          "[ Database.files(directory:) ]"));
+        QCOMPARE(db.files(Location(folder)).size(), 2); // a vanished folder still filters
     }
 
-    void purgeChildren() {
+    // purgeChildren() drops a folder's direct children only; reset() empties the map and the file.
+    void purgeChildrenThenReset() {
         Database db(dbFile());
         for (const char* path : {"/x/a", "/x/sub/b", "/x/c", "/y/d"})
             add(db, QString::fromUtf8(path));
         db.purgeChildren("/x");
         QCOMPARE(db.keys(), (QList<Location>{Location("/x/sub/b"), Location("/y/d")}));
+        db.save();
+        db.reset();
+        QCOMPARE(db.count(), std::size_t(0));
+        QVERIFY(StoreHooks::waitForBackground(5000));
+        QCOMPARE(DatabaseCodec::decode(readAll(dbFile())).size(), std::size_t(0));
     }
 
     void saveWhileChanging() {
-        // Writers change records and the map while saves run; every file written loads back.
+        // A writer changes records and the map while saves run; every file written loads back.
         Database db(dbFile());
         for (int i = 0; i < 200; ++i)
             add(db, QString("/data/%1").arg(i));
-        std::atomic<bool> stop{false};
-        QThread* writer = QThread::create([&] {
-            int n = 0;
-            while (!stop) {
-                const Location l(QString("/data/%1").arg(n % 200));
-                db.checksumStore(l, Checksum::make(Digest::MD5, QString::number(n)));
-                FileObjectPtr r = add(db, QString("/data/new%1").arg(n));
-                db.remove(OrderedSet<Location>{r->location()});
-                ++n;
+        std::jthread writer([&](std::stop_token stop) {
+            for (int n = 0; !stop.stop_requested(); ++n) {
+                db.checksumStore(Location(QString("/data/%1").arg(n % 200)),
+                                 Checksum::make(Digest::MD5, QString::number(n)));
+                db.remove(OrderedSet<Location>{add(db, QString("/data/new%1").arg(n))->location()});
             }
         });
-        writer->start();
         for (int i = 0; i < 20; ++i) {
             db.save();
             Database check(dbFile());
             check.load();
             QVERIFY(check.count() >= 200);
         }
-        stop = true;
-        writer->wait();
-        delete writer;
     }
 };
 

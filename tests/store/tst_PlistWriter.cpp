@@ -1,6 +1,5 @@
-// The property-list writer's text encoding: UTF-8 and XML escapes byte for byte, the
-// characters no XML can carry (error state, nothing of the string written), and
-// strings longer than the writer's buffer.
+// The property-list writer's strings: UTF-8 and escapes byte for byte, the characters no
+// XML can carry (error state, nothing written), and strings longer than its buffer.
 #include "TestMain.h"
 
 #include "store/PlistWriter.h"
@@ -41,12 +40,10 @@ private slots:
                                 << QByteArray("<string>R&amp;D &lt;x&gt; \"q\" 'a'</string>");
         QTest::newRow("line ends") << QString("a\rb\nc\td\r\n")
                                    << QByteArray("<string>a&#13;b\nc\td&#13;\n</string>");
-        QTest::newRow("two bytes") << QString::fromUtf8("\xC3\xA9\xC2\x80\xDF\xBF")
-                                   << QByteArray("<string>\xC3\xA9\xC2\x80\xDF\xBF</string>");
-        QTest::newRow("three bytes") << QString::fromUtf8("\xE0\xA0\x80\xEF\xBF\xBD\xED\x9F\xBF")
-                                     << QByteArray("<string>\xE0\xA0\x80\xEF\xBF\xBD\xED\x9F\xBF</string>");
-        QTest::newRow("surrogate pair") << QString::fromUtf8("x\xF0\x9F\x93\xB7\xF4\x8F\xBF\xBFy")
-                                        << QByteArray("<string>x\xF0\x9F\x93\xB7\xF4\x8F\xBF\xBFy</string>");
+        // Two, three and four bytes, at the ends of their ranges.
+        const QByteArray utf8 =
+            "\xC3\xA9\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD\xED\x9F\xBFx\xF0\x9F\x93\xB7\xF4\x8F\xBF\xBFy";
+        QTest::newRow("multi-byte") << QString::fromUtf8(utf8) << "<string>" + utf8 + "</string>";
         QTest::newRow("control character") << QString("a\x01"
                                                       "b")
                                            << QByteArray();

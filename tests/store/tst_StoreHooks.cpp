@@ -1,6 +1,5 @@
-// The store's background work: on its own pool until the engine installs a runner
-// (exceptions caught and logged, waited for), on the installed runner afterwards, and
-// on its own pool again after uninstall().
+// The store's background work: on its own pool (exceptions caught and logged, waited for)
+// until the engine installs a runner, and again after uninstall().
 #include "LogRecorder.h"
 #include "TestMain.h"
 
