@@ -148,7 +148,6 @@ private slots:
     // --- intake of files and folders ----------------------------------------------
 
     void addingAFolderTakesItsVisibleFilesOneLevelDeep() {
-        LogRecorder log;
         const Location dir = folder(QStringLiteral("photos"));
         const Location a = write(QStringLiteral("photos/a.jpg"), 100);
         const Location b = write(QStringLiteral("photos/b.jpg"), 200);
@@ -162,15 +161,12 @@ private slots:
         QVERIFY(!Database::shared().record(nested));
         QVERIFY(!Database::shared().record(Location(path(QStringLiteral("photos/.hidden")))));
         QVERIFY(!Database::shared().record(Location(path(QStringLiteral("photos/sub")))));
-        QCOMPARE(log.countContaining("Pre-processing: [ 1 ] folder(s) [ Process.triage(evaluate:) ]"), 1);
-        QCOMPARE(log.countContaining("Pre-processing: [ 2 ] file(s) [ Process.triage(evaluate:) ]"), 1);
         // Files are taken in name order and processed first in, first out.
         QCOMPARE(Database::shared().indexOf(a).value() + 1, Database::shared().indexOf(b).value());
     }
 
     void aFileAndItsFolderTogetherGiveOneSetOfJobs() {
         enable({Digest::MD5, Digest::SHA1});
-        LogRecorder log;
         const Location dir = folder(QStringLiteral("docs"));
         const Location a = write(QStringLiteral("docs/a.txt"), 10);
         write(QStringLiteral("docs/b.txt"), 20);
@@ -178,7 +174,6 @@ private slots:
         addAndSettle({a, dir});
 
         QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(4)); // 2 files x 2 algorithms, once
-        QCOMPARE(log.countContaining("Pre-processing: [ 2 ] file(s)"), 1);
         QCOMPARE(Database::shared().record(a)->checksums().size(), 2);
     }
 
@@ -186,28 +181,20 @@ private slots:
         const Location dir = folder(QStringLiteral("outer"));
         folder(QStringLiteral("outer/inner1"));
         write(QStringLiteral("outer/inner2/deep.txt"), 5);
-        LogRecorder log;
         SafeQueue::shared().folders.added.add(QList<Location>{dir});
         QVERIFY(!Process::triage());
         QVERIFY(CoreDatabase::contains(dir));
         QCOMPARE(queuedJobs(), 0);
-        QCOMPARE(
-            log.countContaining("Added folder, but found no files to process [ Process.triage(evaluate:) ]"),
-            1);
         QCOMPARE(SafeQueue::shared().folders.added.count(), 0);
     }
 
-    // Each step called with nothing to do says so and does nothing.
+    // Each step called with nothing to do does nothing.
     void nothingToDoIsReported() {
-        LogRecorder log;
+        const auto runsBefore = runsCounted();
         QVERIFY(Process::added(QList<Location>{}).isFinished());
         QVERIFY(!Process::triage());
         QVERIFY(!Process::process());
-        QCOMPARE(log.messages(),
-                 (QStringList{
-                     "Function was passed an empty Array [ added(_:) ]",
-                     "Triage process invoked, but no queued items to process [ Process.triage(evaluate:) ]",
-                     "Queue processing invoked, but NO files are queued [ Process.process() ]"}));
+        QCOMPARE(runsCounted(), runsBefore);
         TCOMPARE_ENUM(Global::shared().status(), ApplicationState::Idle);
     }
 
@@ -242,7 +229,6 @@ private slots:
         const auto position = Database::shared().indexOf(file);
         const struct utimbuf times { 1000000000, 1000000000 };
         QCOMPARE(::utime(QFile::encodeName(file.path()).constData(), &times), 0);
-        LogRecorder log;
         QVERIFY(triage({file}));
         const FileObjectPtr fresh = Database::shared().record(file);
         QVERIFY(fresh != before);
@@ -250,8 +236,6 @@ private slots:
         QVERIFY(fresh->checksums().isEmpty());
         QCOMPARE(fresh->modified(), 1000000000.0);
         QCOMPARE(Database::shared().indexOf(file), position); // replaced in place
-        QCOMPARE(log.countContaining("File metadata has changed; updating database record: " + file.path()),
-                 1);
 
         QVERIFY(Process::process());
         TCOMPARE_ENUM(fresh->status(), FileState::Processed);
@@ -273,21 +257,16 @@ private slots:
 
     // --- processing ---------------------------------------------------------------------
 
-    // Bytes summed over the files, megabytes whole (1 MiB each, rounded down); the run's
-    // number on its first and last line.
+    // Bytes summed over the files, megabytes whole (1 MiB each, rounded down).
     void theVolumeLineCountsBytesAndWholeMegabytes() {
         QVERIFY(triage(
             {write(QStringLiteral("v0.bin"), 1048576, 0), write(QStringLiteral("v1.bin"), 1048575, 1)}));
         LogRecorder log;
-        const QString run = QString::number(runsCounted() + 1);
         QVERIFY(Process::process());
         QCOMPARE(
             log.messages(Level::Info)
                 .count("Tasks [ 2 ] Data Volume [ 2097151 Bytes ] [ 1 MegaBytes ] [ Process.process() ]"),
             1);
-        const QStringList debug = log.messages(Level::Debug);
-        QVERIFY(debug.contains("Queue processing STARTED: [ " + run + " ] [ Process.process() ]"));
-        QVERIFY(debug.contains("Queue processing TERMINATING: [ " + run + " ] [ Process.process() ]"));
     }
 
     void jobsAreAppliedOneByOneInQueueOrder() {
@@ -352,11 +331,8 @@ private slots:
     void processWhileARunIsActiveLeavesTheQueue() {
         QVERIFY(triage({write(QStringLiteral("busy.bin"), 10)}));
         Global::shared().setStatusForTesting(ApplicationState::Processing);
-        LogRecorder log;
         const auto runsBefore = runsCounted();
         QVERIFY(!Process::process());
-        QCOMPARE(log.messages(Level::Info), QStringList{"Queue processing currently active; do not need more "
-                                                        "than one instance [ Process.process() ]"});
         QCOMPARE(queuedJobs(), 1);
         QCOMPARE(runsCounted(), runsBefore);
         Global::shared().setStatusForTesting(ApplicationState::Idle);
