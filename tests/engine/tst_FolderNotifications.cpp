@@ -183,7 +183,6 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(counter.passes(dir) >= 1 && !notifications.passActive(dir), 10000);
             QVERIFY(EnginePool::waitForDone(20000));
             QVERIFY(Database::shared().record(dir.child("f0.txt")));
-            QVERIFY(log.countContaining("no orphaned files removed: " + dir.path()) >= 1);
         }
 
         QVERIFY(QDir().mkpath(dir.path()));
@@ -198,27 +197,19 @@ private slots:
 
     void aFolderThatCannotBeWatchedIsReportedAndTheOthersWork_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("expected"); // the warning, before its tag
+        const QString unable = "Unable to watch monitored folder: %1 (";
         QTest::newRow("missing, no access") << "missing"
-                                            << "Failed to open access to monitored folder: %1 "
-                                               "[ FileSystemNotifier.init(_:) ]";
-        QTest::newRow("missing, access recorded earlier")
-            << "gone"
-            << "Unable to watch monitored folder: %1 (the folder does not exist) "
-               "[ FileSystemNotifier.init(_:) ]";
-        QTest::newRow("a file, not a folder")
-            << "file"
-            << "Unable to watch monitored folder: %1 (the location is not a "
-               "folder) [ FileSystemNotifier.init(_:) ]";
+                                            << "Failed to open access to monitored folder: %1";
+        QTest::newRow("missing, access recorded earlier") << "gone" << unable + "the folder does not exist)";
+        QTest::newRow("a file, not a folder") << "file" << unable + "the location is not a folder)";
         QFile limit("/proc/sys/fs/inotify/max_user_watches");
         const QString watches = limit.open(QIODevice::ReadOnly)
                                     ? " = " + QString::fromLatin1(limit.readAll()).trimmed()
                                     : QString();
         QTest::newRow("the inotify watch limit reached")
             << "limit"
-            << "Unable to watch monitored folder: %1 (the inotify watch limit is reached "
-               "(fs.inotify.max_user_watches" +
-                   watches + ")) [ FileSystemNotifier.init(_:) ]";
+            << unable + "the inotify watch limit is reached (fs.inotify.max_user_watches" + watches + "))";
     }
     void aFolderThatCannotBeWatchedIsReportedAndTheOthersWork() {
         QFETCH(QString, kind);
@@ -240,7 +231,9 @@ private slots:
         const auto notifier = notifications.notifier(bad);
         QTRY_COMPARE(int(notifier->state()), int(FileSystemNotifier::State::Failed));
         WatchThread::shared().setAddFailureForTesting({});
-        QCOMPARE(log.messages(Level::Warning).count(expected.arg(bad.path())), 1);
+        QCOMPARE(
+            log.messages(Level::Warning).count(expected.arg(bad.path()) + " [ FileSystemNotifier.init(_:) ]"),
+            1);
         QVERIFY(!notifier->hasSource());
 
         const Location created = writeFile(good, "still.txt", "works");

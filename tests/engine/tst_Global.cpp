@@ -116,11 +116,8 @@ private slots:
         quiet("Evaluating -> Processing", S::Evaluating, S::Processing, "State: Processing");
         quiet("SplashScreen -> Evaluating", S::SplashScreen, S::Evaluating, "State: Evaluating");
         quiet("SplashScreen -> Idle", S::SplashScreen, S::Idle, "State: Idle");
-        quiet("SplashScreen -> Processing", S::SplashScreen, S::Processing, "State: Processing");
         quiet("Idle -> Resetting", S::Idle, S::Resetting, "State: Resetting");
-        quiet("Resetting -> Idle", S::Resetting, S::Idle, "State: Idle");
         quiet("Processing -> Resetting", S::Processing, S::Resetting, "State: Resetting");
-        quiet("Idle -> Watching", S::Idle, S::Watching, "State: Watching");
     }
     void transitions() {
         QFETCH(int, from);

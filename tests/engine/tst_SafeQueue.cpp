@@ -1,5 +1,5 @@
 // Tests of the work queues: order and de-duplication, identity of jobs, refused
-// batch types, front removal and snapshot resets.
+// batch types, removal and snapshot resets.
 #include "engine/SafeQueue.h"
 
 #include "LogRecorder.h"
@@ -63,7 +63,10 @@ private slots:
         QCOMPARE(q.count(), int(expected.size()));
     }
 
-    void orderedSetBatchAndRemove() {
+    // Removal of one location, of the first, of everything; a pass that worked through a
+    // snapshot takes out only what the snapshot held: locations queued meanwhile by
+    // another intake are not lost.
+    void removalAndSnapshotResets() {
         ThreadSafeLocationQueue q("Test.queue");
         q.add(OrderedSet<Location>{loc("/1"), loc("/2"), loc("/3"), loc("/4")});
         QVERIFY(q.remove(loc("/2")));
@@ -72,6 +75,12 @@ private slots:
         QCOMPARE(q.removeFirst()->path(), QString("/1"));
         q.add(QList<Location>{loc("/2")});
         QCOMPARE(paths(q), (QStringList{"/3", "/4", "/2"}));
+        const auto taken = q.data();
+        q.add(QList<Location>{loc("/c"), loc("/3")});
+        q.reset(taken);
+        QCOMPARE(paths(q), (QStringList{"/c"}));
+        q.add(QList<Location>{loc("/d")});
+        QCOMPARE(q.discard(q.data()), std::size_t(2));
         q.replaceData(OrderedSet<Location>{loc("/z")});
         QCOMPARE(paths(q), QStringList{"/z"});
         q.replaceData();
@@ -112,20 +121,6 @@ private slots:
         QCOMPARE(paths(locations), QStringList{"/keep"});
         QCOMPARE(jobs.count(), 1);
         QCOMPARE(log.messages(Level::Error).size(), 5);
-    }
-
-    // A pass that worked through a snapshot takes out only what the snapshot held:
-    // locations queued meanwhile by another intake are not lost.
-    void resetOfSnapshotKeepsLaterArrivals() {
-        ThreadSafeLocationQueue q("Test.queue");
-        q.add(QList<Location>{loc("/a"), loc("/b")});
-        const auto taken = q.data();
-        q.add(QList<Location>{loc("/c"), loc("/a")});
-        q.reset(taken);
-        QCOMPARE(paths(q), (QStringList{"/c"}));
-        q.add(QList<Location>{loc("/d")});
-        QCOMPARE(q.discard(q.data()), std::size_t(2));
-        QCOMPARE(q.count(), 0);
     }
 };
 
