@@ -1,7 +1,5 @@
-// Change tracking on real folders, the settle interval shortened: new files that
-// settle, files still being written (watched, hashed, the pass ending after them, also
-// when another thread runs the watch loop), orphans and the folder that is gone, the
-// quiet pass, the watch loop's end for every file, and the start-at-login delay.
+// Change tracking on real folders, the settle interval shortened: files that settle or
+// are still being written, orphans, the watch loop, and the start-at-login delay.
 #include "engine/Global.h"
 #include "engine/SafeQueue.h"
 #include "engine/Timing.h"

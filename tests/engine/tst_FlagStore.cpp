@@ -1,6 +1,5 @@
-// Tests of the flag store: start-up completion exactly once in either order and
-// under racing threads, and save() in its order with failures that keep the flag
-// for the next save.
+// Tests of the flag store: start-up completion exactly once, and save() in its order
+// with failures that keep the flag for the next save.
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 

@@ -1,7 +1,5 @@
-// The application state machine: every transition of the table and the ones without
-// effects, with a recording stand-in for the animation, the sounds and the taglines and
-// a flush that counts the saves; change() from a given state, the evaluating title, and
-// serialised concurrent changes.
+// The application state machine, with a recording stand-in for the animation, the
+// sounds and the taglines and a flush that counts the saves.
 #include "engine/Animator.h"
 #include "engine/AudioPlayer.h"
 #include "engine/EnginePool.h"

@@ -1,6 +1,5 @@
-// The bit-rot check on real files: each verdict from the change that leads to it, the
-// digests a changed file is hashed with, the algorithms a corrupt one names, and that the
-// stored record is never altered; run() reports in order and stores only changed records.
+// The bit-rot check on real files: each verdict from the change that leads to it, and
+// run() reporting in order and storing only changed records.
 #include "EngineTestSupport.h"
 #include "TestMain.h"
 

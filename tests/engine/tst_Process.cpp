@@ -1,8 +1,5 @@
-// Intake, triage and queue processing on real files: what gets recorded and queued,
-// the three database cases, the order of titles and stores when one read serves
-// several jobs, the volume line, deleted files, unstorable names and the run guard.
-// Every algorithm's digest, a folder added again and the entries of a folder that are
-// skipped are checked end to end by tst_Trevalinctl.
+// Intake, triage and queue processing on real files. Every algorithm's digest, a folder
+// added again and the entries of a folder that are skipped: tst_Trevalinctl.
 #include "engine/Global.h"
 #include "engine/Progress.h"
 #include "engine/SafeQueue.h"
@@ -145,36 +142,29 @@ private slots:
         m_dir.reset();
     }
 
-    // --- intake of files and folders ----------------------------------------------
-
+    // A folder gives its visible files one level deep, in name order, after the files
+    // given on their own; a file given with its folder gives one set of jobs. They are
+    // processed first in, first out.
     void addingAFolderTakesItsVisibleFilesOneLevelDeep() {
+        enable({Digest::MD5, Digest::SHA1});
         const Location dir = folder(QStringLiteral("photos"));
         const Location a = write(QStringLiteral("photos/a.jpg"), 100);
         const Location b = write(QStringLiteral("photos/b.jpg"), 200);
+        const Location c = write(QStringLiteral("photos/c.jpg"), 300);
         write(QStringLiteral("photos/.hidden"), 10);
         const Location nested = write(QStringLiteral("photos/sub/c.jpg"), 10);
-        addAndSettle({dir});
+        const auto jobsBefore = jobsCounted();
+        addAndSettle({dir, b});
 
+        QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(6)); // 3 files x 2 algorithms, once
         QVERIFY(CoreDatabase::contains(dir));
-        QVERIFY(Database::shared().record(a));
-        QVERIFY(Database::shared().record(b));
+        QCOMPARE(Database::shared().record(a)->checksums().size(), 2);
+        QCOMPARE(Database::shared().record(b)->checksums().size(), 2);
         QVERIFY(!Database::shared().record(nested));
         QVERIFY(!Database::shared().record(Location(path(QStringLiteral("photos/.hidden")))));
         QVERIFY(!Database::shared().record(Location(path(QStringLiteral("photos/sub")))));
-        // Files are taken in name order and processed first in, first out.
-        QCOMPARE(Database::shared().indexOf(a).value() + 1, Database::shared().indexOf(b).value());
-    }
-
-    void aFileAndItsFolderTogetherGiveOneSetOfJobs() {
-        enable({Digest::MD5, Digest::SHA1});
-        const Location dir = folder(QStringLiteral("docs"));
-        const Location a = write(QStringLiteral("docs/a.txt"), 10);
-        write(QStringLiteral("docs/b.txt"), 20);
-        const auto jobsBefore = jobsCounted();
-        addAndSettle({a, dir});
-
-        QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(4)); // 2 files x 2 algorithms, once
-        QCOMPARE(Database::shared().record(a)->checksums().size(), 2);
+        QCOMPARE(Database::shared().indexOf(b).value() + 1, Database::shared().indexOf(a).value());
+        QCOMPARE(Database::shared().indexOf(a).value() + 1, Database::shared().indexOf(c).value());
     }
 
     void aFolderWithOnlySubfoldersIsRecordedAndQueuesNothing() {
@@ -197,8 +187,6 @@ private slots:
         QCOMPARE(runsCounted(), runsBefore);
         TCOMPARE_ENUM(Global::shared().status(), ApplicationState::Idle);
     }
-
-    // --- the three database cases ----------------------------------------------------
 
     // Unchanged: the record stays, its jobs are queued again and give the same digests.
     void anUnchangedFileKeepsItsRecordAndIsQueuedAgain() {
@@ -254,8 +242,6 @@ private slots:
         QVERIFY(EnginePool::waitForDone(20000));
         QVERIFY(FlagStore::shared().get(SubSystem::database, Flag::save));
     }
-
-    // --- processing ---------------------------------------------------------------------
 
     // Bytes summed over the files, megabytes whole (1 MiB each, rounded down).
     void theVolumeLineCountsBytesAndWholeMegabytes() {
@@ -376,8 +362,6 @@ private slots:
         QCOMPARE(Database::shared().record(file)->checksums().size(), 2);
         QVERIFY(!Process::rescan(Location(path(QStringLiteral("missing.bin")))));
     }
-
-    // --- refused entries ----------------------------------------------------------------
 
     // A name the content database cannot store is refused at intake, before any
     // bookmark is made for it; the other location is taken.
