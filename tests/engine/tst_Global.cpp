@@ -165,19 +165,6 @@ private slots:
         QCOMPARE(rig.seams->events(), (QStringList{kFinishedSound, "anim:stop"}));
     }
 
-    void evaluatingTitleRules() {
-        Rig rig(S::Idle);
-        rig.progress.setTitle("");
-        rig.global.evaluating(QString("New"));
-        QCOMPARE(rig.progress.title(), QString("")); // an empty title is kept
-        rig.progress.setTitle("Old");
-        rig.global.evaluating(std::nullopt);
-        QCOMPARE(rig.progress.title(), QString("Old")); // no title given: kept
-        rig.global.evaluating(QString("New"));
-        QCOMPARE(rig.progress.title(), QString("New"));
-        QCOMPARE(rig.seams->events(), (QStringList{kEvaluatingSound, kEvaluatingSound, kEvaluatingSound}));
-    }
-
     // Concurrent requests never both act on the same old state: the animation
     // starts and stops strictly alternate, one finished sound and one save per stop.
     void concurrentSetIsSerialised() {

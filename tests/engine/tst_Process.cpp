@@ -243,18 +243,6 @@ private slots:
         QVERIFY(FlagStore::shared().get(SubSystem::database, Flag::save));
     }
 
-    // Bytes summed over the files, megabytes whole (1 MiB each, rounded down).
-    void theVolumeLineCountsBytesAndWholeMegabytes() {
-        QVERIFY(triage(
-            {write(QStringLiteral("v0.bin"), 1048576, 0), write(QStringLiteral("v1.bin"), 1048575, 1)}));
-        LogRecorder log;
-        QVERIFY(Process::process());
-        QCOMPARE(
-            log.messages(Level::Info)
-                .count("Tasks [ 2 ] Data Volume [ 2097151 Bytes ] [ 1 MegaBytes ] [ Process.process() ]"),
-            1);
-    }
-
     void jobsAreAppliedOneByOneInQueueOrder() {
         // Jobs of one record next to each other share one read; a job of the same record
         // further back is computed on its own. Titles and stores follow the queue.
@@ -314,16 +302,24 @@ private slots:
         QCOMPARE(Progress::shared().remaining(), qint64(0));
     }
 
+    // A run is turned away while another is active; the next one takes the queue and
+    // logs its volume: bytes summed over the files, megabytes whole (rounded down).
     void processWhileARunIsActiveLeavesTheQueue() {
-        QVERIFY(triage({write(QStringLiteral("busy.bin"), 10)}));
+        QVERIFY(triage(
+            {write(QStringLiteral("v0.bin"), 1048576, 0), write(QStringLiteral("v1.bin"), 1048575, 1)}));
         Global::shared().setStatusForTesting(ApplicationState::Processing);
         const auto runsBefore = runsCounted();
         QVERIFY(!Process::process());
-        QCOMPARE(queuedJobs(), 1);
+        QCOMPARE(queuedJobs(), 2);
         QCOMPARE(runsCounted(), runsBefore);
         Global::shared().setStatusForTesting(ApplicationState::Idle);
+        LogRecorder log;
         QVERIFY(Process::process());
         QCOMPARE(queuedJobs(), 0);
+        QCOMPARE(
+            log.messages(Level::Info)
+                .count("Tasks [ 2 ] Data Volume [ 2097151 Bytes ] [ 1 MegaBytes ] [ Process.process() ]"),
+            1);
     }
 
     void jobsQueuedAsARunEndsAreNotLeftBehind() {
@@ -350,17 +346,6 @@ private slots:
         QCOMPARE(queuedJobs(), 0);
         QCOMPARE(lateRecord->checksums().size(), 1);
         TCOMPARE_ENUM(Global::shared().status(), ApplicationState::Idle);
-    }
-
-    void rescanComputesTheDigestsAgain() {
-        enable({Digest::SHA1, Digest::SHA512});
-        const Location file = write(QStringLiteral("again.bin"), 700);
-        addAndSettle({file});
-        const auto jobsBefore = jobsCounted();
-        QVERIFY(Process::rescan(file));
-        QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(2));
-        QCOMPARE(Database::shared().record(file)->checksums().size(), 2);
-        QVERIFY(!Process::rescan(Location(path(QStringLiteral("missing.bin")))));
     }
 
     // A name the content database cannot store is refused at intake, before any

@@ -52,11 +52,9 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("whole") << 1.0 << "1.0";
-        QTest::newRow("zero") << 0.0 << "0.0";
         QTest::newRow("fraction") << 9.5 << "9.5";
         QTest::newRow("negative") << -2.25 << "-2.25";
         QTest::newRow("tenth") << 0.1 << "0.1";
-        QTest::newRow("bytes") << 2097153.0 << "2097153.0";
         QTest::newRow("below 2^53") << 1e15 << "1000000000000000.0";
         QTest::newRow("large") << 1e16 << "1e+16";
         QTest::newRow("small") << 1e-5 << "1e-05";

@@ -44,7 +44,6 @@ private slots:
             << QStringList{"/a", "/b"} << QStringList{"/c", "/a"} << QStringList{"/a", "/b", "/c"};
         QTest::newRow("normalised paths are one location")
             << QStringList{"/x/y"} << QStringList{"/x/./y/", "/x//y"} << QStringList{"/x/y"};
-        QTest::newRow("empty batches") << QStringList{} << QStringList{} << QStringList{};
     }
     void locationBatches() {
         QFETCH(QStringList, batch1);
