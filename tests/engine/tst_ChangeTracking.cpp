@@ -23,13 +23,7 @@ namespace {
 
 constexpr auto kSettle = 60ms;
 
-// The index of the first line that contains `text`, -1 when none does.
-qsizetype lineOf(const QStringList& lines, const QString& text) {
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        if (lines[i].contains(text))
-            return i;
-    return -1;
-}
+const QString kQuiet = "No actions immediately required in new monitored location [ Process.triage(_:) ]";
 
 // The application states entered while it lives, in order.
 struct StateLog {
@@ -126,10 +120,9 @@ private slots:
         QCOMPARE(waits.load(), 4);
         QVERIFY(!FlagStore::shared().get(SubSystem::watching, Flag::active));
         const QStringList lines = log.messages();
-        const qsizetype ended =
-            lineOf(lines, "Background task monitoring changing/updating files terminated");
-        const qsizetype quiet = lineOf(lines, "No actions immediately required in new monitored location");
-        QVERIFY2(ended >= 0 && quiet > ended, qPrintable(lines.join(u'\n')));
+        const qsizetype ended = lines.indexOf(
+            "Background task monitoring changing/updating files terminated [ Process.watch() ]");
+        QVERIFY2(ended >= 0 && lines.indexOf(kQuiet) > ended, qPrintable(lines.join(u'\n')));
 
         QTRY_VERIFY_WITH_TIMEOUT(processed(growing), 10000);
         QCOMPARE(storedSha1(growing), sha1(written));
@@ -163,9 +156,9 @@ private slots:
         Timing::setSettleHookForTesting({});
         QVERIFY(!onThisThread); // the pass slept no settle interval of its own
         const QStringList lines = log.messages();
-        const qsizetype ready = lineOf(lines, "Blocked file now ready for processing: " + busy.urlText());
-        const qsizetype quiet = lineOf(lines, "No actions immediately required");
-        QVERIFY2(ready >= 0 && quiet > ready, qPrintable(lines.join(u'\n')));
+        const qsizetype ready = lines.indexOf("Blocked file now ready for processing: " + busy.urlText() +
+                                              " [ Process.watch() ]");
+        QVERIFY2(ready >= 0 && lines.indexOf(kQuiet) > ready, qPrintable(lines.join(u'\n')));
         QTRY_VERIFY(processed(busy));
     }
 
