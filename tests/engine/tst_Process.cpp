@@ -144,7 +144,7 @@ private slots:
 
     // A folder gives its visible files one level deep, in name order, after the files
     // given on their own; a file given with its folder gives one set of jobs. They are
-    // processed first in, first out.
+    // processed first in, first out. A folder with only sub-folders is stored too.
     void addingAFolderTakesItsVisibleFilesOneLevelDeep() {
         enable({Digest::MD5, Digest::SHA1});
         const Location dir = folder(QStringLiteral("photos"));
@@ -153,11 +153,13 @@ private slots:
         const Location c = write(QStringLiteral("photos/c.jpg"), 300);
         write(QStringLiteral("photos/.hidden"), 10);
         const Location nested = write(QStringLiteral("photos/sub/c.jpg"), 10);
+        const Location outer = folder(QStringLiteral("outer"));
+        write(QStringLiteral("outer/inner/deep.txt"), 5);
         const auto jobsBefore = jobsCounted();
-        addAndSettle({dir, b});
+        addAndSettle({dir, b, outer});
 
         QCOMPARE(jobsCounted() - jobsBefore, std::int64_t(6)); // 3 files x 2 algorithms, once
-        QVERIFY(CoreDatabase::contains(dir));
+        QVERIFY(CoreDatabase::contains(dir) && CoreDatabase::contains(outer));
         QCOMPARE(Database::shared().record(a)->checksums().size(), 2);
         QCOMPARE(Database::shared().record(b)->checksums().size(), 2);
         QVERIFY(!Database::shared().record(nested));
@@ -165,17 +167,6 @@ private slots:
         QVERIFY(!Database::shared().record(Location(path(QStringLiteral("photos/sub")))));
         QCOMPARE(Database::shared().indexOf(b).value() + 1, Database::shared().indexOf(a).value());
         QCOMPARE(Database::shared().indexOf(a).value() + 1, Database::shared().indexOf(c).value());
-    }
-
-    void aFolderWithOnlySubfoldersIsRecordedAndQueuesNothing() {
-        const Location dir = folder(QStringLiteral("outer"));
-        folder(QStringLiteral("outer/inner1"));
-        write(QStringLiteral("outer/inner2/deep.txt"), 5);
-        SafeQueue::shared().folders.added.add(QList<Location>{dir});
-        QVERIFY(!Process::triage());
-        QVERIFY(CoreDatabase::contains(dir));
-        QCOMPARE(queuedJobs(), 0);
-        QCOMPARE(SafeQueue::shared().folders.added.count(), 0);
     }
 
     // Each step called with nothing to do does nothing.
