@@ -9,7 +9,6 @@
 #include "engine/TaglineSource.h"
 
 #include "TestMain.h"
-#include "store/Debugging.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -75,8 +74,6 @@ class TestGlobal : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { Debugging::setFlagForTesting(false); }
-
     void transitions_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
