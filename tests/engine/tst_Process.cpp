@@ -170,7 +170,7 @@ private slots:
     }
 
     // Each step called with nothing to do does nothing.
-    void nothingToDoIsReported() {
+    void emptyStepsStartNothing() {
         const auto runsBefore = runsCounted();
         QVERIFY(Process::added(QList<Location>{}).isFinished());
         QVERIFY(!Process::triage());
