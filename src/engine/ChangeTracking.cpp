@@ -47,7 +47,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include <unistd.h>
 
@@ -197,7 +196,7 @@ void ChangeTracking::abandonWatchedFiles() {
 void Process::triageAll() {
     if (AppSettings::shared().autoLaunch()) {
         TLOG_VERBOSE(QStringLiteral("Sleeping for a while before proceeding with work") + logTag(kAllTag));
-        std::this_thread::sleep_for(Timing::startupDelay());
+        Timing::waitStartupDelay();
     }
     const QList<Location> folders = CoreDatabase::allFolders();
     TLOG_INFO(QStringLiteral("Checking [ ") + QString::number(folders.size()) +

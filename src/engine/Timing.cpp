@@ -14,6 +14,7 @@ std::atomic<long long> g_settleMs{Timing::kSettleInterval.count()};
 std::atomic<long long> g_startupMs{Timing::kStartupDelay.count()};
 std::atomic<long long> g_blinkMs{Timing::kBlinkInterval.count()};
 std::atomic<long long> g_settleWaits{0};
+std::atomic<long long> g_startupWaits{0};
 
 std::mutex g_hookMutex;
 std::function<void()> g_settleHook; // guarded by g_hookMutex
@@ -47,6 +48,15 @@ void Timing::setSettleHookForTesting(std::function<void()> hook) {
 
 std::chrono::milliseconds Timing::startupDelay() {
     return std::chrono::milliseconds(g_startupMs.load(std::memory_order_relaxed));
+}
+
+void Timing::waitStartupDelay() {
+    g_startupWaits.fetch_add(1, std::memory_order_relaxed);
+    std::this_thread::sleep_for(startupDelay());
+}
+
+long long Timing::startupWaitsForTesting() {
+    return g_startupWaits.load(std::memory_order_relaxed);
 }
 
 std::chrono::milliseconds Timing::blinkInterval() {

@@ -24,6 +24,8 @@ public:
     static void waitSettleInterval();
     // How long change tracking waits before its start-up pass when started at login.
     static std::chrono::milliseconds startupDelay();
+    // Sleeps the calling thread for the start-up delay.
+    static void waitStartupDelay();
     // The period of one step of the menu-bar icon's blink loop.
     static std::chrono::milliseconds blinkInterval();
 
@@ -34,6 +36,8 @@ public:
     static void resetForTesting();
     // Test-only: how many settle waits have been made in this process.
     static long long settleWaitsForTesting();
+    // Test-only: how many start-up delay waits have been made in this process.
+    static long long startupWaitsForTesting();
     // Test-only: `hook` runs on the waiting thread at the start of every settle wait,
     // so a test can change files exactly between two readings (empty: none).
     static void setSettleHookForTesting(std::function<void()> hook);

@@ -1,14 +1,20 @@
-// Engine::start(): what each option wires, that no piece runs twice, and that the
-// wiring comes before the databases load, so their second "ready" completes start-up.
-// The pieces are once per process: the cases build on each other, in order.
+// Engine::start(): what each option wires, that no piece runs twice, that the wiring
+// comes before the databases load, so their second "ready" completes start-up, and
+// that the wired savers write the real stores. The pieces are once per process: the
+// cases build on each other, in order.
 #include "LogRecorder.h"
 #include "TestMain.h"
+#include "store/StoreTestSupport.h"
 
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
 #include "logging/DebugGate.h"
 #include "store/AppSettings.h"
+#include "store/BookmarkDatabase.h"
+#include "store/CoreDataStack.h"
+#include "store/CoreDatabase.h"
+#include "store/Database.h"
 #include "store/Debugging.h"
 #include "store/StoreHooks.h"
 
@@ -79,6 +85,29 @@ private slots:
         QTRY_COMPARE(log.countContaining(QStringLiteral("[ FolderNotifications.register() ]")), 1);
         QVERIFY(EnginePool::waitForDone(10000));
         Debugging::setFlagForTesting(false);
+    }
+
+    // FlagStore::save() writes each store to its file and clears the flags the store's
+    // changes set (the order of the saves: tst_FlagStore).
+    void saveWritesTheRealStores() {
+        const Location folder(QDir::homePath() + "/photos");
+        QDir().mkpath(folder.path());
+        const Location file = folder.child(QStringLiteral("one.jpg"));
+        QVERIFY(test::writeFile(file.path(), "jpeg"));
+        Database::shared().set(file, test::makeRecord(file.path(), 4));
+        Database::shared().markDatabaseModified();
+        BookmarkDatabase::shared().store(file, SecurityBookmark::create(file));
+        CoreDatabase::addFolder(folder, false);
+        QVERIFY(EnginePool::waitForDone(5000));
+        FlagStore& flags = FlagStore::shared();
+        QVERIFY(flags.get(SubSystem::database, Flag::save) && flags.get(SubSystem::bookmarks, Flag::save));
+        QFile::remove(Database::defaultFile()); // written by the start-up clean-up
+        QFile::remove(BookmarkDatabase::defaultFile());
+
+        flags.save();
+        QVERIFY(!flags.get(SubSystem::database, Flag::save) && !flags.get(SubSystem::bookmarks, Flag::save));
+        QVERIFY(QFile::exists(Database::defaultFile()) && QFile::exists(BookmarkDatabase::defaultFile()));
+        QVERIFY(CoreDatabase::contains(folder, *std::make_unique<CoreDataStack>()));
     }
 };
 

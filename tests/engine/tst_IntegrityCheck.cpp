@@ -1,13 +1,10 @@
-// The bit-rot check on real files: each verdict from the change that leads to it, the
-// digests a changed file is hashed with, the algorithms a corrupt one names, and that the
-// stored record is never altered; run() reports in order and stores only changed records.
+// The bit-rot check on real files: each verdict from the change that leads to it (run(),
+// which reports in order and stores only changed records: tst_Trevalinctl's check).
 #include "EngineTestSupport.h"
 #include "TestMain.h"
 
 #include "engine/IntegrityCheck.h"
 #include "model/ChecksumCalculator.h"
-#include "store/Database.h"
-#include "store/StoreHooks.h"
 
 #include <QTemporaryDir>
 
@@ -107,38 +104,6 @@ private slots:
         QCOMPARE(result.fresh->checksums()[0].value,
                  ChecksumCalculator::hashBytes(kContent + "more", Digest::SHA1));
         TCOMPARE_ENUM(result.fresh->status(), FileState::Processed);
-    }
-
-    void runReportsInOrderAndStoresChangedRecords() {
-        QTemporaryDir dir;
-        Database database(dir.filePath(QStringLiteral("db.plist")));
-        const QStringList changes{"none", "append", "rot", "remove"};
-        QList<FileObjectPtr> records;
-        for (const QString& change : changes) {
-            const QString path = dir.filePath(change);
-            QVERIFY(writeFile(path, kContent));
-            records.append(track(path));
-            database.set(records.back()->location(), records.back());
-        }
-        for (qsizetype i = 0; i < changes.size(); ++i)
-            QVERIFY(apply(changes[i], records[i]->path(), records[i]));
-        QVERIFY(!StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
-
-        QList<FileObjectPtr> reported;
-        const QList<IntegrityCheck::Result> results = IntegrityCheck::run(
-            records, {Digest::SHA1}, database, 3,
-            [&](const IntegrityCheck::Result& result) { reported.append(result.record); });
-        QCOMPARE(reported, records);
-        QCOMPARE(results.size(), records.size());
-        const QList<Verdict> expected{Verdict::Ok, Verdict::Changed, Verdict::Corrupt, Verdict::Missing};
-        for (qsizetype i = 0; i < results.size(); ++i)
-            TCOMPARE_ENUM(results[i].verdict, expected[i]);
-        // Only the changed file's record is replaced; the database is marked modified.
-        QCOMPARE(database.record(records[1]->location()), results[1].fresh);
-        for (qsizetype i : {0, 2, 3})
-            QCOMPARE(database.record(records[i]->location()), records[i]);
-        QVERIFY(StoreHooks::waitForBackground(5000));
-        QVERIFY(StoreHooks::flag(StoreHooks::SubSystem::database, StoreHooks::Flag::save));
     }
 };
 
