@@ -1,7 +1,9 @@
 #include "ui/MainWindow.h"
 
+#include "ui/ProgressBarView.h"
+
 #include <QCloseEvent>
-#include <QLabel>
+#include <QVBoxLayout>
 
 namespace trevalin {
 
@@ -10,10 +12,15 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(QStringLiteral("Trevalin"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/Trevalin.svg")));
     setObjectName(QStringLiteral("MainWindow"));
-    auto* placeholder = new QLabel(this);
-    placeholder->setAlignment(Qt::AlignCenter);
-    setCentralWidget(placeholder);
-    resize(900, 560);
+    // The status area along the top; the folder and file lists come below it.
+    auto* content = new QWidget(this);
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new ProgressBarView(Progress::shared(), content));
+    layout->addStretch(1);
+    setCentralWidget(content);
+    setMinimumSize(420, 320);
+    resize(420, 400);
 }
 
 void MainWindow::bringForward() {
