@@ -4,6 +4,7 @@
 #include "app/StartupCommandsBuilder.h"
 #include "app/StatusBarAnimator.h"
 #include "app/StatusBarController.h"
+#include "app/Timestamp.h"
 #include "engine/ChangeTracking.h"
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
@@ -30,6 +31,7 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
     // any step: filled from the StateTracking task, it could overwrite a "ready" that a
     // database had already reported, and start-up would never complete.
     Engine::start({.persistence = true, .monitoring = true, .flags = true});
+    FlagStore::shared().setStartupTimestamp(&timestamp);
 
     AppSettings& settings = AppSettings::shared();
     if (settings.hideFileBrowser())
