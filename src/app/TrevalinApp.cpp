@@ -1,9 +1,11 @@
 #include "app/TrevalinApp.h"
 
+#include "app/AudioActor.h"
 #include "app/Receiver.h"
 #include "app/StartupCommandsBuilder.h"
 #include "app/StatusBarAnimator.h"
 #include "app/StatusBarController.h"
+#include "app/Timestamp.h"
 #include "engine/ChangeTracking.h"
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
@@ -30,6 +32,8 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
     // any step: filled from the StateTracking task, it could overwrite a "ready" that a
     // database had already reported, and start-up would never complete.
     Engine::start({.persistence = true, .monitoring = true, .flags = true});
+    Global::shared().setAudioPlayer(AudioActor::shared());
+    FlagStore::shared().setStartupTimestamp(&timestamp);
 
     AppSettings& settings = AppSettings::shared();
     if (settings.hideFileBrowser())
@@ -43,6 +47,7 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
 
 TrevalinApp::~TrevalinApp() {
     Global::shared().setAnimator(nullptr);
+    Global::shared().setAudioPlayer(nullptr);
     delete m_about.data();
 }
 

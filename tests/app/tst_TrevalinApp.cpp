@@ -1,11 +1,14 @@
 // The application scene: whether the main window starts shown, the one main window
 // that "Trevalin://MainView" brings forward, and the flag table filled before any
-// start-up step can report a database ready.
+// start-up step can report a database ready, and the state machine's sounds handed
+// to the program's audio player.
 #include "AppTestSupport.h"
 
+#include "app/AudioActor.h"
 #include "app/TrevalinApp.h"
 #include "engine/EnginePool.h"
 #include "engine/FlagStore.h"
+#include "engine/Global.h"
 #include "store/AppSettings.h"
 #include "ui/MainWindow.h"
 
@@ -50,6 +53,16 @@ private slots:
         for (QWidget* widget : QApplication::topLevelWidgets())
             mainWindows += qobject_cast<MainWindow*>(widget) ? 1 : 0;
         QCOMPARE(mainWindows, 1);
+        EnginePool::waitForDone();
+    }
+
+    void soundsReachTheAudioPlayer() {
+        AudioActor& player = *AudioActor::shared();
+        player.setOutputCheckForTesting([] { return false; }); // nothing heard here
+        TrevalinApp app(false);
+        QVERIFY(!player.starting());
+        Global::shared().evaluating(std::nullopt);
+        QVERIFY(player.starting()); // the request was taken
         EnginePool::waitForDone();
     }
 };
