@@ -164,26 +164,24 @@ private slots:
     }
 
     void reopensWhenTheFileIsGoneOrReplaced_data() {
-        QTest::addColumn<QString>("how");
         QTest::addColumn<QByteArray>("expected"); // at the path after the next line
-        QTest::newRow("removed") << QStringLiteral("removed") << QByteArray("after\n");
-        QTest::newRow("moved away") << QStringLiteral("moved") << QByteArray("after\n");
-        QTest::newRow("replaced by another file")
-            << QStringLiteral("replaced") << QByteArray("replacement\nafter\n");
+        QTest::newRow("removed") << QByteArray("after\n");
+        QTest::newRow("moved away") << QByteArray("after\n");
+        QTest::newRow("replaced by another file") << QByteArray("replacement\nafter\n");
     }
     // The file stays open between lines; whatever happened to it at its path, the next
     // line goes to the file now at that path.
     void reopensWhenTheFileIsGoneOrReplaced() {
-        QFETCH(QString, how);
         QFETCH(QByteArray, expected);
+        const QByteArray how = QTest::currentDataTag();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("open.log"));
         const QString aside = dir.filePath(QStringLiteral("aside.log"));
         const auto d = plain(path);
         write(*d, QStringLiteral("before"));
-        if (how == u"removed") {
+        if (how == "removed") {
             QVERIFY(QFile::remove(path));
-        } else if (how == u"moved") {
+        } else if (how == "moved away") {
             QVERIFY(QFile::rename(path, aside));
         } else {
             QVERIFY(writeFile(aside, "replacement\n"));
@@ -191,7 +189,7 @@ private slots:
         }
         write(*d, QStringLiteral("after"));
         QCOMPARE(readAll(path), expected);
-        if (how == u"moved")
+        if (how == "moved away")
             QCOMPARE(readAll(aside), QByteArray("before\n"));
     }
 
@@ -216,28 +214,26 @@ private slots:
 
         const QByteArray recovered("after recovery");
         {
-            FileDestination d(path);
-            d.setFormat(QStringLiteral("$M"));
-            d.setLogFileAmount(3);
+            const auto d = plain(path, 3);
             // More than the disk can hold, less than the lines sent while it is full.
-            d.setLogFileMaxSize(2 * SmallDisk::pageSize());
+            d->setLogFileMaxSize(2 * SmallDisk::pageSize());
             const qint64 lines = 5 * SmallDisk::pageSize() / 50;
             OutputCapture capture;
             // One run of the queue takes all lines, as a burst of logging does.
             std::promise<void> release;
-            d.queue().async([gate = release.get_future().share()] { gate.wait(); });
+            d->queue().async([gate = release.get_future().share()] { gate.wait(); });
             for (qint64 i = 0; i < lines; ++i) {
                 const LogEntry entry =
                     makeEntry(Level::Info, QStringLiteral("line %1").arg(i).leftJustified(49, u'.'));
-                d.queue().async([&d, entry] { d.send(entry); });
+                d->queue().async([d = d.get(), entry] { d->send(entry); });
             }
             release.set_value();
-            QVERIFY(d.queue().waitUntilDrained(20000));
+            QVERIFY(d->queue().waitUntilDrained(20000));
             QVERIFY(capture.text().contains(QStringLiteral("Failed writing file with error: ")));
 
             // Space returns; the next line is written on a line of its own.
             QVERIFY(QFile::remove(filler));
-            write(d, QString::fromUtf8(recovered));
+            write(*d, QString::fromUtf8(recovered));
         }
         QCOMPARE(readAll(path + ".1"), QByteArray("history one\n"));
         QCOMPARE(readAll(path + ".2"), QByteArray("oldest history\n"));
@@ -246,26 +242,6 @@ private slots:
         QVERIFY2(live == recovered + '\n' || live.endsWith('\n' + recovered + '\n'),
                  live.right(120).constData());
         QCOMPARE(live.size() > recovered.size() + 1, freePages > 0); // the lines that fitted stay
-    }
-
-    void deleteLogFile() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("del.log"));
-        const auto d = plain(path);
-        write(*d, QStringLiteral("x"));
-        QVERIFY(d->deleteLogFile());
-        QVERIFY(!QFile::exists(path));
-        QVERIFY(d->deleteLogFile()); // already gone is fine
-        write(*d, QStringLiteral("y"));
-        QCOMPARE(readAll(path), QByteArray("y\n"));
-
-        // A path that cannot be removed (a non-empty folder) reports it.
-        const QString folder = dir.filePath(QStringLiteral("folder"));
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
-        OutputCapture capture;
-        QVERIFY(!FileDestination(folder).deleteLogFile());
-        QCOMPARE(capture.text(), QStringLiteral("File destination could not remove file ") +
-                                     QUrl::fromLocalFile(folder).toString() + u'\n');
     }
 
     // A queue run's lines are written at its end; a synchronous destination's line is
@@ -286,17 +262,33 @@ private slots:
         Logger::removeAllDestinations();
     }
 
-    void changingThePath() {
+    // Lines go to the path last given, none without one; deleting the file is fine when
+    // it is gone already, and the next line makes it again.
+    void changingAndDeletingTheFile() {
         QTemporaryDir dir;
-        const auto d = plain(dir.filePath(QStringLiteral("first.log")));
+        const QString first = dir.filePath(QStringLiteral("first.log")),
+                      second = dir.filePath(QStringLiteral("second.log"));
+        const auto d = plain(first);
         write(*d, QStringLiteral("1"));
-        d->setLogFileURL(QUrl::fromLocalFile(dir.filePath(QStringLiteral("second.log"))));
+        d->setLogFileURL(QUrl::fromLocalFile(second));
         write(*d, QStringLiteral("2"));
+        QVERIFY(d->deleteLogFile());
+        QVERIFY(!QFile::exists(second));
+        QVERIFY(d->deleteLogFile());
+        write(*d, QStringLiteral("3"));
         d->setLogFilePath(QString());
-        write(*d, QStringLiteral("3")); // no location: nothing is written
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("first.log"))), QByteArray("1\n"));
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("second.log"))), QByteArray("2\n"));
+        write(*d, QStringLiteral("4"));
+        QCOMPARE(readAll(first), QByteArray("1\n"));
+        QCOMPARE(readAll(second), QByteArray("3\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+
+        // A path that cannot be removed (a non-empty folder) reports it.
+        const QString folder = dir.filePath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+        OutputCapture capture;
+        QVERIFY(!FileDestination(folder).deleteLogFile());
+        QCOMPARE(capture.text(), QStringLiteral("File destination could not remove file ") +
+                                     QUrl::fromLocalFile(folder).toString() + u'\n');
     }
 
     void unwritablePathReportsFailure_data() {
