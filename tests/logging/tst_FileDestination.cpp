@@ -47,24 +47,16 @@ QString numbered(int i) {
 
 // A tmpfs of `pages` memory pages mounted on a fresh folder for the life of the
 // object: a disk that really fills up. Needs root (CAP_SYS_ADMIN).
-class SmallDisk {
-public:
-    explicit SmallDisk(int pages) {
-        const QByteArray where = QFile::encodeName(m_dir.path());
-        const QByteArray options = "size=" + QByteArray::number(qint64(pages) * pageSize());
-        m_mounted = ::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) == 0;
-    }
+struct SmallDisk : QTemporaryDir {
+    explicit SmallDisk(int pages)
+        : mounted(::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", 0,
+                          ("size=" + QByteArray::number(pages * pageSize())).constData()) == 0) {}
     ~SmallDisk() {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+        if (mounted)
+            ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
     }
-    bool mounted() const { return m_mounted; }
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
     static qint64 pageSize() { return ::sysconf(_SC_PAGESIZE); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
+    const bool mounted;
 };
 
 } // namespace
@@ -204,7 +196,7 @@ private slots:
         // Four pages: one per history file and two for the live file, which a filler takes
         // but for `freePages`.
         SmallDisk disk(4);
-        if (!disk.mounted())
+        if (!disk.mounted)
             QSKIP("A small tmpfs cannot be mounted here (needs root) to make the disk fill up");
         const QString path = disk.filePath(QStringLiteral("full.log"));
         const QString filler = disk.filePath(QStringLiteral("filler"));
