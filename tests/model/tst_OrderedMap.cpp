@@ -113,17 +113,6 @@ private slots:
                 m.compact();
         }
     }
-
-    void copiesAreIndependent() {
-        Map a{{"a", 1}, {"b", 2}};
-        Map b = a;
-        b.remove("a");
-        b.insert("c", 3);
-        QCOMPARE(keysOf(a), (std::vector<QString>{"a", "b"}));
-        QCOMPARE(keysOf(b), (std::vector<QString>{"b", "c"}));
-        QVERIFY(!(a == b));
-        QVERIFY(a == (Map{{"a", 1}, {"b", 2}}));
-    }
 };
 
 TREVALIN_TEST_MAIN(TestOrderedMap)
