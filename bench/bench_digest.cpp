@@ -4,6 +4,11 @@
 //
 // The file is $TREVALIN_BENCH_FILE, else /tmp/hashbench/big/1GiB.bin when present, else
 // a 256 MiB file made in the temporary folder. Figures: bytes_per_second per benchmark.
+//
+// PageCache/...: what hashing leaves in the page cache, on a file of its own with part
+// of it cached beforehand. Both counters should stay near 0: left_behind counts pages
+// hashing brought in and left resident (a few 2 MiB units sharing pages cached before
+// are tolerated), evicted counts pages cached before that hashing dropped.
 #include "model/ChecksumCalculator.h"
 
 #include <benchmark/benchmark.h>
@@ -14,6 +19,10 @@
 #include <QRandomGenerator>
 
 #include <openssl/evp.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -108,6 +117,78 @@ void BM_ChecksumAllFive(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * size);
 }
 
+// One flag per page of the file: whether it is in the page cache. Empty when the file
+// can't be asked.
+std::vector<bool> residency(const QString& path) {
+    QFile file(path);
+    uchar* map = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    if (!map)
+        return {};
+    const long page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> pages((file.size() + page - 1) / page);
+    const bool asked = ::mincore(map, size_t(file.size()), pages.data()) == 0;
+    file.unmap(map);
+    std::vector<bool> resident;
+    for (unsigned char flags : pages)
+        resident.push_back(asked && (flags & 1));
+    return asked ? resident : std::vector<bool>();
+}
+
+void dropFromCache(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    ::fdatasync(fd);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
+// Arguments: file size, start and end of the part cached beforehand (MiB), algorithms.
+void BM_PageCache(benchmark::State& state) {
+    const qint64 mib = 1 << 20, size = state.range(0) * mib;
+    const qint64 cachedFrom = state.range(1) * mib, cachedTo = state.range(2) * mib;
+    const QList<Digest> algorithms = allDigests().mid(0, int(state.range(3)));
+    const QString file = QDir::tempPath() + QStringLiteral("/bench_digest-pagecache.bin");
+    {
+        QFile out(file);
+        QByteArray block(int(mib), Qt::Uninitialized);
+        QRandomGenerator generator(3);
+        out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        for (qint64 written = 0; written < size; written += mib) {
+            generator.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
+            out.write(block);
+        }
+    }
+    double leftBehind = 0, evicted = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        dropFromCache(file);
+        {
+            QFile in(file);
+            if (in.open(QIODevice::ReadOnly) && in.seek(cachedFrom))
+                in.read(cachedTo - cachedFrom);
+        }
+        const std::vector<bool> before = residency(file);
+        if (before.empty() || std::count(before.begin(), before.end(), true) >
+                                  (cachedTo - cachedFrom) / ::sysconf(_SC_PAGESIZE) + 1024) {
+            state.SkipWithError("the file system does not let the page cache be asked or dropped");
+            break;
+        }
+        state.ResumeTiming();
+        if (!ChecksumCalculator::checksumAll(Location(file), algorithms))
+            state.SkipWithError("checksumAll failed");
+        state.PauseTiming();
+        const std::vector<bool> after = residency(file);
+        for (size_t page = 0; page < before.size() && page < after.size(); ++page) {
+            leftBehind += !before[page] && after[page];
+            evicted += before[page] && !after[page];
+        }
+        state.ResumeTiming();
+    }
+    QFile::remove(file);
+    state.counters["left_behind"] = benchmark::Counter(leftBehind, benchmark::Counter::kAvgIterations);
+    state.counters["evicted"] = benchmark::Counter(evicted, benchmark::Counter::kAvgIterations);
+    state.SetBytesProcessed(state.iterations() * size);
+}
+
 } // namespace
 
 // Each algorithm's reference right before its own figure, so both see the same load.
@@ -129,6 +210,15 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3)
         ->UseRealTime();
+    // All cached; none cached with five algorithms; large files with their tail or a
+    // middle stretch cached, whose cached pages are asked about a stretch at a time.
+    for (const std::vector<int64_t>& args : std::vector<std::vector<int64_t>>{
+             {8, 0, 8, 1}, {8, 0, 0, 5}, {72, 48, 72, 1}, {72, 40, 44, 5}, {96, 0, 0, 1}})
+        benchmark::RegisterBenchmark("PageCache", BM_PageCache)
+            ->Args(args)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(2)
+            ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

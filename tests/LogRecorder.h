@@ -1,7 +1,7 @@
 // The log capture every test uses. RecordingDestination keeps each entry it is
-// given, the line it renders and the thread that rendered it. LogRecorder
-// registers a synchronous RecordingDestination that takes every level and renders
-// "LEVEL: message", for its own lifetime. Both may be used from any thread.
+// given and the line it renders. LogRecorder registers a synchronous
+// RecordingDestination that takes every level and renders "LEVEL: message", for its
+// own lifetime. Both may be used from any thread.
 #pragma once
 
 #include "logging/BaseDestination.h"
@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 namespace trevalin::test {
@@ -27,7 +26,6 @@ public:
         if (line)
             m_lines.append(*line);
         m_entries.append(entry);
-        m_renderThread = std::this_thread::get_id();
         return line;
     }
     QStringList lines() const {
@@ -38,10 +36,6 @@ public:
         std::lock_guard lock(m_mutex);
         return m_entries;
     }
-    std::thread::id lastRenderThread() const {
-        std::lock_guard lock(m_mutex);
-        return m_renderThread;
-    }
     void clear() {
         std::lock_guard lock(m_mutex);
         m_lines.clear();
@@ -50,9 +44,8 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    QStringList m_lines;            // guarded by m_mutex
-    QList<LogEntry> m_entries;      // guarded by m_mutex
-    std::thread::id m_renderThread; // guarded by m_mutex
+    QStringList m_lines;       // guarded by m_mutex
+    QList<LogEntry> m_entries; // guarded by m_mutex
 };
 
 class LogRecorder {

@@ -21,9 +21,8 @@ inline void isolateHome(const QString& root) {
     qputenv("XDG_DATA_HOME", base + "/.local/share");
     qputenv("XDG_CACHE_HOME", base + "/.cache");
     qputenv("XDG_STATE_HOME", base + "/.local/state");
-    QDir().mkpath(root + QStringLiteral("/.config"));
-    QDir().mkpath(root + QStringLiteral("/.local/share"));
-    QDir().mkpath(root + QStringLiteral("/.cache"));
+    for (const char* folder : {"/.config", "/.local/share", "/.cache"})
+        QDir().mkpath(root + QLatin1String(folder));
 }
 
 } // namespace trevalin::test

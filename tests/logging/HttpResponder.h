@@ -1,7 +1,8 @@
 // HttpResponder: a minimal HTTP/1.1 server on 127.0.0.1 for tests. It records
 // every request (method, path, headers, body) and answers each with a fixed
 // status and a small JSON body, closing the connection afterwards. With hold on,
-// answers are kept back until release() is called. Lives on the test's thread.
+// answers are kept back until release() is called. Lives on the test's thread; its
+// connections end with it.
 #pragma once
 
 #include <QHash>
@@ -29,20 +30,15 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
     }
-    ~HttpResponder() {
-        for (const QPointer<QTcpSocket>& socket : m_held) {
-            if (socket)
-                socket->abort();
-        }
-    }
 
     QUrl url() const {
         return QUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/app/").arg(m_server.serverPort()));
     }
     void setStatus(int status) { m_status = status; }
     void setHold(bool hold) { m_hold = hold; }
-    // Answers every request kept back while hold was on.
+    // Answers every request kept back and turns hold off.
     void release() {
+        m_hold = false;
         const QList<QPointer<QTcpSocket>> held = std::exchange(m_held, {});
         for (const QPointer<QTcpSocket>& socket : held) {
             if (socket)
@@ -62,34 +58,32 @@ private:
         }
     }
 
+    // One request per connection: every answer closes it.
     void read(QTcpSocket* socket, QByteArray& buffer) {
         buffer += socket->readAll();
-        for (;;) {
-            const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
-            if (headEnd < 0)
-                return;
-            const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
-            Request request;
-            const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-            request.method = first.value(0);
-            request.path = first.value(1);
-            for (qsizetype i = 1; i < lines.size(); ++i) {
-                const qsizetype colon = lines.at(i).indexOf(':');
-                if (colon > 0)
-                    request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
-                                           lines.at(i).mid(colon + 1).trimmed());
-            }
-            const qsizetype length = request.headers.value("content-length", "0").toLongLong();
-            if (buffer.size() < headEnd + 4 + length)
-                return;
-            request.body = buffer.mid(headEnd + 4, length);
-            buffer.remove(0, headEnd + 4 + length);
-            m_requests.append(request);
-            if (m_hold)
-                m_held.append(socket);
-            else
-                respond(socket);
+        const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+        if (headEnd < 0)
+            return;
+        const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
+        Request request;
+        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+        request.method = first.value(0);
+        request.path = first.value(1);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines.at(i).indexOf(':');
+            if (colon > 0)
+                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
+                                       lines.at(i).mid(colon + 1).trimmed());
         }
+        const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+        if (buffer.size() < headEnd + 4 + length)
+            return;
+        request.body = buffer.mid(headEnd + 4, length);
+        m_requests.append(request);
+        if (m_hold)
+            m_held.append(socket);
+        else
+            respond(socket);
     }
 
     void respond(QTcpSocket* socket) {

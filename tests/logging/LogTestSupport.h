@@ -49,15 +49,14 @@ private:
 };
 
 inline LogEntry makeEntry(Level level, const QString& message, qint64 timeUs = 0) {
-    LogEntry entry;
-    entry.level = level;
-    entry.message = message;
-    entry.thread = QStringLiteral("worker");
-    entry.file = QStringLiteral("/src/engine/Concurrency.swift");
-    entry.function = QStringLiteral("triage()");
-    entry.line = 42;
-    entry.timeUs = timeUs;
-    return entry;
+    return {.level = level,
+            .message = message,
+            .thread = QStringLiteral("worker"),
+            .file = QStringLiteral("/src/engine/Concurrency.swift"),
+            .function = QStringLiteral("triage()"),
+            .line = 42,
+            .context = {},
+            .timeUs = timeUs};
 }
 
 } // namespace trevalin::test

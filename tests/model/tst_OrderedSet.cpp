@@ -45,19 +45,6 @@ private slots:
         QVERIFY(s.append("x")); // usable again after draining
         QVERIFY(s == OrderedSet<QString>{"x"});
     }
-
-    // Taking the first element is a removal at the front: it must not copy the rest.
-    void popFrontAtScale() {
-        OrderedSet<int> s;
-        const int n = 200000;
-        for (int i = 0; i < n; ++i)
-            s.append(i);
-        long long sum = 0;
-        while (auto v = s.takeFirst())
-            sum += *v;
-        QCOMPARE(sum, (long long)n * (n - 1) / 2);
-        QCOMPARE(s.capacitySlots(), std::size_t(0));
-    }
 };
 
 TREVALIN_TEST_MAIN(TestOrderedSet)
