@@ -15,11 +15,6 @@ QString serviceName() {
     return QString::fromLatin1(DistributedNotifications::kTrevalinService);
 }
 
-bool busConfigured() {
-    return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
-           !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(QObject* parent)
@@ -34,7 +29,7 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Claim SingleInstance::claim() {
-    if (!busConfigured())
+    if (!DistributedNotifications::sessionBusConfigured())
         return Claim::noBus;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())

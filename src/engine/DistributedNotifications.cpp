@@ -7,15 +7,10 @@
 
 namespace trevalin {
 
-namespace {
-
-bool sessionBusConfigured() {
-    // Connecting without any bus configured only fails after a while: don't try.
+bool DistributedNotifications::sessionBusConfigured() {
     return !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
            !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
 }
-
-} // namespace
 
 bool DistributedNotifications::post(const QString& name, const QString& object) {
     if (!sessionBusConfigured())

@@ -39,6 +39,9 @@ public:
     // Emits Posted(name, object) on the session bus. False when there is no session
     // bus or the signal could not be sent.
     static bool post(const QString& name, const QString& object);
+    // Whether a session bus is configured at all (connecting without one only fails
+    // after a while, so callers ask this first).
+    static bool sessionBusConfigured();
     // Whether some process owns `service` on the session bus; false without a bus.
     static bool isRunning(const QString& service);
 };
