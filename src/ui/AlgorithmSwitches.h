@@ -16,6 +16,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <utility>
+
 class QCheckBox;
 class QVBoxLayout;
 
