@@ -17,6 +17,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/PreferencesWindow.h"
+#include "ui/RandomString.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -33,6 +34,7 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
     // database had already reported, and start-up would never complete.
     Engine::start({.persistence = true, .monitoring = true, .flags = true});
     Global::shared().setAudioPlayer(AudioActor::shared());
+    Global::shared().setTaglines(RandomString::shared());
     FlagStore::shared().setStartupTimestamp(&timestamp);
 
     AppSettings& settings = AppSettings::shared();
@@ -48,6 +50,7 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
 TrevalinApp::~TrevalinApp() {
     Global::shared().setAnimator(nullptr);
     Global::shared().setAudioPlayer(nullptr);
+    Global::shared().setTaglines(nullptr);
     delete m_about.data();
 }
 
@@ -114,7 +117,7 @@ void TrevalinApp::registerReceiver() {
 }
 
 std::shared_ptr<TaglineSource> TrevalinApp::taglines() {
-    return nullptr; // the taglines model comes with the splash screen
+    return RandomString::shared();
 }
 
 } // namespace trevalin
