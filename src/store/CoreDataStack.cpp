@@ -129,6 +129,19 @@ bool CoreDataStack::ensureOpenLocked() {
     if (m_db || m_openAttempted)
         return m_db != nullptr;
     m_openAttempted = true;
+    const bool opened = openFirstTimeLocked();
+    // Lists made before the store opened learn its folders now.
+    if (opened && !m_folders.empty())
+        m_changes.reset();
+    return opened;
+}
+
+bool CoreDataStack::isOpened() {
+    std::lock_guard lock(m_mutex);
+    return m_openAttempted;
+}
+
+bool CoreDataStack::openFirstTimeLocked() {
     int rc = openLocked();
     if (rc == SQLITE_OK)
         return true;

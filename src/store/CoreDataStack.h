@@ -55,6 +55,9 @@ public:
     void setReadOnly(bool readOnly);
     // Whether a store is attached (opens it on first call).
     bool hasStore();
+    // Whether the store has been opened (or opening was tried); never opens it. When the
+    // first opening finds folders, it reports a reset (foldersChanged).
+    bool isOpened();
     // Where an unreadable store file was set aside when the store was opened; empty
     // when nothing was set aside or the store has not been opened yet.
     QString movedAside();
@@ -102,6 +105,7 @@ signals:
 
 private:
     bool ensureOpenLocked();
+    bool openFirstTimeLocked();
     int openLocked();
     bool loadLocked();
     QString errorLocked(int code) const;

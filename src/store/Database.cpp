@@ -66,6 +66,15 @@ FileObjectPtr Database::record(const Location& location) const {
     return m_db.value(location);
 }
 
+QList<FileObjectPtr> Database::records(const QList<Location>& locations) const {
+    QList<FileObjectPtr> found;
+    found.reserve(locations.size());
+    std::lock_guard lock(m_mutex);
+    for (const Location& location : locations)
+        found.append(m_db.value(location));
+    return found;
+}
+
 std::optional<std::size_t> Database::indexOf(const Location& location) const {
     std::lock_guard lock(m_mutex);
     return m_db.indexOf(location);

@@ -58,6 +58,9 @@ public:
     bool contains(const Location& location) const;
     // The record under `location`, or null.
     FileObjectPtr record(const Location& location) const;
+    // The records under `locations`, in that order (null where there is none), read in
+    // one critical section.
+    QList<FileObjectPtr> records(const QList<Location>& locations) const;
     std::optional<std::size_t> indexOf(const Location& location) const;
     // Records / keys in map order.
     QList<FileObjectPtr> values() const;
