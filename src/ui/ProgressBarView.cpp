@@ -1,6 +1,7 @@
 #include "ui/ProgressBarView.h"
 
-#include <QApplication>
+#include "ui/Typography.h"
+
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,19 +14,10 @@ namespace {
 
 constexpr int kTopSpace = 20;
 constexpr int kSideMargin = 15;
-constexpr qreal kPointSize = 11;
-
-QFont textFont() {
-    QFont font = QApplication::font();
-    font.setPointSizeF(kPointSize);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
 QLabel* makeLabel(QWidget* parent, const QString& name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
-    label->setFont(textFont());
+    label->setFont(smallFont());
     label->setTextFormat(Qt::PlainText);
     return label;
 }
@@ -101,8 +93,7 @@ void ProgressBarView::changeEvent(QEvent* event) {
 void ProgressBarView::applyColors() {
     // The counts in the window's text colour at half strength: gray on light and dark
     // windows alike; the divider a hairline in the shade of the empty track.
-    QColor gray = palette().color(QPalette::WindowText);
-    gray.setAlphaF(0.5f);
+    const QColor gray = secondaryTextColor(palette());
     for (QLabel* label : {m_processed, m_remaining}) {
         QPalette counts = label->palette();
         counts.setColor(QPalette::WindowText, gray);
