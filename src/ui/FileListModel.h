@@ -1,0 +1,52 @@
+// FileListModel: the content database as a list, one row per record in the database's
+// order, for the main window's file list. It follows the database's batched change
+// reports (Database::recordsChanged) row by row: a removed record removes its row, an
+// appended one appends a row, a changed one repaints its row; only a reset of the
+// whole database resets the model. Rows hold the records themselves, so painting a row
+// reads the record without touching the database.
+//
+// Thread-safety: lives on the GUI thread and is used there only. The database reports
+// from its own thread; the connection is queued.
+#pragma once
+
+#include "model/FileObject.h"
+#include "model/Location.h"
+#include "store/RecordChanges.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+
+namespace trevalin {
+
+class Database;
+
+class FileListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    enum Role { RecordRole = Qt::UserRole + 1 };
+
+    // Reads every record of `database` now and follows its changes from then on; the
+    // database must outlive the model.
+    explicit FileListModel(Database& database, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    // DisplayRole: the file's name; ToolTipRole: its folder; RecordRole: the record
+    // (FileObjectPtr).
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    FileObjectPtr record(int row) const;
+    // Applies one batch of changes (what the database's signal delivers).
+    void apply(const RecordChanges& changes);
+
+private:
+    void reload();
+    void reindexFrom(int row);
+
+    Database& m_database;
+    QList<FileObjectPtr> m_rows;
+    QHash<Location, int> m_rowOf; // location -> row in m_rows
+};
+
+} // namespace trevalin
