@@ -40,8 +40,13 @@ TrevalinApp::TrevalinApp(bool trayAvailable, QObject* parent)
     AppSettings& settings = AppSettings::shared();
     if (settings.hideFileBrowser())
         settings.setWindowVisible(false);
-    if (!m_trayAvailable || settings.windowVisible())
-        m_mainWindow->show();
+    // Without a tray the main window is the only way in: it is always shown, and shown
+    // with its content (an empty window could never be filled from a tray item).
+    if (!m_trayAvailable && !settings.windowVisible())
+        settings.setWindowVisible(true);
+    connect(m_mainWindow.get(), &MainWindow::preferencesRequested, this, &TrevalinApp::showPreferences);
+    if (settings.windowVisible())
+        m_mainWindow->bringForward();
 
     QMetaObject::invokeMethod(
         this, [this] { StartupCommandsBuilder(*this).run(); }, Qt::QueuedConnection);
@@ -64,6 +69,8 @@ void TrevalinApp::openUrl(const QUrl& url) {
         TLOG_WARNING(QStringLiteral("Ignored a request to open an unknown location: ") + url.toString());
         return;
     }
+    // Asked for, the window shows its content: an empty window helps nobody.
+    AppSettings::shared().setWindowVisible(true);
     m_mainWindow->bringForward();
 }
 

@@ -1,29 +1,42 @@
 #include "ui/MainWindow.h"
 
-#include "ui/ProgressBarView.h"
+#include "engine/Progress.h"
+#include "store/CoreDataStack.h"
+#include "store/Database.h"
 
 #include <QCloseEvent>
-#include <QVBoxLayout>
 
 namespace trevalin {
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent) {
+    : QMainWindow(parent)
+    , m_view(new MainView(Database::shared(), CoreDataStack::shared(), Progress::shared(), this)) {
     setWindowTitle(QStringLiteral("Trevalin"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/Trevalin.svg")));
     setObjectName(QStringLiteral("MainWindow"));
-    // The status area along the top; the folder and file lists come below it.
-    auto* content = new QWidget(this);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new ProgressBarView(Progress::shared(), content));
-    layout->addStretch(1);
-    setCentralWidget(content);
-    setMinimumSize(420, 320);
-    resize(420, 400);
+    setCentralWidget(m_view);
+    connect(m_view, &MainView::preferencesRequested, this, &MainWindow::preferencesRequested);
+    connect(m_view, &MainView::bodyChanged, this, &MainWindow::fitBody);
+    setMinimumSize(kMinimumSize);
+    resize(kInitialSize);
+    fitBody(m_view->body());
+}
+
+void MainWindow::fitBody(MainView::Body body) {
+    if (body == MainView::Body::Splash) {
+        const QSize splash = m_view->splashScreen()->sizeHint().expandedTo(kMinimumSize);
+        setMinimumSize(splash);
+        resize(splash);
+    } else if (body == MainView::Body::Main) {
+        const bool fromSplash = minimumSize() != kMinimumSize;
+        setMinimumSize(kMinimumSize);
+        if (fromSplash)
+            resize(kInitialSize);
+    }
 }
 
 void MainWindow::bringForward() {
+    m_view->refresh();
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     show();

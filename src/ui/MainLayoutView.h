@@ -1,0 +1,84 @@
+// MainLayoutView: the main window's working layout — the progress bar along the top,
+// one scrolling list holding the folder list and then the file list (or, while the
+// content database is empty, the tutorial), and the toolbar along the bottom. The list
+// is one view over the sections' models joined end to end, so it makes no widget per
+// row however many records there are.
+//
+// "Add Files/Folders" asks the location picker for files and folders and hands what
+// the user chose to intake on the engine pool; the window never waits for it. Files
+// and folders dropped anywhere on the layout go to intake too (DragDropDelegate).
+//
+// Thread-safety: a widget of the GUI thread. Its models follow the content database and
+// the folder store through queued connections.
+#pragma once
+
+#include "app/DragDropDelegate.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QConcatenateTablesProxyModel;
+class QListView;
+
+namespace trevalin {
+
+class CoreDataStack;
+class Database;
+class FileListModel;
+class FolderListModel;
+class LocationPicker;
+class Progress;
+class ProgressBarView;
+class ToolbarView;
+class TutorialModel;
+
+class MainLayoutView : public QWidget {
+    Q_OBJECT
+
+public:
+    MainLayoutView(Database& database, CoreDataStack& folders, Progress& progress, QWidget* parent = nullptr);
+    ~MainLayoutView() override;
+
+    // Test seams: the dialog behind "Add Files/Folders" and the intake of the chosen
+    // locations (Process::added unless set).
+    void setLocationPicker(std::unique_ptr<LocationPicker> picker);
+    void setIntake(std::function<void(const QList<Location>&)> intake);
+    void setDropDelegate(DragDropDelegate delegate);
+
+    // The "Add Files/Folders" action.
+    void addFilesFolders();
+
+    bool showsTutorial() const;
+    QListView& list() const { return *m_list; }
+    ToolbarView& toolbar() const { return *m_toolbar; }
+    ProgressBarView& progressBar() const { return *m_progressBar; }
+    FolderListModel& folderModel() const { return *m_folders; }
+    FileListModel& fileModel() const { return *m_files; }
+
+signals:
+    void preferencesRequested();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Shows the tutorial while the file list is empty.
+    void updateFileSection();
+
+    FolderListModel* m_folders;
+    FileListModel* m_files;
+    TutorialModel* m_tutorial;
+    QConcatenateTablesProxyModel* m_sections;
+    ProgressBarView* m_progressBar;
+    QListView* m_list;
+    ToolbarView* m_toolbar;
+    std::unique_ptr<LocationPicker> m_picker;
+    std::function<void(const QList<Location>&)> m_intake;
+    DragDropDelegate m_drop;
+};
+
+} // namespace trevalin

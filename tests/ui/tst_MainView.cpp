@@ -1,0 +1,259 @@
+// The main window's content: the body the settings call for, the tutorial giving way
+// to the file list and coming back, "Add Files/Folders" through its picker (and the
+// real multi-selection dialog), drops of file URLs, and the window's minimum size.
+#include "app/AppTestSupport.h"
+
+#include "app/LocationPicker.h"
+#include "app/MultiLocationDialog.h"
+#include "engine/Progress.h"
+#include "store/AppSettings.h"
+#include "store/CoreDataStack.h"
+#include "store/Database.h"
+#include "store/Debugging.h"
+#include "ui/FileListModel.h"
+#include "ui/MainLayoutView.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "ui/SplashScreenView.h"
+#include "ui/ToolbarView.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
+#include <QListView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace trevalin;
+using Body = MainView::Body;
+
+namespace {
+
+// Answers at once with what it was given; counts the questions.
+class FixedPicker : public LocationPicker {
+public:
+    explicit FixedPicker(std::optional<QList<Location>> answer)
+        : m_answer(std::move(answer)) {}
+    void pick(const Options&, Answer answer) override {
+        ++asked;
+        answer(m_answer);
+    }
+    int asked = 0;
+
+private:
+    std::optional<QList<Location>> m_answer;
+};
+
+// Intake that records what reached it.
+struct IntakeLog {
+    QList<QList<Location>> lists;
+    QList<Location> singles;
+    DropAggregator::Intake intake() {
+        return {[this](const Location& l) { singles.append(l); },
+                [this](const QList<Location>& l) { lists.append(l); }};
+    }
+};
+
+bool drop(MainLayoutView& view, QMimeData& data) {
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject&>(view).event(&event);
+    return event.isAccepted();
+}
+
+} // namespace
+
+class tst_MainView : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString makeFile(const QString& name) {
+        QFile file(m_dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write("x") != 1)
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
+
+private slots:
+    void bodies_data() {
+        QTest::addColumn<bool>("windowVisible");
+        QTest::addColumn<bool>("splashScreen");
+        QTest::addColumn<Body>("body");
+        QTest::addRow("hidden") << false << true << Body::Hidden;
+        QTest::addRow("splash") << true << true << Body::Splash;
+        QTest::addRow("main") << true << false << Body::Main;
+    }
+    void bodies() {
+        QFETCH(bool, windowVisible);
+        QFETCH(bool, splashScreen);
+        QFETCH(Body, body);
+        AppSettings::shared().setWindowVisible(windowVisible);
+        AppSettings::shared().setSplashScreen(splashScreen);
+        Database database(m_dir.filePath(QStringLiteral("bodies.plist")));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("bodies.sqlite")));
+        Progress progress;
+        MainView view(database, folders, progress);
+        view.show();
+        QCOMPARE(view.body(), body);
+        QCOMPARE(view.splashScreen() != nullptr, body == Body::Splash);
+        if (body != Body::Splash)
+            return;
+        // Nothing dropped on the splash screen reaches intake.
+        QVERIFY(!view.splashScreen()->acceptDrops());
+        // Finishing it turns the setting off and shows the main layout at once.
+        auto* splash = view.findChild<SplashScreenView*>();
+        QVERIFY(splash);
+        AppSettings::shared().setSplashScreen(false);
+        emit splash->finished();
+        QCOMPARE(view.body(), Body::Main);
+        QVERIFY(view.mainLayout().isVisible());
+    }
+
+    void tutorialGivesWayToFiles() {
+        Database database(m_dir.filePath(QStringLiteral("tutorial.plist")));
+        database.setChangeInterval(std::chrono::milliseconds(1));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("tutorial.sqlite")));
+        Progress progress;
+        MainLayoutView view(database, folders, progress);
+        QAbstractItemModelTester sections(view.list().model());
+        QAbstractItemModelTester files(&view.fileModel());
+        QVERIFY(view.showsTutorial());
+        QCOMPARE(view.list().model()->rowCount(), 10);
+
+        const QStringList paths{makeFile(QStringLiteral("a")), makeFile(QStringLiteral("b")),
+                                makeFile(QStringLiteral("c"))};
+        for (const QString& path : paths)
+            database.set(Location(path), FileObject::create(Location(path), false));
+        QVERIFY(
+            QTest::qWaitFor([&] { return !view.showsTutorial() && view.list().model()->rowCount() == 3; }));
+        QCOMPARE(view.list().model()->index(1, 0).data().toString(), QStringLiteral("b"));
+
+        // Removing from the middle keeps the rest in order; emptying brings the tutorial back.
+        database.removeRecord(Location(paths[1]));
+        QVERIFY(QTest::qWaitFor([&] { return view.fileModel().rowCount() == 2; }));
+        QCOMPARE(view.fileModel().record(1)->path(), paths[2]);
+        database.removeRecord(Location(paths[0]));
+        database.removeRecord(Location(paths[2]));
+        QVERIFY(QTest::qWaitFor([&] { return view.showsTutorial(); }));
+        QCOMPARE(view.list().model()->rowCount(), 10);
+    }
+
+    void addFilesFolders_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addRow("cancelled") << true;
+        QTest::addRow("a file and a folder") << false;
+    }
+    void addFilesFolders() {
+        QFETCH(bool, cancel);
+        Debugging::setFlagForTesting(true);
+        const QList<Location> chosen{Location(makeFile(QStringLiteral("chosen"))), Location(m_dir.path())};
+        Database database(m_dir.filePath(QStringLiteral("add.plist")));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("add.sqlite")));
+        Progress progress;
+        MainLayoutView view(database, folders, progress);
+        auto picker = std::make_unique<FixedPicker>(cancel ? std::nullopt : std::optional(chosen));
+        FixedPicker& asked = *picker;
+        view.setLocationPicker(std::move(picker));
+        QList<QList<Location>> intake;
+        view.setIntake([&](const QList<Location>& locations) { intake.append(locations); });
+        test::LogRecorder recorder;
+
+        view.toolbar().addAction()->trigger();
+        QCOMPARE(asked.asked, 1);
+        QVERIFY(recorder.has(QStringLiteral("DEBUG: canChooseFiles: [ true ] canChooseDirectories: [ true ] "
+                                            "allowsMultipleSelection: [ true ]")));
+        QCOMPARE(intake, cancel ? QList<QList<Location>>{} : QList<QList<Location>>{chosen});
+        QCOMPARE(recorder.has(QStringLiteral("DEBUG: ") + m_dir.path()), !cancel);
+        Debugging::setFlagForTesting(false);
+    }
+
+    // The real dialog returns files and folders selected together, in the list's order.
+    void dialogChoosesFilesAndFolders() {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir(QStringLiteral("folder"));
+        QFile file(dir.filePath(QStringLiteral("file.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        MultiLocationDialog dialog(true, true, true);
+        dialog.setDirectory(dir.path());
+        dialog.show();
+        auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+        QVERIFY(list);
+        QVERIFY(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) == 2; }));
+        for (int row = 0; row < 2; ++row)
+            list->selectionModel()->select(list->model()->index(row, 0, list->rootIndex()),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        QTRY_COMPARE(buttons->button(QDialogButtonBox::Open)->text(), QStringLiteral("Select"));
+        buttons->button(QDialogButtonBox::Open)->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.chosenPaths(),
+                 (QStringList{dir.filePath(QStringLiteral("folder")), file.fileName()}));
+    }
+
+    void drops_data() {
+        QTest::addColumn<QStringList>("urls"); // "" for a plain-text drop
+        QTest::addColumn<int>("singles");
+        QTest::addColumn<int>("listSize");
+        QTest::addColumn<bool>("accepted");
+        QTest::addRow("one file") << QStringList{QStringLiteral("/tmp/one")} << 1 << 0 << true;
+        QTest::addRow("three files") << QStringList{QStringLiteral("/tmp/c"), QStringLiteral("/tmp/a"),
+                                                    QStringLiteral("/tmp/b")}
+                                     << 0 << 3 << true;
+        QTest::addRow("two files and a web link")
+            << QStringList{QStringLiteral("/tmp/a"), QStringLiteral("https://example.org/x"),
+                           QStringLiteral("/tmp/b")}
+            << 0 << 2 << true;
+        QTest::addRow("no file") << QStringList{} << 0 << 0 << false;
+        QTest::addRow("plain text") << QStringList{QString()} << 0 << 0 << false;
+    }
+    void drops() {
+        QFETCH(QStringList, urls);
+        QFETCH(int, singles);
+        QFETCH(int, listSize);
+        QFETCH(bool, accepted);
+        Database database(m_dir.filePath(QStringLiteral("drops.plist")));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("drops.sqlite")));
+        Progress progress;
+        MainLayoutView view(database, folders, progress);
+        IntakeLog log;
+        view.setDropDelegate(DragDropDelegate(log.intake()));
+        test::LogRecorder recorder;
+        QMimeData data;
+        QList<QUrl> list;
+        QList<Location> files;
+        for (const QString& url : urls) {
+            list.append(url.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(url) : QUrl(url));
+            if (url.startsWith(QLatin1Char('/')))
+                files.append(Location(url));
+        }
+        if (urls == QStringList{QString()})
+            data.setText(QStringLiteral("/tmp/a"));
+        else
+            data.setUrls(list);
+
+        QCOMPARE(drop(view, data), accepted);
+        QCOMPARE(log.singles.size(), singles);
+        QCOMPARE(log.lists, listSize ? QList<QList<Location>>{files} : QList<QList<Location>>{});
+        if (singles)
+            QCOMPARE(log.singles.front(), files.front());
+        QCOMPARE(
+            recorder.has(QStringLiteral("ERROR: Dragged content type did not conform to: text/uri-list")),
+            !accepted);
+    }
+
+    void minimumSize() {
+        AppSettings::shared().setWindowVisible(true);
+        AppSettings::shared().setSplashScreen(false);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(100, 100);
+        QTRY_COMPARE(window.size(), QSize(420, 320));
+    }
+};
+
+TREVALIN_GUI_TEST_MAIN(tst_MainView)
+#include "tst_MainView.moc"
