@@ -29,7 +29,19 @@ template <typename T> void Progress::assign(T& field, const T& value) {
         std::lock_guard lock(m_mutex);
         field = value;
     }
+    notify();
+}
+
+void Progress::notify() {
     emit changed();
+    if (!m_updatePending.exchange(true))
+        emit updated();
+}
+
+Progress::Snapshot Progress::takeUpdate() {
+    // Cleared before the read: a change made after it signals again.
+    m_updatePending.store(false);
+    return snapshot();
 }
 
 Progress::Snapshot Progress::snapshot() const {
@@ -92,7 +104,7 @@ void Progress::jobFinished() {
         ++m_processed;
         --m_remaining;
     }
-    emit changed();
+    notify();
 }
 
 void Progress::incrementValue(double amount) {
@@ -117,7 +129,7 @@ void Progress::incrementValue(double amount) {
                    QStringLiteral(", new value requested ") + decimalText(requested) +
                    QStringLiteral(", current total ") + decimalText(total));
     }
-    emit changed();
+    notify();
 }
 
 void Progress::setPassive() {
@@ -127,7 +139,7 @@ void Progress::setPassive() {
         m_total = 1.0;
         m_active = false;
     }
-    emit changed();
+    notify();
 }
 
 void Progress::setIndeterminate() {
@@ -137,7 +149,7 @@ void Progress::setIndeterminate() {
         m_total = 0;
         m_active = true;
     }
-    emit changed();
+    notify();
 }
 
 void Progress::resetToInitial() {
@@ -150,7 +162,7 @@ void Progress::resetToInitial() {
         m_processed = 0;
         m_remaining = 0;
     }
-    emit changed();
+    notify();
 }
 
 QString Progress::decimalText(double value) {

@@ -68,7 +68,7 @@ ProgressBarView::ProgressBarView(Progress& progress, QWidget* parent)
     m_refreshTimer.setSingleShot(true);
     m_refreshTimer.setInterval(kRefreshInterval);
     connect(&m_refreshTimer, &QTimer::timeout, this, &ProgressBarView::refresh);
-    connect(&m_progress, &Progress::changed, this, &ProgressBarView::scheduleRefresh, Qt::QueuedConnection);
+    connect(&m_progress, &Progress::updated, this, &ProgressBarView::scheduleRefresh, Qt::QueuedConnection);
     refresh();
 }
 
@@ -112,7 +112,7 @@ void ProgressBarView::scheduleRefresh() {
 
 void ProgressBarView::refresh() {
     ++m_refreshCount;
-    const Progress::Snapshot now = m_progress.snapshot();
+    const Progress::Snapshot now = m_progress.takeUpdate();
     using Tint = LinearProgressBar::Tint;
     if (now.value == 0 && now.total == 0) {
         m_bar->setIndeterminate();

@@ -48,6 +48,21 @@ private slots:
         QCOMPARE(log.messages().isEmpty(), !clamped);
     }
 
+    // A burst of changes signals one update; taking it lets the next change signal
+    // again, and what is taken is the latest state.
+    void updatesAreCoalesced() {
+        Progress p;
+        QSignalSpy updated(&p, &Progress::updated);
+        for (int i = 0; i < 1000; ++i)
+            p.jobFinished();
+        QCOMPARE(updated.count(), 1);
+        QCOMPARE(p.takeUpdate().processed, 1000);
+        p.setActive(true);
+        p.setTitle(QStringLiteral("t"));
+        QCOMPARE(updated.count(), 2);
+        QCOMPARE(p.takeUpdate().title, QStringLiteral("t"));
+    }
+
     void decimalText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
