@@ -409,6 +409,8 @@ void Process::runOnce(int jobCount) {
 
     TLOG_DEBUG(QStringLiteral("Queue processing TERMINATING: [ ") + run + QStringLiteral(" ]") +
                logTag(kProcessTag));
+    // Lists show the finished records now, not one change interval later.
+    database.flushChanges();
     global.set(ApplicationState::Idle);
 }
 

@@ -139,6 +139,9 @@ RecordChanges ChangeBatcher::take() {
 }
 
 void ChangeBatcher::flush() {
+    // Taking and emitting are one step, so batches reach their receivers in the order
+    // they were taken even when the delivery thread and a caller flush at once.
+    std::lock_guard emitting(m_emitMutex);
     const RecordChanges changes = take();
     if (!changes.isEmpty())
         emit batch(changes);

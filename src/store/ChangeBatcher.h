@@ -48,7 +48,8 @@ public:
     // Takes the pending changes at once (an empty batch when there are none); a delivery
     // already scheduled then finds nothing and emits nothing.
     RecordChanges take();
-    // Emits the pending changes now, on the calling thread, when there are any.
+    // Emits the pending changes now, on the calling thread, when there are any. Batches
+    // are emitted in the order they were taken, whichever thread flushes.
     void flush();
 
 signals:
@@ -59,7 +60,8 @@ private:
     void note(const Location& key, Pending next);
     void run();
 
-    std::mutex m_mutex; // guards everything below
+    std::mutex m_emitMutex; // held by flush() across take() and the emission; before m_mutex
+    std::mutex m_mutex;     // guards everything below
     std::condition_variable m_wake;
     bool m_stop = false;
     std::chrono::milliseconds m_interval = kDefaultInterval;
