@@ -20,7 +20,11 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const FileObjectPtr& file = m_rows.at(index.row());
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != RecordRole)
+        return {};
+    const FileObjectPtr file = m_database.record(m_rows.at(index.row()));
+    if (!file)
+        return {};
     switch (role) {
     case Qt::DisplayRole:
         return file->name();
@@ -34,11 +38,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 }
 
 FileObjectPtr FileListModel::record(int row) const {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row) : nullptr;
+    return row >= 0 && row < m_rows.size() ? m_database.record(m_rows.at(row)) : nullptr;
 }
 
 void FileListModel::reload() {
-    m_rows = m_database.values();
+    m_rows = m_database.keys();
     m_rowOf.clear();
     m_rowOf.reserve(m_rows.size());
     reindexFrom(0);
@@ -46,7 +50,7 @@ void FileListModel::reload() {
 
 void FileListModel::reindexFrom(int row) {
     for (int i = row; i < m_rows.size(); ++i)
-        m_rowOf.insert(m_rows.at(i)->location(), i);
+        m_rowOf.insert(m_rows.at(i), i);
 }
 
 void FileListModel::apply(const RecordChanges& changes) {
@@ -74,7 +78,7 @@ void FileListModel::apply(const RecordChanges& changes) {
         const int last = removed.at(end - 1);
         beginRemoveRows({}, first, last);
         for (int row = first; row <= last; ++row)
-            m_rowOf.remove(m_rows.at(row)->location());
+            m_rowOf.remove(m_rows.at(row));
         m_rows.remove(first, last - first + 1);
         endRemoveRows();
         end = start;
@@ -82,13 +86,12 @@ void FileListModel::apply(const RecordChanges& changes) {
     if (!removed.isEmpty())
         reindexFrom(removed.front());
 
-    // Appended records, in the database's order; one found meanwhile removed again is
-    // left out (the next batch reports it).
-    QList<FileObjectPtr> appended;
+    // Appended records, in the database's order.
+    QList<Location> appended;
     appended.reserve(changes.inserted.size());
-    for (const FileObjectPtr& file : m_database.records(changes.inserted)) {
-        if (file && !m_rowOf.contains(file->location()))
-            appended.append(file);
+    for (const Location& location : changes.inserted) {
+        if (!m_rowOf.contains(location))
+            appended.append(location);
     }
     if (!appended.isEmpty()) {
         const int first = int(m_rows.size());
@@ -98,16 +101,14 @@ void FileListModel::apply(const RecordChanges& changes) {
         endInsertRows();
     }
 
-    // Changed records: a record replaced in place is a new object under the same key.
+    // Changed records: their rows are shown again (a record replaced in place is read
+    // afresh then).
     int top = int(m_rows.size());
     int bottom = -1;
-    const QList<FileObjectPtr> changed = m_database.records(changes.changed);
-    for (qsizetype i = 0; i < changed.size(); ++i) {
-        const auto found = m_rowOf.constFind(changes.changed.at(i));
+    for (const Location& location : changes.changed) {
+        const auto found = m_rowOf.constFind(location);
         if (found == m_rowOf.constEnd())
             continue;
-        if (changed.at(i))
-            m_rows[*found] = changed.at(i);
         top = std::min(top, *found);
         bottom = std::max(bottom, *found);
     }

@@ -2,8 +2,9 @@
 // order, for the main window's file list. It follows the database's batched change
 // reports (Database::recordsChanged) row by row: a removed record removes its row, an
 // appended one appends a row, a changed one repaints its row; only a reset of the
-// whole database resets the model. Rows hold the records themselves, so painting a row
-// reads the record without touching the database.
+// whole database resets the model. Rows hold only the records' locations: a batch of
+// thousands of changes costs a hash lookup each, and a row reads its record from the
+// database when it is shown (only the rows on screen are).
 //
 // Thread-safety: lives on the GUI thread and is used there only. The database reports
 // from its own thread; the connection is queued.
@@ -36,7 +37,9 @@ public:
     // (FileObjectPtr).
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+    // The record of `row` as the database holds it now (null when it is gone).
     FileObjectPtr record(int row) const;
+    Location location(int row) const { return m_rows.at(row); }
     // Applies one batch of changes (what the database's signal delivers).
     void apply(const RecordChanges& changes);
 
@@ -45,7 +48,7 @@ private:
     void reindexFrom(int row);
 
     Database& m_database;
-    QList<FileObjectPtr> m_rows;
+    QList<Location> m_rows;
     QHash<Location, int> m_rowOf; // location -> row in m_rows
 };
 
