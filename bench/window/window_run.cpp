@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
         // The save that ends the run is done when the pool is idle (asked without waiting).
         if (!engineDone || !EnginePool::waitForDone(0))
             return;
-        if (mainWindow && !qEnvironmentVariableIsSet("NOLIST") &&
-            mainWindow->view().mainLayout().fileModel().rowCount() < files)
+        if (mainWindow && mainWindow->view().mainLayout().fileModel().rowCount() < files)
             return;
         app.quit();
     };
