@@ -24,7 +24,7 @@ MainWindow::MainWindow(QWidget* parent)
 
 void MainWindow::fitBody(MainView::Body body) {
     if (body == MainView::Body::Splash) {
-        const QSize splash = m_view->splashScreen()->sizeHint().expandedTo(kMinimumSize);
+        const QSize splash = m_view->splashScreen()->sizeHint();
         setMinimumSize(splash);
         resize(splash);
     } else if (body == MainView::Body::Main) {

@@ -1,7 +1,8 @@
 // MainWindow: the program's one main window (the database viewer), holding MainView.
 // Closing it only hides it while the program lives in the tray; without a tray
 // closing it quits. Its size follows the body it shows: at least 420 x 320 (first
-// 420 x 400) for the main layout, the splash screen's own size for the splash screen.
+// 420 x 400) for the main layout, the splash screen's own size (400 x 500) for the
+// splash screen.
 //
 // Thread-safety: GUI thread only.
 #pragma once
