@@ -1,6 +1,7 @@
 #include "ui/ToolbarView.h"
 
 #include "ui/LinearProgressBar.h"
+#include "ui/ThemeIcon.h"
 #include "ui/Typography.h"
 
 #include <QAction>
@@ -30,12 +31,12 @@ QToolButton* makeButton(QAction* action, QWidget* parent) {
 
 ToolbarView::ToolbarView(QWidget* parent)
     : QWidget(parent)
-    , m_add(new QAction(QIcon::fromTheme(QStringLiteral("folder-new"),
-                                         QIcon(QStringLiteral(":/icons/folder-badge-plus.svg"))),
-                        QStringLiteral("Add Files/Folders"), this))
-    , m_preferences(new QAction(
-          QIcon::fromTheme(QStringLiteral("preferences-system"), QIcon(QStringLiteral(":/icons/gear.svg"))),
-          QStringLiteral("Preferences"), this)) {
+    , m_add(new QAction(
+          themeIcon(QStringLiteral("folder-new"), QStringLiteral(":/icons/folder-badge-plus.svg")),
+          QStringLiteral("Add Files/Folders"), this))
+    , m_preferences(
+          new QAction(themeIcon(QStringLiteral("preferences-system"), QStringLiteral(":/icons/gear.svg")),
+                      QStringLiteral("Preferences"), this)) {
     setObjectName(QStringLiteral("ToolbarView"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_add->setObjectName(QStringLiteral("addFilesFolders"));

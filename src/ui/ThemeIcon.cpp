@@ -1,0 +1,9 @@
+#include "ui/ThemeIcon.h"
+
+namespace trevalin {
+
+QIcon themeIcon(const QString& name, const QString& fallback) {
+    return QIcon::fromTheme(name, QIcon(fallback));
+}
+
+} // namespace trevalin
