@@ -1,6 +1,8 @@
 #include "ui/FileListModel.h"
 
 #include "store/Database.h"
+#include "ui/ContentRoles.h"
+#include "ui/TintedMenu.h"
 
 #include <algorithm>
 
@@ -20,21 +22,53 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != RecordRole)
+    if (role == roles::Kind)
+        return int(RowKind::File);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::ForegroundRole &&
+        role != RecordRole)
         return {};
     const FileObjectPtr file = m_database.record(m_rows.at(index.row()));
     if (!file)
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return file->name();
+        return m_fullPaths ? file->path() : file->name();
     case Qt::ToolTipRole:
-        return file->directory();
+        return hasMenu(file->status()) ? QVariant(file->directory()) : QVariant();
+    case Qt::ForegroundRole:
+        switch (file->status()) {
+        case FileState::Pending:
+            return QVariant::fromValue(tints::orange());
+        case FileState::Changing:
+            return QVariant::fromValue(tints::blue());
+        case FileState::Incomplete:
+            return QVariant::fromValue(tints::purple());
+        case FileState::Processed:
+        case FileState::Zombie:
+            return {};
+        }
+        return {};
     case RecordRole:
         return QVariant::fromValue(file);
     default:
         return {};
     }
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+bool FileListModel::hasMenu(FileState status) {
+    return status == FileState::Processed || status == FileState::Zombie;
+}
+
+void FileListModel::setFullPaths(bool fullPaths) {
+    if (fullPaths == m_fullPaths)
+        return;
+    m_fullPaths = fullPaths;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1), {Qt::DisplayRole});
 }
 
 FileObjectPtr FileListModel::record(int row) const {

@@ -33,9 +33,15 @@ public:
     explicit FileListModel(Database& database, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    // DisplayRole: the file's name; ToolTipRole: its folder; RecordRole: the record
-    // (FileObjectPtr).
+    // DisplayRole: the file's name (its path with full paths on); ForegroundRole: the
+    // colour of its state (orange pending, blue changing, purple incomplete, the
+    // default once processed); ToolTipRole: its folder, once processed; RecordRole: the
+    // record (FileObjectPtr); roles::Kind.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Whether a record in this state offers its checksums (a context menu and tooltip).
+    static bool hasMenu(FileState status);
+    void setFullPaths(bool fullPaths);
 
     // The record of `row` as the database holds it now (null when it is gone).
     FileObjectPtr record(int row) const;
@@ -50,6 +56,7 @@ private:
     Database& m_database;
     QList<Location> m_rows;
     QHash<Location, int> m_rowOf; // location -> row in m_rows
+    bool m_fullPaths = false;
 };
 
 } // namespace trevalin

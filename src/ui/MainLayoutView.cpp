@@ -2,9 +2,14 @@
 
 #include "app/LocationPicker.h"
 #include "engine/Process.h"
+#include "store/AppSettings.h"
+#include "store/Database.h"
+#include "ui/ContentDelegate.h"
+#include "ui/ContentListView.h"
 #include "ui/FileListModel.h"
 #include "ui/FolderListModel.h"
 #include "ui/ProgressBarView.h"
+#include "ui/SectionRowModel.h"
 #include "ui/ToolbarView.h"
 #include "ui/TutorialModel.h"
 
@@ -12,9 +17,7 @@
 #include <QConcatenateTablesProxyModel>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QListView>
 #include <QMimeData>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace trevalin {
@@ -23,55 +26,50 @@ namespace {
 
 constexpr int kSideMargin = 15;
 
-// Rows that cannot be selected (the tutorial's) are drawn as plain text: no focus
-// frame and no highlight when the list's current index lands on them.
-class PlainRowDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        if (index.flags() & Qt::ItemIsSelectable)
-            return QStyledItemDelegate::paint(painter, option, index);
-        QStyleOptionViewItem plain(option);
-        plain.state &= ~(QStyle::State_HasFocus | QStyle::State_Selected | QStyle::State_MouseOver);
-        QStyledItemDelegate::paint(painter, plain, index);
-    }
-};
-
 } // namespace
 
 MainLayoutView::MainLayoutView(Database& database, CoreDataStack& folders, Progress& progress,
                                QWidget* parent)
     : QWidget(parent)
+    , m_database(database)
+    , m_folderHeader(SectionRowModel::header(QStringLiteral("Folders"), this))
     , m_folders(new FolderListModel(folders, this))
+    , m_divider(SectionRowModel::divider(this))
+    , m_fileHeader(SectionRowModel::header(QStringLiteral("Files"), this))
     , m_files(new FileListModel(database, this))
     , m_tutorial(new TutorialModel(this))
     , m_sections(new QConcatenateTablesProxyModel(this))
     , m_progressBar(new ProgressBarView(progress, this))
-    , m_list(new QListView(this))
+    , m_list(new ContentListView(this))
     , m_toolbar(new ToolbarView(this))
     , m_picker(std::make_unique<FileDialogLocationPicker>())
     , m_intake([](const QList<Location>& locations) { Process::added(locations); }) {
     setObjectName(QStringLiteral("MainLayoutView"));
     setAcceptDrops(true);
 
-    // Folders, then files, then the tutorial, which shows only while there are no files.
-    m_sections->addSourceModel(m_folders);
-    m_sections->addSourceModel(m_files);
-    m_sections->addSourceModel(m_tutorial);
-    updateFileSection();
+    // The folder header, the folders and a divider; the file header and the files, or
+    // the tutorial while there are no files. Each extra row shows only while its
+    // section has something to head.
+    for (QAbstractItemModel* section : std::initializer_list<QAbstractItemModel*>{
+             m_folderHeader, m_folders, m_divider, m_fileHeader, m_files, m_tutorial})
+        m_sections->addSourceModel(section);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_files, signal, this, &MainLayoutView::updateFileSection);
     connect(m_files, &QAbstractItemModel::modelReset, this, &MainLayoutView::updateFileSection);
+    connect(m_folders, &FolderListModel::countChanged, this, &MainLayoutView::updateFolderSection);
+    connect(&database, &Database::sizeStringChanged, m_fileHeader, &SectionRowModel::setTrailingText,
+            Qt::QueuedConnection);
+    m_fileHeader->setTrailingText(database.sizeString());
+    updateFolderSection();
+    updateFileSection();
+    applySettings();
 
     m_list->setObjectName(QStringLiteral("contentList"));
     m_list->setModel(m_sections);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_list->setSpacing(1);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setItemDelegate(new PlainRowDelegate(m_list));
-    m_list->setResizeMode(QListView::Adjust);
+    m_list->setItemDelegate(new ContentDelegate(m_list));
     m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     // The list lies on the window's background, like the rest of the layout.
@@ -121,13 +119,25 @@ bool MainLayoutView::showsTutorial() const {
     return m_tutorial->isShown();
 }
 
+void MainLayoutView::applySettings() {
+    const AppSettings& settings = AppSettings::shared();
+    m_folders->setFullPaths(settings.fullFolderPaths());
+    m_files->setFullPaths(settings.fullFilePaths());
+}
+
+void MainLayoutView::updateFolderSection() {
+    m_folderHeader->setCount(m_folders->folderCount());
+    m_divider->setCount(m_folders->folderCount());
+}
+
 void MainLayoutView::updateFileSection() {
     const bool tutorial = m_files->rowCount() == 0;
+    m_fileHeader->setCount(m_files->rowCount());
     m_tutorial->setShown(tutorial);
     // The hints wrap to the window's width. File rows are one line each, which lets the
     // list lay out any number of them without measuring each.
     m_list->setWordWrap(tutorial);
-    m_list->setUniformItemSizes(!tutorial);
+    m_list->setUniformRowHeights(!tutorial);
 }
 
 void MainLayoutView::dragEnterEvent(QDragEnterEvent* event) {

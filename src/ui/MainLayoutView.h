@@ -20,10 +20,10 @@
 #include <memory>
 
 class QConcatenateTablesProxyModel;
-class QListView;
 
 namespace trevalin {
 
+class ContentListView;
 class CoreDataStack;
 class Database;
 class FileListModel;
@@ -31,6 +31,7 @@ class FolderListModel;
 class LocationPicker;
 class Progress;
 class ProgressBarView;
+class SectionRowModel;
 class ToolbarView;
 class TutorialModel;
 
@@ -49,9 +50,11 @@ public:
 
     // The "Add Files/Folders" action.
     void addFilesFolders();
+    // Reads the "fullFolderPaths" and "fullFilePaths" settings again.
+    void applySettings();
 
     bool showsTutorial() const;
-    QListView& list() const { return *m_list; }
+    ContentListView& list() const { return *m_list; }
     ToolbarView& toolbar() const { return *m_toolbar; }
     ProgressBarView& progressBar() const { return *m_progressBar; }
     FolderListModel& folderModel() const { return *m_folders; }
@@ -66,15 +69,21 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // Shows the tutorial while the file list is empty.
+    // The folder header and divider follow the folder count; the file header and the
+    // tutorial follow the file list.
+    void updateFolderSection();
     void updateFileSection();
 
+    Database& m_database;
+    SectionRowModel* m_folderHeader;
     FolderListModel* m_folders;
+    SectionRowModel* m_divider;
+    SectionRowModel* m_fileHeader;
     FileListModel* m_files;
     TutorialModel* m_tutorial;
     QConcatenateTablesProxyModel* m_sections;
     ProgressBarView* m_progressBar;
-    QListView* m_list;
+    ContentListView* m_list;
     ToolbarView* m_toolbar;
     std::unique_ptr<LocationPicker> m_picker;
     std::function<void(const QList<Location>&)> m_intake;

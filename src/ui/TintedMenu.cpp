@@ -44,6 +44,18 @@ QColor red() {
     return QColor(0xd9, 0x30, 0x25);
 }
 
+QColor orange() {
+    return QColor(0xe6, 0x7e, 0x00);
+}
+
+QColor blue() {
+    return QColor(0x1f, 0x6f, 0xd1);
+}
+
+QColor purple() {
+    return QColor(0x8e, 0x44, 0xad);
+}
+
 } // namespace tints
 
 } // namespace trevalin

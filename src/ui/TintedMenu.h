@@ -24,11 +24,15 @@ protected:
     void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
 };
 
-// The named colours of the actions, readable on light and dark menus alike.
+// The named colours of the list's texts and actions, readable on light and dark
+// backgrounds alike.
 namespace tints {
 QColor green();
 QColor yellow();
 QColor red();
+QColor orange();
+QColor blue();
+QColor purple();
 } // namespace tints
 
 } // namespace trevalin

@@ -1,5 +1,6 @@
 #include "ui/TutorialModel.h"
 
+#include "ui/ContentRoles.h"
 #include "ui/Typography.h"
 
 #include <QApplication>
@@ -53,6 +54,8 @@ QVariant TutorialModel::data(const QModelIndex& index, int role) const {
         return smallFont();
     case Qt::ForegroundRole:
         return secondaryTextColor(QApplication::palette());
+    case roles::Kind:
+        return int(RowKind::Tutorial);
     default:
         return {};
     }

@@ -10,6 +10,8 @@
 #include "store/CoreDataStack.h"
 #include "store/Database.h"
 #include "store/Debugging.h"
+#include "ui/ContentListView.h"
+#include "ui/ContentRoles.h"
 #include "ui/FileListModel.h"
 #include "ui/MainLayoutView.h"
 #include "ui/MainView.h"
@@ -55,6 +57,36 @@ struct IntakeLog {
                 [this](const QList<Location>& l) { lists.append(l); }};
     }
 };
+
+// The list's rows as text: "H:" and the header's text, "--" for the divider, "T:" and
+// the hint, or the row's text.
+QStringList rows(MainLayoutView& view) {
+    const QAbstractItemModel& model = *view.list().model();
+    QStringList out;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex index = model.index(row, 0);
+        const QString text = index.data().toString();
+        switch (RowKind(index.data(roles::Kind).toInt())) {
+        case RowKind::Header:
+            out.append(QStringLiteral("H:") + text);
+            break;
+        case RowKind::Divider:
+            out.append(QStringLiteral("--"));
+            break;
+        case RowKind::Tutorial:
+            out.append(QStringLiteral("T:") + text);
+            break;
+        default:
+            out.append(text);
+        }
+    }
+    return out;
+}
+
+Folder folder(const QString& path) {
+    const Location location(path);
+    return Folder{QUuid::createUuid(), location, location.fileName(), location.path()};
+}
 
 bool drop(MainLayoutView& view, QMimeData& data) {
     QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -111,33 +143,51 @@ private slots:
         QVERIFY(view.mainLayout().isVisible());
     }
 
-    void tutorialGivesWayToFiles() {
-        Database database(m_dir.filePath(QStringLiteral("tutorial.plist")));
+    // The list's sections: headers counting folders (a nameless one counted, not
+    // listed) and files, folders by name whatever the order they came in, the divider,
+    // and the tutorial giving way to the files and coming back once they are gone.
+    void sections() {
+        Database database(m_dir.filePath(QStringLiteral("sections.plist")));
         database.setChangeInterval(std::chrono::milliseconds(1));
-        CoreDataStack folders(m_dir.filePath(QStringLiteral("tutorial.sqlite")));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("sections.sqlite")));
+        folders.setChangeInterval(std::chrono::milliseconds(1));
         Progress progress;
         MainLayoutView view(database, folders, progress);
-        QAbstractItemModelTester sections(view.list().model());
+        QAbstractItemModelTester sectionsTester(view.list().model());
         QAbstractItemModelTester files(&view.fileModel());
-        QVERIFY(view.showsTutorial());
-        QCOMPARE(view.list().model()->rowCount(), 10);
+        QCOMPARE(rows(view).size(), 10);
+        QVERIFY(rows(view).front().startsWith(QStringLiteral("T:")));
 
-        const QStringList paths{makeFile(QStringLiteral("a")), makeFile(QStringLiteral("b")),
-                                makeFile(QStringLiteral("c"))};
-        for (const QString& path : paths)
+        folders.insertIfAbsent(folder(QStringLiteral("/data/charlie")));
+        QVERIFY(QTest::qWaitFor([&] {
+            return rows(view).mid(0, 3) == QStringList{u"H:Folders"_qs, u"charlie"_qs, u"--"_qs};
+        }));
+        for (const QString& path :
+             {QStringLiteral("/data/alpha"), QStringLiteral("/"), QStringLiteral("/data/bravo")})
+            folders.insertIfAbsent(folder(path));
+        QVERIFY(QTest::qWaitFor([&] { return rows(view).size() == 15; }));
+        QCOMPARE(rows(view).mid(0, 5),
+                 (QStringList{u"H:4 Folders"_qs, u"alpha"_qs, u"bravo"_qs, u"charlie"_qs, u"--"_qs}));
+
+        QStringList paths;
+        for (int i = 0; i < 12; ++i)
+            paths.append(makeFile(QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'))));
+        database.set(Location(paths[0]), FileObject::create(Location(paths[0]), false));
+        QVERIFY(QTest::qWaitFor([&] { return rows(view).mid(5) == QStringList{u"H:Files"_qs, u"f00"_qs}; }));
+        for (const QString& path : paths.mid(1))
             database.set(Location(path), FileObject::create(Location(path), false));
-        QVERIFY(
-            QTest::qWaitFor([&] { return !view.showsTutorial() && view.list().model()->rowCount() == 3; }));
-        QCOMPARE(view.list().model()->index(1, 0).data().toString(), QStringLiteral("b"));
+        QVERIFY(QTest::qWaitFor([&] { return rows(view).size() == 5 + 13; }));
+        QCOMPARE(rows(view).at(5), u"H:12 Files"_qs);
+        QCOMPARE(rows(view).at(7), u"f01"_qs);
 
         // Removing from the middle keeps the rest in order; emptying brings the tutorial back.
         database.removeRecord(Location(paths[1]));
-        QVERIFY(QTest::qWaitFor([&] { return view.fileModel().rowCount() == 2; }));
-        QCOMPARE(view.fileModel().record(1)->path(), paths[2]);
-        database.removeRecord(Location(paths[0]));
-        database.removeRecord(Location(paths[2]));
+        QVERIFY(QTest::qWaitFor([&] { return view.fileModel().rowCount() == 11; }));
+        QCOMPARE(rows(view).at(7), u"f02"_qs);
+        for (const QString& path : paths)
+            database.removeRecord(Location(path));
         QVERIFY(QTest::qWaitFor([&] { return view.showsTutorial(); }));
-        QCOMPARE(view.list().model()->rowCount(), 10);
+        QCOMPARE(rows(view).size(), 5 + 10);
     }
 
     void addFilesFolders_data() {
