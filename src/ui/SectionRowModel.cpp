@@ -64,8 +64,9 @@ QVariant SectionRowModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-Qt::ItemFlags SectionRowModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+Qt::ItemFlags SectionRowModel::flags(const QModelIndex&) const {
+    // Read, never chosen: the arrow keys pass over it.
+    return Qt::NoItemFlags;
 }
 
 } // namespace trevalin

@@ -61,8 +61,9 @@ QVariant TutorialModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-Qt::ItemFlags TutorialModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+Qt::ItemFlags TutorialModel::flags(const QModelIndex&) const {
+    // Read, never chosen: the arrow keys pass over it.
+    return Qt::NoItemFlags;
 }
 
 } // namespace trevalin

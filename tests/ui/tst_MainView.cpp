@@ -10,9 +10,11 @@
 #include "store/CoreDataStack.h"
 #include "store/Database.h"
 #include "store/Debugging.h"
+#include "ui/ContentDelegate.h"
 #include "ui/ContentListView.h"
 #include "ui/ContentRoles.h"
 #include "ui/FileListModel.h"
+#include "ui/FolderListModel.h"
 #include "ui/MainLayoutView.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
@@ -26,6 +28,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace trevalin;
@@ -292,6 +295,92 @@ private slots:
         QCOMPARE(
             recorder.has(QStringLiteral("ERROR: Dragged content type did not conform to: text/uri-list")),
             !accepted);
+    }
+
+    // The list is reached with Tab, rows are chosen with the arrow keys, and the menu of
+    // the current row opens with the Menu key and Shift+F10 as with the right button.
+    void keyboardReachesMenus() {
+        Database database(m_dir.filePath(QStringLiteral("keys.plist")));
+        database.setChangeInterval(std::chrono::milliseconds(1));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("keys.sqlite")));
+        folders.setChangeInterval(std::chrono::milliseconds(1));
+        Progress progress;
+        MainLayoutView view(database, folders, progress);
+        view.resize(420, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        folders.insertIfAbsent(folder(QStringLiteral("/data/alpha")));
+        const QString path = makeFile(QStringLiteral("keyed"));
+        database.set(Location(path), FileObject::create(Location(path), false));
+        QVERIFY(
+            QTest::qWaitFor([&] { return rows(view).size() == 5; })); // header, folder, divider, header, file
+        ContentListView& list = view.list();
+        QSignalSpy menus(&list, &ContentListView::menuRequested);
+
+        view.setFocus();
+        for (int i = 0; i < 5 && !list.hasFocus(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(list.hasFocus());
+        list.setCurrentIndex(list.model()->index(1, 0));
+        QTest::keyClick(&list, Qt::Key_Down); // the divider and the header are passed over
+        QCOMPARE(list.currentIndex().row(), 4);
+        QTest::keyClick(&list, Qt::Key_Menu);
+        QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
+        const QPoint onFolder = list.visualRect(list.model()->index(1, 0)).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, onFolder, list.viewport()->mapToGlobal(onFolder));
+        QCoreApplication::sendEvent(list.viewport(), &click);
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(menus.at(0).at(0).value<QModelIndex>().row(), 4);
+        QCOMPARE(menus.at(1).at(0).value<QModelIndex>().row(), 4);
+        QCOMPARE(menus.at(2).at(0).value<QModelIndex>().row(), 1);
+    }
+
+    // Holding a monitored folder's eye reports it; a short press, or one that moves
+    // more than 10 pixels, does not.
+    void eyeLongPress_data() {
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<int>("move");
+        QTest::addColumn<bool>("held");
+        QTest::addRow("held") << 120 << 0 << true;
+        QTest::addRow("held, moved a little") << 120 << 6 << true;
+        QTest::addRow("short") << 10 << 0 << false;
+        QTest::addRow("moved away") << 120 << 14 << false;
+    }
+    void eyeLongPress() {
+        QFETCH(int, holdMs);
+        QFETCH(int, move);
+        QFETCH(bool, held);
+        Database database(m_dir.filePath(QStringLiteral("eye.plist")));
+        CoreDataStack folders(m_dir.filePath(QStringLiteral("eye.sqlite")));
+        folders.setChangeInterval(std::chrono::milliseconds(1));
+        Progress progress;
+        MainLayoutView view(database, folders, progress);
+        view.resize(420, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        Folder watched = folder(QStringLiteral("/data/watched"));
+        watched.monitored = true;
+        folders.insertIfAbsent(watched);
+        QVERIFY(QTest::qWaitFor([&] { return view.folderModel().rowCount() == 1; }));
+        ContentListView& list = view.list();
+        list.setLongPressForTesting(60);
+        QSignalSpy eyes(&list, &ContentListView::eyeHeld);
+        const QPoint eye = ContentDelegate::eyeRect(list.visualRect(list.model()->index(1, 0))).center();
+
+        QTest::mousePress(list.viewport(), Qt::LeftButton, {}, eye);
+        if (move)
+            QTest::mouseMove(list.viewport(), eye + QPoint(move, 0));
+        QTest::qWait(holdMs);
+        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, eye + QPoint(move, 0));
+        QCOMPARE(eyes.size(), held ? 1 : 0);
+        if (held)
+            QCOMPARE(eyes.front()
+                         .front()
+                         .value<QModelIndex>()
+                         .data(FolderListModel::FolderRole)
+                         .value<Folder>()
+                         .path,
+                     QStringLiteral("/data/watched"));
     }
 
     void minimumSize() {
