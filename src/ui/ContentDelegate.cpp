@@ -5,7 +5,9 @@
 #include "ui/ThemeIcon.h"
 #include "ui/Typography.h"
 
+#include <QAbstractItemView>
 #include <QPainter>
+#include <QWidget>
 
 namespace trevalin {
 
@@ -16,6 +18,12 @@ constexpr int kInset = 4;
 
 RowKind kindOf(const QModelIndex& index) {
     return RowKind(index.data(roles::Kind).toInt());
+}
+
+// Headers and hints cannot be chosen, so the view hands them the disabled colours;
+// they are drawn in the list's own colours instead.
+QPalette listPalette(const QStyleOptionViewItem& option) {
+    return option.widget ? option.widget->palette() : option.palette;
 }
 
 const QIcon& eyeIcon() {
@@ -35,9 +43,15 @@ int ContentDelegate::rowHeight(const QFont& font) {
 }
 
 QSize ContentDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (kindOf(index) == RowKind::Tutorial)
-        return QStyledItemDelegate::sizeHint(option, index);
-    return QSize(option.rect.width() > 0 ? option.rect.width() : 100, rowHeight(option.font));
+    if (kindOf(index) != RowKind::Tutorial)
+        return QSize(option.rect.width() > 0 ? option.rect.width() : 100, rowHeight(option.font));
+    // A hint wraps to the list's width.
+    const auto* view = qobject_cast<const QAbstractItemView*>(parent());
+    const int width = (view ? view->viewport()->width() : 400) - 2 * kInset;
+    const QFont font = index.data(Qt::FontRole).value<QFont>();
+    const QRect text = QFontMetrics(font).boundingRect(QRect(0, 0, std::max(width, 50), 10000),
+                                                       Qt::TextWordWrap, index.data().toString());
+    return QSize(width, text.height() + 2);
 }
 
 void ContentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -48,7 +62,7 @@ void ContentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         QFont bold = option.font;
         bold.setBold(true);
         painter->setFont(bold);
-        painter->setPen(secondaryTextColor(option.palette));
+        painter->setPen(secondaryTextColor(listPalette(option)));
         const QRect text = option.rect.adjusted(kInset, 0, -kInset, 0);
         painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
         painter->drawText(text, Qt::AlignRight | Qt::AlignVCenter,
@@ -58,16 +72,19 @@ void ContentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     }
     case RowKind::Divider: {
         painter->save();
-        painter->setPen(LinearProgressBar::trackColor(option.palette));
+        painter->setPen(LinearProgressBar::trackColor(listPalette(option)));
         const int y = option.rect.center().y();
         painter->drawLine(option.rect.left(), y, option.rect.right(), y);
         painter->restore();
         return;
     }
     case RowKind::Tutorial: {
-        QStyleOptionViewItem plain(option);
-        plain.state &= ~(QStyle::State_HasFocus | QStyle::State_Selected | QStyle::State_MouseOver);
-        QStyledItemDelegate::paint(painter, plain, index);
+        painter->save();
+        painter->setFont(index.data(Qt::FontRole).value<QFont>());
+        painter->setPen(secondaryTextColor(listPalette(option)));
+        painter->drawText(option.rect.adjusted(kInset, 1, -kInset, -1),
+                          Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, index.data().toString());
+        painter->restore();
         return;
     }
     case RowKind::Folder:

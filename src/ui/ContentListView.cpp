@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineF>
 #include <QMouseEvent>
+#include <QResizeEvent>
 
 namespace trevalin {
 
@@ -24,6 +25,13 @@ ContentListView::ContentListView(QWidget* parent)
             emit eyeHeld(m_pressed);
         m_pressed = QModelIndex();
     });
+}
+
+void ContentListView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    // Rows of several heights (the wrapped hints) are measured for the new width.
+    if (!uniformRowHeights() && event->size().width() != event->oldSize().width())
+        scheduleDelayedItemsLayout();
 }
 
 void ContentListView::contextMenuEvent(QContextMenuEvent* event) {

@@ -136,7 +136,6 @@ void MainLayoutView::updateFileSection() {
     m_tutorial->setShown(tutorial);
     // The hints wrap to the window's width. File rows are one line each, which lets the
     // list lay out any number of them without measuring each.
-    m_list->setWordWrap(tutorial);
     m_list->setUniformRowHeights(!tutorial);
 }
 
