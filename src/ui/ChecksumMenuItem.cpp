@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,9 +27,9 @@ public:
         , m_name(std::move(name))
         , m_value(std::move(value))
         , m_valueFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
-        // Keyboard selection gives the item focus, so Return and Enter reach it; the
-        // arrow keys it ignores go on to the menu.
-        setFocusPolicy(Qt::StrongFocus);
+        // The menu keeps the keyboard: its arrow keys reach this item, and Return or
+        // Enter triggers it while it is the active item (and closes the menu).
+        setFocusPolicy(Qt::NoFocus);
         setMouseTracking(true);
     }
 
@@ -86,13 +85,6 @@ protected:
         choose();
     }
 
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
-            return event->ignore(); // the menu moves on with the arrow keys
-        event->accept();
-        choose();
-    }
-
 private:
     int padding() const {
         return style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, m_menu) +
@@ -105,11 +97,10 @@ private:
             m_menu->setActiveAction(m_action);
     }
 
+    // The menu closes itself when one of its widget actions is triggered.
     void choose() {
-        if (!m_action->isEnabled())
-            return;
-        m_action->trigger();
-        m_menu->close();
+        if (m_action->isEnabled())
+            m_action->trigger();
     }
 
     QAction* m_action;
