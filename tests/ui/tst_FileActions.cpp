@@ -186,19 +186,27 @@ private slots:
 
     void rescan_data() {
         QTest::addColumn<QString>("change"); // "content", "mode 000" or "vanished"
-        QTest::addRow("content changed") << "content";
-        QTest::addRow("unreadable") << "mode 000";
-        QTest::addRow("vanished") << "vanished";
+        QTest::addColumn<bool>("fromMenu");  // through the menu's item, else rescanFile()
+        QTest::addRow("content changed") << "content" << false;
+        QTest::addRow("content changed, from the menu") << "content" << true;
+        QTest::addRow("unreadable") << "mode 000" << false;
+        QTest::addRow("vanished, from the menu") << "vanished" << true;
     }
     void rescan() {
         QFETCH(QString, change);
+        QFETCH(bool, fromMenu);
         if (change == u"mode 000" && ::geteuid() == 0)
             QSKIP("root reads any file");
-        const Location folder = makeFolder(m_dir, QStringLiteral("rescan-") + QString::number(qHash(change)));
+        const Location folder =
+            makeFolder(m_dir, QString::number(qHash(QLatin1String(QTest::currentDataTag()))));
         const Location location = writeFile(folder, QStringLiteral("f.bin"), "first");
         addAndSettle({location});
         QVERIFY(processed(location));
         const FileObjectData before = Database::shared().record(location)->snapshot();
+        std::unique_ptr<TintedMenu> menu(
+            makeFileMenu(Database::shared().record(location), ApplicationState::Idle, nullptr));
+        QAction* item = actionNamed(*menu, QStringLiteral("Rescan/checksum file"));
+        QVERIFY(item);
         Progress::shared().setTitle(QStringLiteral("untouched"));
         Debugging::setFlagForTesting(true);
         LogRecorder recorder;
@@ -210,8 +218,12 @@ private slots:
             QVERIFY(::chmod(name.constData(), 0000) == 0);
         else
             QVERIFY(QFile::remove(location.path()));
-        QFuture<void> done = FileActions::rescanFile(location);
-        QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000));
+        if (fromMenu) {
+            item->trigger(); // returns at once; its task is queued on the pool
+        } else {
+            QFuture<void> done = FileActions::rescanFile(location);
+            QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 20000));
+        }
         QVERIFY(EnginePool::waitForDone(20000));
         Debugging::setFlagForTesting(false);
 
