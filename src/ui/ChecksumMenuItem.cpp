@@ -125,8 +125,4 @@ ChecksumMenuItem::ChecksumMenuItem(const Checksum& checksum, QMenu* menu)
     connect(menu, &QMenu::hovered, view, [view] { view->update(); });
 }
 
-int ChecksumMenuItem::neededWidth() const {
-    return defaultWidget()->sizeHint().width();
-}
-
 } // namespace trevalin

@@ -23,8 +23,6 @@ public:
     ChecksumMenuItem(const Checksum& checksum, QMenu* menu);
 
     const QString& value() const { return m_value; }
-    // The width the item needs to show its whole value.
-    int neededWidth() const;
 
 private:
     QString m_value;

@@ -18,14 +18,9 @@ TintedMenu* makeFileMenu(const FileObjectPtr& file, ApplicationState state, QWid
         return nullptr;
 
     auto* menu = new TintedMenu(parent);
-    int width = 0;
-    for (const Checksum& checksum : file->checksums()) {
-        auto* item = new ChecksumMenuItem(checksum, menu);
-        menu->addAction(item);
-        width = std::max(width, item->neededWidth());
-    }
-    // Wide enough for the longest value (a SHA512 is 128 digits).
-    menu->setMinimumWidth(width);
+    // The menu takes the width of its widest item: a SHA512 shows all its 128 digits.
+    for (const Checksum& checksum : file->checksums())
+        menu->addAction(new ChecksumMenuItem(checksum, menu));
     menu->addSeparator();
 
     const Location location = file->location();
