@@ -1,15 +1,18 @@
 #include "ui/MainLayoutView.h"
 
 #include "app/LocationPicker.h"
+#include "engine/Global.h"
 #include "engine/Process.h"
 #include "store/AppSettings.h"
 #include "store/Database.h"
 #include "ui/ContentDelegate.h"
 #include "ui/ContentListView.h"
 #include "ui/FileListModel.h"
+#include "ui/FileMenu.h"
 #include "ui/FolderListModel.h"
 #include "ui/ProgressBarView.h"
 #include "ui/SectionRowModel.h"
+#include "ui/TintedMenu.h"
 #include "ui/ToolbarView.h"
 #include "ui/TutorialModel.h"
 
@@ -17,6 +20,7 @@
 #include <QConcatenateTablesProxyModel>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QVBoxLayout>
 
@@ -89,6 +93,7 @@ MainLayoutView::MainLayoutView(Database& database, CoreDataStack& folders, Progr
     column->addLayout(listBox, 1);
     column->addWidget(m_toolbar);
 
+    connect(m_list, &ContentListView::menuRequested, this, &MainLayoutView::showMenu);
     connect(m_toolbar->addAction(), &QAction::triggered, this, &MainLayoutView::addFilesFolders);
     connect(m_toolbar->preferencesAction(), &QAction::triggered, this, &MainLayoutView::preferencesRequested);
 }
@@ -113,6 +118,25 @@ void MainLayoutView::addFilesFolders() {
                         if (chosen && !chosen->isEmpty())
                             intake(*chosen);
                     });
+}
+
+void MainLayoutView::showMenu(const QModelIndex& index, const QPoint& globalPos) {
+    // What the menu offers depends on the application's state as it is now.
+    const ApplicationState state = Global::shared().status();
+    QMenu* menu = nullptr;
+    switch (RowKind(index.data(roles::Kind).toInt())) {
+    case RowKind::File:
+        menu = makeFileMenu(index.data(FileListModel::RecordRole).value<FileObjectPtr>(), state, this);
+        break;
+    default:
+        break;
+    }
+    if (!menu)
+        return;
+    // Let go once closed; an item's action runs after the menu hid, so not at once.
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    m_menu = menu;
+    menu->popup(globalPos);
 }
 
 bool MainLayoutView::showsTutorial() const {

@@ -14,6 +14,8 @@
 
 #include "app/DragDropDelegate.h"
 
+#include <QMenu>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -59,6 +61,8 @@ public:
     ProgressBarView& progressBar() const { return *m_progressBar; }
     FolderListModel& folderModel() const { return *m_folders; }
     FileListModel& fileModel() const { return *m_files; }
+    // The context menu shown last, while it is open.
+    QMenu* openMenu() const { return m_menu; }
 
 signals:
     void preferencesRequested();
@@ -69,6 +73,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Pops up the context menu of the row at `index`, if it has one.
+    void showMenu(const QModelIndex& index, const QPoint& globalPos);
     // The folder header and divider follow the folder count; the file header and the
     // tutorial follow the file list.
     void updateFolderSection();
@@ -88,6 +94,7 @@ private:
     std::unique_ptr<LocationPicker> m_picker;
     std::function<void(const QList<Location>&)> m_intake;
     DragDropDelegate m_drop;
+    QPointer<QMenu> m_menu;
 };
 
 } // namespace trevalin

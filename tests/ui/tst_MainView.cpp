@@ -5,6 +5,7 @@
 
 #include "app/LocationPicker.h"
 #include "app/MultiLocationDialog.h"
+#include "engine/Global.h"
 #include "engine/Progress.h"
 #include "store/AppSettings.h"
 #include "store/CoreDataStack.h"
@@ -325,14 +326,23 @@ private slots:
         QTest::keyClick(&list, Qt::Key_Down); // the divider and the header are passed over
         QCOMPARE(list.currentIndex().row(), 4);
         QTest::keyClick(&list, Qt::Key_Menu);
+        QVERIFY(!view.openMenu()); // a pending file has no menu yet
+        const FileObjectPtr record = database.record(Location(path));
+        record->setChecksums({Checksum::make(Digest::SHA1, QStringLiteral("ab12"))});
+        record->setStatus(FileState::Processed);
+        Global::shared().setStatusForTesting(ApplicationState::Idle);
+        QTest::keyClick(&list, Qt::Key_Menu);
+        QVERIFY(view.openMenu());
+        QCOMPARE(view.openMenu()->actions().size(), 4); // the checksum, a separator, rescan, remove
+        view.openMenu()->close();
         QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
         const QPoint onFolder = list.visualRect(list.model()->index(1, 0)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, onFolder, list.viewport()->mapToGlobal(onFolder));
         QCoreApplication::sendEvent(list.viewport(), &click);
-        QCOMPARE(menus.size(), 3);
-        QCOMPARE(menus.at(0).at(0).value<QModelIndex>().row(), 4);
+        QCOMPARE(menus.size(), 4);
         QCOMPARE(menus.at(1).at(0).value<QModelIndex>().row(), 4);
-        QCOMPARE(menus.at(2).at(0).value<QModelIndex>().row(), 1);
+        QCOMPARE(menus.at(2).at(0).value<QModelIndex>().row(), 4);
+        QCOMPARE(menus.at(3).at(0).value<QModelIndex>().row(), 1);
     }
 
     // Holding a monitored folder's eye reports it; a short press, or one that moves
