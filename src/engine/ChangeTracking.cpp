@@ -231,11 +231,15 @@ void Process::triageAll() {
     process();
 }
 
-bool Process::triage(const Location& folder) {
-    EnginePool::runBackground([folder] {
+bool Process::triage(const Location& folder, OrphanScan orphans) {
+    const auto scanOrphans = [folder] {
         orphaned(folder);
         Global::shared().scheduleSave();
-    });
+    };
+    if (orphans == OrphanScan::Awaited)
+        scanOrphans();
+    else
+        EnginePool::runBackground(scanOrphans);
 
     const bool debugging = Debugging::flag();
     SafeQueue& queues = SafeQueue::shared();

@@ -69,13 +69,20 @@ public:
     // The result of examining one file of a folder.
     enum class FileChangeStatus : int { Unchanged = 0, Changed = 1, Updating = 2 };
 
-    // One pass over one folder. Starts the orphan scan in the background, evaluates
+    // Where a pass over one folder runs its orphan scan: in a background task of its
+    // own, not awaited (a pass started by a change event), or on the calling thread
+    // before the files are evaluated, so that the records of the folder's vanished
+    // files are gone when the pass returns (a folder brought up to date before its
+    // watch starts).
+    enum class OrphanScan { Background, Awaited };
+
+    // One pass over one folder. Runs the orphan scan as `orphans` says, evaluates
     // every listed file with one settle interval for the whole pass, waits for the
     // watch loop while files of the folder are still changing (running the loop itself
     // when none runs; see ChangeTracking), then runs triage() when files were queued.
     // Returns true when triage() ran (the caller then runs process()). A pass that
     // switched the application to Evaluating and queued no work returns it to Idle.
-    static bool triage(const Location& folder);
+    static bool triage(const Location& folder, OrphanScan orphans = OrphanScan::Background);
     // A pass over every stored folder (after the start-at-login delay when that
     // setting is on), then process().
     static void triageAll();
