@@ -9,7 +9,9 @@
 #include "ui/ContentListView.h"
 #include "ui/FileListModel.h"
 #include "ui/FileMenu.h"
+#include "ui/FolderActions.h"
 #include "ui/FolderListModel.h"
+#include "ui/FolderMenu.h"
 #include "ui/ProgressBarView.h"
 #include "ui/SectionRowModel.h"
 #include "ui/TintedMenu.h"
@@ -94,6 +96,11 @@ MainLayoutView::MainLayoutView(Database& database, CoreDataStack& folders, Progr
     column->addWidget(m_toolbar);
 
     connect(m_list, &ContentListView::menuRequested, this, &MainLayoutView::showMenu);
+    // Holding a monitored folder's eye turns its monitoring off.
+    connect(m_list, &ContentListView::eyeHeld, this, [](const QModelIndex& index) {
+        FolderActions::disableMonitoring(index.data(FolderListModel::FolderRole).value<Folder>(),
+                                         FolderActions::Save::Sync);
+    });
     connect(m_toolbar->addAction(), &QAction::triggered, this, &MainLayoutView::addFilesFolders);
     connect(m_toolbar->preferencesAction(), &QAction::triggered, this, &MainLayoutView::preferencesRequested);
 }
@@ -127,6 +134,9 @@ void MainLayoutView::showMenu(const QModelIndex& index, const QPoint& globalPos)
     switch (RowKind(index.data(roles::Kind).toInt())) {
     case RowKind::File:
         menu = makeFileMenu(index.data(FileListModel::RecordRole).value<FileObjectPtr>(), state, this);
+        break;
+    case RowKind::Folder:
+        menu = makeFolderMenu(index.data(FolderListModel::FolderRole).value<Folder>(), state, this);
         break;
     default:
         break;

@@ -336,9 +336,14 @@ private slots:
         QCOMPARE(view.openMenu()->actions().size(), 4); // the checksum, a separator, rescan, remove
         view.openMenu()->close();
         QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(view.openMenu());
+        view.openMenu()->close();
         const QPoint onFolder = list.visualRect(list.model()->index(1, 0)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, onFolder, list.viewport()->mapToGlobal(onFolder));
         QCoreApplication::sendEvent(list.viewport(), &click);
+        QVERIFY(view.openMenu());
+        QCOMPARE(view.openMenu()->actions().front()->text(),
+                 QStringLiteral("Enable folder content monitoring"));
         QCOMPARE(menus.size(), 4);
         QCOMPARE(menus.at(1).at(0).value<QModelIndex>().row(), 4);
         QCOMPARE(menus.at(2).at(0).value<QModelIndex>().row(), 4);
