@@ -9,6 +9,7 @@
 // file list holding every record and painted once more (window only); rss_mib: the
 // resident memory once everything is shown; update_us: the GUI thread's time to take
 // one changed record into the list and repaint it (median of 200, on screen and off);
+// scroll_us: the time to scroll to a far place and draw the rows there (median of 100);
 // max_late_ms: the worst lateness of a 10 ms timer on the GUI thread from the start of
 // loading until the list was shown.
 //
@@ -27,6 +28,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFutureWatcher>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtConcurrent>
@@ -150,6 +152,7 @@ int main(int argc, char** argv) {
 
     // One changed record at a time, as the database reports it, into the list and on screen.
     double updateUs = 0;
+    double scrollUs = 0;
     if (mainWindow) {
         FileListModel& model = mainWindow->view().mainLayout().fileModel();
         QWidget* viewport = mainWindow->view().mainLayout().list().viewport();
@@ -166,13 +169,27 @@ int main(int argc, char** argv) {
         }
         std::sort(times.begin(), times.end());
         updateUs = times[times.size() / 2];
+
+        // Scrolling to far places and drawing the rows shown there.
+        QScrollBar* bar = mainWindow->view().mainLayout().list().verticalScrollBar();
+        times.clear();
+        for (int i = 0; i < 100; ++i) {
+            QElapsedTimer one;
+            one.start();
+            bar->setValue(int((i * 7919L) % (bar->maximum() + 1)));
+            viewport->grab();
+            times.push_back(one.nsecsElapsed() / 1e3);
+        }
+        std::sort(times.begin(), times.end());
+        scrollUs = times[times.size() / 2];
         if (qEnvironmentVariableIsSet("LIST_RUN_VERBOSE"))
             std::fprintf(stderr, "paints %d, update max %.0f us\n", paints.paints, times.back());
     }
 
     std::printf(
-        "window=%d records=%lld ready_ms=%.0f shown_ms=%.0f rss_mib=%.0f update_us=%.0f max_late_ms=%.1f\n",
+        "window=%d records=%lld ready_ms=%.0f shown_ms=%.0f rss_mib=%.0f update_us=%.0f scroll_us=%.0f "
+        "max_late_ms=%.1f\n",
         window ? 1 : 0, static_cast<long long>(database.count()), readyNs / 1e6, (shownNs - readyNs) / 1e6,
-        rss, updateUs, maxLate);
+        rss, updateUs, scrollUs, maxLate);
     return 0;
 }
