@@ -159,6 +159,8 @@ private slots:
         MainLayoutView view(database, folders, progress);
         QAbstractItemModelTester sectionsTester(view.list().model());
         QAbstractItemModelTester files(&view.fileModel());
+        QAbstractItemModelTester folderTester(&view.folderModel());
+        QSignalSpy resets(&view.fileModel(), &QAbstractItemModel::modelReset);
         QCOMPARE(rows(view).size(), 10);
         QVERIFY(rows(view).front().startsWith(QStringLiteral("T:")));
 
@@ -184,6 +186,16 @@ private slots:
         QCOMPARE(rows(view).at(5), u"H:12 Files"_qs);
         QCOMPARE(rows(view).at(7), u"f01"_qs);
 
+        // One record processed: its row alone changes, and gains its tooltip.
+        const QModelIndex f03 = view.fileModel().index(3, 0);
+        QVERIFY(!f03.data(Qt::ToolTipRole).isValid());
+        QSignalSpy changed(&view.fileModel(), &QAbstractItemModel::dataChanged);
+        database.checksumStore(Location(paths[3]), Checksum::make(Digest::SHA1, QStringLiteral("ab")));
+        QVERIFY(QTest::qWaitFor([&] { return !changed.isEmpty(); }));
+        QCOMPARE(changed.front().at(0).value<QModelIndex>().row(), 3);
+        QCOMPARE(changed.front().at(1).value<QModelIndex>().row(), 3);
+        QCOMPARE(f03.data(Qt::ToolTipRole).toString(), m_dir.path());
+
         // Removing from the middle keeps the rest in order; emptying brings the tutorial back.
         database.removeRecord(Location(paths[1]));
         QVERIFY(QTest::qWaitFor([&] { return view.fileModel().rowCount() == 11; }));
@@ -192,6 +204,7 @@ private slots:
             database.removeRecord(Location(path));
         QVERIFY(QTest::qWaitFor([&] { return view.showsTutorial(); }));
         QCOMPARE(rows(view).size(), 5 + 10);
+        QCOMPARE(resets.size(), 0); // row by row, never the whole list
     }
 
     void addFilesFolders_data() {
