@@ -367,10 +367,10 @@ private slots:
         FolderNotifications::shared().cease();
     }
 
-    // Through the program itself: Clear and Quit from its preferences, then its shutdown,
-    // leave no data file, no log file and no settings, so the next start is a first
-    // start — the splash screen and a new instance UUID. Runs last: it removes the
-    // shared folder store.
+    // Through the program itself: Clear and Quit from its preferences (opened by Ctrl+,
+    // in the main window), then its shutdown, leave no data file, no log file and no
+    // settings, so the next start is a first start — the splash screen and a new
+    // instance UUID. Runs last: it removes the shared folder store.
     void clearAndQuitThroughTheProgram() {
         using namespace std::chrono_literals;
         Timing::setForTesting(20ms, 20ms, 20ms);
@@ -386,7 +386,10 @@ private slots:
         CoreDatabase::save();
         QVERIFY(QFile::exists(CoreDataStack::defaultStorePath()));
 
-        app->showPreferences();
+        // Ctrl+, in the main window opens the preferences.
+        app->mainWindow().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&app->mainWindow()));
+        QTest::keyClick(&app->mainWindow(), Qt::Key_Comma, Qt::ControlModifier);
         PreferencesWindow* window = app->preferences();
         QVERIFY(window && window->isVisible());
         window->advanced().setConfirmationForTesting([](const QString&) { return true; });
@@ -410,6 +413,7 @@ private slots:
         QVERIFY(!AppSettings::shared().appUUID().isEmpty());
         QVERIFY(AppSettings::shared().appUUID() != uuid);
         EnginePool::waitForDone(5000);
+        Timing::resetForTesting();
     }
 };
 
