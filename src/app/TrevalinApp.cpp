@@ -15,6 +15,7 @@
 #include "logging/Logger.h"
 #include "store/AppSettings.h"
 #include "ui/AboutDialog.h"
+#include "ui/MainLayoutView.h"
 #include "ui/MainWindow.h"
 #include "ui/PreferencesWindow.h"
 #include "ui/RandomString.h"
@@ -75,8 +76,11 @@ void TrevalinApp::openUrl(const QUrl& url) {
 }
 
 void TrevalinApp::showPreferences() {
-    if (!m_preferences)
-        m_preferences = std::make_unique<PreferencesWindow>();
+    if (!m_preferences) {
+        m_preferences = std::make_unique<PreferencesWindow>([this] { quit(); });
+        connect(m_preferences.get(), &PreferencesWindow::displayPathsChanged, this,
+                [this] { m_mainWindow->view().mainLayout().applySettings(); });
+    }
     m_preferences->bringForward();
 }
 

@@ -49,6 +49,10 @@ public:
     Receiver* receiver() const { return m_receiver.get(); }
     bool trayAvailable() const { return m_trayAvailable; }
 
+    // Null until the preferences are first shown.
+    PreferencesWindow* preferences() const { return m_preferences.get(); }
+    // Shows the preferences window (made on first use, then the same one), whose full-path
+    // switches refresh the main window's lists and whose "Clear and Quit" ends in quit().
     void showPreferences();
     void showAbout();
     // Ends the event loop; the program then shuts down (shutdown()).

@@ -105,6 +105,10 @@ void Logger::removeAllDestinations() {
     s.destinations = std::make_shared<DestinationList>();
 }
 
+std::vector<std::shared_ptr<BaseDestination>> Logger::destinations() {
+    return *snapshot();
+}
+
 int Logger::countDestinations() {
     return int(snapshot()->size());
 }

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace trevalin {
 
@@ -29,6 +30,8 @@ public:
     // Drops a destination by identity; returns whether it was registered.
     static bool removeDestination(const std::shared_ptr<BaseDestination>& destination);
     static void removeAllDestinations();
+    // The registered destinations, in the order they were added.
+    static std::vector<std::shared_ptr<BaseDestination>> destinations();
     static int countDestinations();
 
     // An invalid QVariant stands for "no context".

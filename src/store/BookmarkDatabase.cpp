@@ -215,6 +215,8 @@ void BookmarkDatabase::reset() {
         m_db.clear();
         ++m_generation;
     }
+    // Emptied is a change like any other: the save below writes it only when flagged.
+    flagModifiedNow();
     emit changed();
     StoreHooks::runLow([this] {
         m_state->clear();
@@ -227,6 +229,10 @@ void BookmarkDatabase::reset() {
                        logTag("BookmarkDatabase.reset()"));
         }
     });
+}
+
+bool BookmarkDatabase::removeFile(QString* error) {
+    return m_dataFile.remove(error);
 }
 
 BookmarkDatabase::Map BookmarkDatabase::obtain(const QList<Location>& locations) {

@@ -68,8 +68,13 @@ public:
     // Writes the file only when the bookmarks' save flag is set; clears the flag unless
     // the map changed meanwhile. Throws BookmarkException SaveBookmarkError (flag kept).
     void save();
-    // Empties the map at once; clears the location state and saves in a low-priority task.
+    // Empties the map at once and flags it modified; clears the location state and saves
+    // (the file then holds no bookmarks) in a low-priority task.
     void reset();
+    // Deletes the file (an absent file counts as deleted) and clears the save flag. Saves
+    // write nothing until the map changes again, so the save at shutdown does not bring
+    // the file back. False with `error` on failure.
+    bool removeFile(QString* error = nullptr);
 
     // Creates bookmarks for `locations` concurrently and opens access to each one made;
     // returns those that succeeded.

@@ -213,6 +213,10 @@ void Database::reset() {
     });
 }
 
+bool Database::removeFile(QString* error) {
+    return m_dataFile.remove(error);
+}
+
 void Database::calculateSize() {
     QString text;
     {

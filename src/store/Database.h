@@ -86,6 +86,10 @@ public:
     void save();
     // Empties the map at once and writes the empty file in a low-priority task.
     void reset();
+    // Deletes the file (an absent file counts as deleted) and clears the save flag. Saves
+    // write nothing until the map changes again, so a save queued earlier (reset()'s) or
+    // the one at shutdown does not bring the file back. False with `error` on failure.
+    bool removeFile(QString* error = nullptr);
     void calculateSize();
 
     // --- operations ----------------------------------------------------------------

@@ -6,7 +6,13 @@
 #include "store/PlistError.h"
 #include "store/PlistFile.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace trevalin {
 
@@ -41,6 +47,11 @@ void PlistDataFile::save(const SaveSteps& steps) {
     {
         std::lock_guard lock(m_ownerMutex);
         generation = m_generation;
+        // Removed on purpose and unchanged since: writing it would undo the removal.
+        if (m_removedAt == generation) {
+            StoreHooks::setFlag(m_subsystem, StoreHooks::Flag::save, false);
+            return;
+        }
         steps.snapshot();
     }
     if (steps.screen)
@@ -58,6 +69,30 @@ void PlistDataFile::save(const SaveSteps& steps) {
     std::lock_guard lock(m_ownerMutex);
     if (m_generation == generation)
         StoreHooks::setFlag(m_subsystem, StoreHooks::Flag::save, false);
+}
+
+bool PlistDataFile::remove(QString* error) {
+    std::lock_guard fileLock(m_fileMutex);
+    std::uint64_t generation;
+    {
+        std::lock_guard lock(m_ownerMutex);
+        generation = m_generation;
+    }
+    const QByteArray path = QFile::encodeName(m_path);
+    if (::unlink(path.constData()) != 0) {
+        const int code = errno;
+        if (code != ENOENT) {
+            if (error)
+                *error = QString::fromLocal8Bit(std::strerror(code)) + QStringLiteral(": ") + m_path;
+            return false;
+        }
+    }
+    std::lock_guard lock(m_ownerMutex);
+    m_removedAt = generation;
+    // A change made while the file was being removed keeps its flag: the next save writes it.
+    if (m_generation == generation)
+        StoreHooks::setFlag(m_subsystem, StoreHooks::Flag::save, false);
+    return true;
 }
 
 } // namespace trevalin

@@ -10,6 +10,9 @@
 //         atomically through PlistFile; then, under the owner's lock again, the owner's
 //         save flag is cleared only when the generation is still the one the snapshot
 //         was taken at, so a change made meanwhile is written by the next save.
+//   remove: under the file lock, deletes the file. Until the owner's map changes again,
+//         a save writes nothing (and clears the save flag): a save queued before the
+//         removal, or the one at shutdown, never brings the removed file back.
 //
 // Thread-safety: load() and save() may be called from any thread. Saves are serialised
 // by m_fileMutex; the owner's generation is read only under the owner's mutex.
@@ -22,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 class QIODevice;
 
@@ -67,7 +71,11 @@ public:
     // change nothing) an unreadable file stays where it is.
     void load(bool setAside, const LoadSteps& steps) const;
     // Writes the owner's snapshot and clears its save flag unless the map changed meanwhile.
+    // Nothing is written while the map is as it was when the file was removed.
     void save(const SaveSteps& steps);
+    // Deletes the file; a file already absent counts as deleted. Returns false, with the
+    // reason in `error`, when it is still there.
+    bool remove(QString* error = nullptr);
 
 private:
     const QString m_path;
@@ -75,6 +83,8 @@ private:
     std::mutex& m_ownerMutex;
     const std::uint64_t& m_generation; // guarded by m_ownerMutex
     std::mutex m_fileMutex;            // serialises writers of m_path
+    // The owner's generation when the file was removed; guarded by m_ownerMutex.
+    std::optional<std::uint64_t> m_removedAt;
 };
 
 } // namespace trevalin

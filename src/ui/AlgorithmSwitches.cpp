@@ -3,10 +3,11 @@
 #include "engine/EnginePool.h"
 #include "store/AppSettings.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -15,40 +16,49 @@ namespace trevalin {
 namespace {
 
 // Saves run on pool threads and may run in any order: each carries the number of the
-// change it saves, and a save older than the one already written is dropped.
+// change it saves, and a save older than the one already written is dropped. A change
+// is numbered before it is made, so a reload that finds nothing waiting to be saved
+// never overwrites a change that is being made.
 std::mutex saveMutex;
-std::uint64_t lastChange = 0;  // guarded by saveMutex
+std::atomic<std::uint64_t> lastChange{0};
 std::uint64_t lastWritten = 0; // guarded by saveMutex
 
 } // namespace
 
-AlgorithmSwitches::AlgorithmSwitches(DigestState& state, QWidget* parent)
+AlgorithmSwitches::AlgorithmSwitches(DigestState& state, QWidget* parent, Qt::Orientation orientation)
     : QWidget(parent)
     , m_state(state)
-    , m_layout(new QVBoxLayout(this)) {
+    , m_layout(new QBoxLayout(orientation == Qt::Vertical ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight,
+                              this)) {
     m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(6);
+    m_layout->setSpacing(orientation == Qt::Vertical ? 6 : 16);
     rebuild(m_state.algorithms());
     connect(&m_state, &DigestState::algorithmsChanged, this, &AlgorithmSwitches::refresh,
             Qt::QueuedConnection);
 }
 
 void AlgorithmSwitches::apply(DigestState& state, Digest digest, bool enabled) {
+    const std::uint64_t change = ++lastChange;
     state.setEnabled(digest, enabled);
     if (state.enabledCount() == 0)
         state.enable(Digest::SHA1);
     const QList<Digests> selection = state.algorithms();
-    std::uint64_t change = 0;
-    {
-        std::lock_guard lock(saveMutex);
-        change = ++lastChange;
-    }
     EnginePool::runLow([selection, change] {
         std::lock_guard lock(saveMutex);
         if (change <= lastWritten)
             return;
         lastWritten = change;
         AppSettings::saveAlgorithmStatus(selection);
+    });
+}
+
+void AlgorithmSwitches::reloadStored() {
+    EnginePool::runLow([] {
+        std::lock_guard lock(saveMutex);
+        // A change still waiting for its save is newer than the stored selection.
+        if (lastChange.load() > lastWritten)
+            return;
+        AppSettings::loadAlgorithmStatus();
     });
 }
 

@@ -1,7 +1,7 @@
 // AlgorithmSwitches: one check box per entry of the algorithm selection, in list order,
 // labelled with the entry's name and checked by its enabled flag. Toggling a box applies
 // the selection rule (apply()); the boxes follow every change of the model, wherever it
-// is made.
+// is made. The boxes stand in a column or, for a wide and low place, in a row.
 //
 // apply() is the rule itself, shared by every place that switches algorithms: at least
 // one algorithm stays enabled (SHA1 comes back on when the last one is switched off) and
@@ -19,7 +19,7 @@
 #include <utility>
 
 class QCheckBox;
-class QVBoxLayout;
+class QBoxLayout;
 
 namespace trevalin {
 
@@ -27,12 +27,19 @@ class AlgorithmSwitches : public QWidget {
     Q_OBJECT
 
 public:
-    explicit AlgorithmSwitches(DigestState& state, QWidget* parent = nullptr);
+    explicit AlgorithmSwitches(DigestState& state, QWidget* parent = nullptr,
+                               Qt::Orientation orientation = Qt::Vertical);
 
     // Sets the flag of `digest` in `state`; when no entry is left enabled, enables SHA1.
     // Then saves the selection to the "algorithmsData" setting on a low-priority pool
     // task (the newest selection is the one that ends up stored).
     static void apply(DigestState& state, Digest digest, bool enabled);
+
+    // On a low-priority pool task, reads the stored selection into DigestState::shared()
+    // (AppSettings::loadAlgorithmStatus(), whose fresh QSettings rereads a file another
+    // process changed), so it shows what is stored now. Skipped while a change made by
+    // apply() is not saved yet: that change is the newer one and its save follows.
+    static void reloadStored();
 
     // The box of `digest` (null when the list has no entry for it).
     QCheckBox* box(Digest digest) const;
@@ -43,7 +50,7 @@ private:
     void rebuild(const QList<Digests>& algorithms);
 
     DigestState& m_state;
-    QVBoxLayout* m_layout;
+    QBoxLayout* m_layout;
     QList<std::pair<Digest, QCheckBox*>> m_boxes; // in list order
 };
 

@@ -4,6 +4,7 @@
 #include "store/CoreDataStack.h"
 #include "store/Database.h"
 
+#include <QAction>
 #include <QCloseEvent>
 
 namespace trevalin {
@@ -16,6 +17,12 @@ MainWindow::MainWindow(QWidget* parent)
     setObjectName(QStringLiteral("MainWindow"));
     setCentralWidget(m_view);
     connect(m_view, &MainView::preferencesRequested, this, &MainWindow::preferencesRequested);
+    auto* preferences = new QAction(QStringLiteral("Preferences"), this);
+    preferences->setObjectName(QStringLiteral("preferencesAction"));
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setShortcutContext(Qt::WindowShortcut);
+    connect(preferences, &QAction::triggered, this, &MainWindow::preferencesRequested);
+    addAction(preferences);
     connect(m_view, &MainView::bodyChanged, this, &MainWindow::fitBody);
     setMinimumSize(kMinimumSize);
     resize(kInitialSize);

@@ -31,7 +31,7 @@ public:
 signals:
     // The user closed the window (it is now hidden).
     void closed();
-    // The toolbar's "Preferences".
+    // The toolbar's "Preferences", or Ctrl+, in the window.
     void preferencesRequested();
 
 protected:
