@@ -9,6 +9,7 @@
 // records and their digest count to standard error. Exit status 1 when a record lacks
 // a digest or the database file was not written.
 #include "BenchArgs.h"
+#include "RunSupport.h"
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
@@ -52,12 +53,7 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    const QByteArray root = home.path().toUtf8();
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/.config");
-    qputenv("XDG_DATA_HOME", root + "/.local/share");
-    qputenv("XDG_CACHE_HOME", root + "/.cache");
-    QDir().mkpath(home.path() + QStringLiteral("/.local/share"));
+    bench::isolateHome(home);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("corvane"));

@@ -15,6 +15,7 @@
 //
 // WINDOW_RUN_FOLDER=DIR takes the files already in DIR instead (for profiling the run
 // without making them).
+#include "../RunSupport.h"
 #include "engine/Engine.h"
 #include "engine/EnginePool.h"
 #include "engine/Global.h"
@@ -58,13 +59,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    const QByteArray root = home.path().toUtf8();
-    qputenv("HOME", root);
-    qputenv("XDG_CONFIG_HOME", root + "/.config");
-    qputenv("XDG_DATA_HOME", root + "/.local/share");
-    qputenv("XDG_CACHE_HOME", root + "/.cache");
-    QDir().mkpath(home.path() + QStringLiteral("/.local/share"));
-    // The files are made in the home unless --folder names a folder that holds them.
+    bench::isolateHome(home);
+    // The files are made in the home unless WINDOW_RUN_FOLDER names a folder that holds them.
     QString folder = qEnvironmentVariable("WINDOW_RUN_FOLDER");
     if (!folder.isEmpty()) {
         files = int(QDir(folder).entryList(QDir::Files).size());
@@ -101,16 +97,7 @@ int main(int argc, char** argv) {
 
     // The probe: a 10 ms timer whose every lateness is recorded.
     QElapsedTimer clock;
-    qint64 last = 0;
-    double maxLate = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    probe.setInterval(10);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        maxLate = std::max(maxLate, (now - last) / 1e6 - 10.0);
-        last = now;
-    });
+    bench::LatenessProbe probe(clock);
 
     bool engineDone = false;
     QFutureWatcher<void> watcher;
@@ -149,6 +136,6 @@ int main(int argc, char** argv) {
     const int rows =
         mainWindow ? mainWindow->view().mainLayout().fileModel().rowCount() : int(Database::shared().count());
     std::printf("window=%d files=%d seconds=%.3f max_late_ms=%.1f gui_cpu_ms=%.0f rows=%d\n", window ? 1 : 0,
-                files, seconds, maxLate, guiCpuMs, rows);
+                files, seconds, probe.worstMs(), guiCpuMs, rows);
     return rows == files && int(Database::shared().count()) == files ? 0 : 1;
 }

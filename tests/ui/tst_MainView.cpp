@@ -92,6 +92,22 @@ Folder folder(const QString& path) {
     return Folder{QUuid::createUuid(), location, location.fileName(), location.path()};
 }
 
+// A main layout over its own database and folder store, which report their changes
+// at once.
+struct Layout {
+    Layout(const QTemporaryDir& dir, const QString& name)
+        : database(dir.filePath(name + QStringLiteral(".plist")))
+        , folders(dir.filePath(name + QStringLiteral(".sqlite")))
+        , view(database, folders, progress) {
+        database.setChangeInterval(std::chrono::milliseconds(1));
+        folders.setChangeInterval(std::chrono::milliseconds(1));
+    }
+    Database database;
+    CoreDataStack folders;
+    Progress progress;
+    MainLayoutView view;
+};
+
 bool drop(MainLayoutView& view, QMimeData& data) {
     QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     static_cast<QObject&>(view).event(&event);
@@ -151,12 +167,8 @@ private slots:
     // listed) and files, folders by name whatever the order they came in, the divider,
     // and the tutorial giving way to the files and coming back once they are gone.
     void sections() {
-        Database database(m_dir.filePath(QStringLiteral("sections.plist")));
-        database.setChangeInterval(std::chrono::milliseconds(1));
-        CoreDataStack folders(m_dir.filePath(QStringLiteral("sections.sqlite")));
-        folders.setChangeInterval(std::chrono::milliseconds(1));
-        Progress progress;
-        MainLayoutView view(database, folders, progress);
+        Layout layout(m_dir, QStringLiteral("sections"));
+        auto& [database, folders, progress, view] = layout;
         QAbstractItemModelTester sectionsTester(view.list().model());
         QAbstractItemModelTester files(&view.fileModel());
         QAbstractItemModelTester folderTester(&view.folderModel());
@@ -216,10 +228,8 @@ private slots:
         QFETCH(bool, cancel);
         Debugging::setFlagForTesting(true);
         const QList<Location> chosen{Location(makeFile(QStringLiteral("chosen"))), Location(m_dir.path())};
-        Database database(m_dir.filePath(QStringLiteral("add.plist")));
-        CoreDataStack folders(m_dir.filePath(QStringLiteral("add.sqlite")));
-        Progress progress;
-        MainLayoutView view(database, folders, progress);
+        Layout layout(m_dir, QStringLiteral("add"));
+        auto& [database, folders, progress, view] = layout;
         auto picker = std::make_unique<FixedPicker>(cancel ? std::nullopt : std::optional(chosen));
         FixedPicker& asked = *picker;
         view.setLocationPicker(std::move(picker));
@@ -281,10 +291,8 @@ private slots:
         QFETCH(int, singles);
         QFETCH(int, listSize);
         QFETCH(bool, accepted);
-        Database database(m_dir.filePath(QStringLiteral("drops.plist")));
-        CoreDataStack folders(m_dir.filePath(QStringLiteral("drops.sqlite")));
-        Progress progress;
-        MainLayoutView view(database, folders, progress);
+        Layout layout(m_dir, QStringLiteral("drops"));
+        auto& [database, folders, progress, view] = layout;
         IntakeLog log;
         view.setDropDelegate(DragDropDelegate(log.intake()));
         test::LogRecorder recorder;
@@ -314,12 +322,8 @@ private slots:
     // The list is reached with Tab, rows are chosen with the arrow keys, and the menu of
     // the current row opens with the Menu key and Shift+F10 as with the right button.
     void keyboardReachesMenus() {
-        Database database(m_dir.filePath(QStringLiteral("keys.plist")));
-        database.setChangeInterval(std::chrono::milliseconds(1));
-        CoreDataStack folders(m_dir.filePath(QStringLiteral("keys.sqlite")));
-        folders.setChangeInterval(std::chrono::milliseconds(1));
-        Progress progress;
-        MainLayoutView view(database, folders, progress);
+        Layout layout(m_dir, QStringLiteral("keys"));
+        auto& [database, folders, progress, view] = layout;
         view.resize(420, 400);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -378,11 +382,8 @@ private slots:
         QFETCH(int, holdMs);
         QFETCH(int, move);
         QFETCH(bool, held);
-        Database database(m_dir.filePath(QStringLiteral("eye.plist")));
-        CoreDataStack folders(m_dir.filePath(QStringLiteral("eye.sqlite")));
-        folders.setChangeInterval(std::chrono::milliseconds(1));
-        Progress progress;
-        MainLayoutView view(database, folders, progress);
+        Layout layout(m_dir, QStringLiteral("eye"));
+        auto& [database, folders, progress, view] = layout;
         view.resize(420, 400);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
