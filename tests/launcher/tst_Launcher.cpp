@@ -142,6 +142,7 @@ private slots:
         for (const QString& standIn : standIns)
             QVERIFY(place(m_home.filePath(QStringLiteral("bin/Trevalin")), standIn));
         target = standIns.isEmpty() ? m_home.filePath(target) : layout.filePath(target);
+        QFile::remove(m_home.filePath(QStringLiteral("started")));
         setAutoLaunch(m_home.path(), true);
         Run run(layout.filePath(launcher), m_env);
         QVERIFY(run.printed("Path: " + target.toUtf8() + '\n'));
