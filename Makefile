@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-sanitize check-format run bench format clean
+.PHONY: all deps configure build test test-sanitize check-format run bench package format clean
 
 all: build
 
@@ -35,6 +35,11 @@ run: build
 
 bench: build
 	@bash bench/run-benchmarks $(BUILD_DIR)
+
+# The Debian package build/trevalin_<version>_amd64.deb, from the install rules, checked.
+package: build
+	cd $(BUILD_DIR) && rm -f trevalin_*_amd64.deb && cpack -G DEB
+	@bash scripts/check-package $(BUILD_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -18,7 +18,21 @@ QString LoginItem::entryPath() {
 }
 
 QString LoginItem::launcherPath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Launcher");
+    return launcherPath(QCoreApplication::applicationDirPath());
+}
+
+QString LoginItem::launcherPath(const QString& programDir) {
+    const auto executable = [](const QString& path) {
+        const QFileInfo info(path);
+        return info.isFile() && info.isExecutable();
+    };
+    const QString beside = programDir + QStringLiteral("/Launcher");
+    if (executable(beside))
+        return beside;
+    // The build defines where the launcher is installed relative to the program.
+    const QString installed =
+        QDir::cleanPath(programDir + u'/' + QStringLiteral(TREVALIN_LAUNCHER_FROM_PROGRAM));
+    return executable(installed) ? installed : beside;
 }
 
 QString LoginItem::execArgument(const QString& path) {

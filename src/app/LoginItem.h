@@ -17,8 +17,12 @@ public:
 
     // <config folder>/autostart/org.corvane.Launcher.desktop.
     static QString entryPath();
-    // The Launcher executable beside this program's executable.
+    // launcherPath(dir) for the folder of this program's executable.
     static QString launcherPath();
+    // The Launcher executable for a Trevalin in `programDir`: beside it (as in the build
+    // folder), else where an installation puts it (<prefix>/libexec/trevalin/Launcher
+    // for <prefix>/bin/Trevalin). When neither is an executable file, the one beside.
+    static QString launcherPath(const QString& programDir);
     // The entry's text for a launcher at `launcher`.
     static QByteArray entryText(const QString& launcher);
     // Writes (enabled) or removes (disabled) the entry; whether that worked.

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -32,10 +33,18 @@ QString target() {
 } // namespace
 
 QString LauncherApp::findTarget() {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/Trevalin");
-    const QFileInfo info(beside);
-    if (info.isFile() && info.isExecutable())
-        return beside;
+    return findTarget(QCoreApplication::applicationDirPath());
+}
+
+QString LauncherApp::findTarget(const QString& launcherDir) {
+    // The build defines where Trevalin is installed relative to the launcher.
+    for (const QString& path :
+         {launcherDir + QStringLiteral("/Trevalin"),
+          QDir::cleanPath(launcherDir + u'/' + QStringLiteral(TREVALIN_PROGRAM_FROM_LAUNCHER))}) {
+        const QFileInfo info(path);
+        if (info.isFile() && info.isExecutable())
+            return path;
+    }
     return QStandardPaths::findExecutable(QStringLiteral("Trevalin"));
 }
 

@@ -23,8 +23,12 @@ public:
     // or -1 when it waits for "killLauncher" (the event loop then ends it).
     int start();
 
-    // The Trevalin executable: beside this program, else on PATH; empty when neither.
+    // findTarget(dir) for the folder of this program's executable.
     static QString findTarget();
+    // The Trevalin executable for a launcher in `launcherDir`: beside it (as in the build
+    // folder), else where an installation puts it (<prefix>/bin/Trevalin for
+    // <prefix>/libexec/trevalin/Launcher), else on PATH; empty when none.
+    static QString findTarget(const QString& launcherDir);
 
 public slots:
     void posted(const QString& name, const QString& object);

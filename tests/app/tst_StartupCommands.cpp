@@ -1,6 +1,6 @@
 // The start-up sequence: its steps and their order, what KillLauncher prints and posts
-// and the autostart entry it writes, the instance UUID across launches, and what the
-// debugging setting switches on.
+// and the autostart entry it writes (and which launcher it runs), the instance UUID across launches, and what
+// the debugging setting switches on.
 #include "AppTestSupport.h"
 
 #include "app/LoginItem.h"
@@ -12,7 +12,10 @@
 #include "store/Debugging.h"
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <unistd.h>
@@ -117,6 +120,36 @@ private slots:
                                QStringLiteral("/Launcher\n")),
                  qPrintable(text));
         QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\nType=Application\n")));
+    }
+
+    // Trevalin in <root>/usr/bin: the launcher beside it (the build folder) comes first,
+    // then the installed one in <root>/usr/libexec/trevalin; only executable files count.
+    void launcherPathLooksBesideThenWhereInstalled_data() {
+        QTest::addColumn<QStringList>("executables");
+        QTest::addColumn<QStringList>("plainFiles");
+        QTest::addColumn<QString>("launcher");
+        const QString beside = QStringLiteral("usr/bin/Launcher");
+        const QString installed =
+            QDir::cleanPath(QStringLiteral("usr/bin/") + QLatin1String(TREVALIN_LAUNCHER_FROM_PROGRAM));
+        QTest::addRow("both") << QStringList{beside, installed} << QStringList() << beside;
+        QTest::addRow("installed") << QStringList{installed} << QStringList() << installed;
+        QTest::addRow("beside not executable") << QStringList{installed} << QStringList{beside} << installed;
+        QTest::addRow("neither") << QStringList() << QStringList{installed} << beside;
+    }
+    void launcherPathLooksBesideThenWhereInstalled() {
+        QFETCH(QStringList, executables);
+        QFETCH(QStringList, plainFiles);
+        QFETCH(QString, launcher);
+        QTemporaryDir root;
+        QDir().mkpath(root.filePath(QStringLiteral("usr/bin")));
+        for (const QString& path : executables + plainFiles) {
+            QDir().mkpath(QFileInfo(root.filePath(path)).path());
+            QFile file(root.filePath(path));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (executables.contains(path))
+                file.setPermissions(file.permissions() | QFile::ExeOwner);
+        }
+        QCOMPARE(LoginItem::launcherPath(root.filePath(QStringLiteral("usr/bin"))), root.filePath(launcher));
     }
 
     void execArgumentQuotesWhatTheExecKeyReserves_data() {

@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -110,10 +111,40 @@ private slots:
         QVERIFY(!QFile::exists(m_home.filePath(QStringLiteral("started"))));
     }
 
+    // Where the launcher looks for Trevalin: beside itself (the build folder), then where
+    // an installation puts Trevalin (<prefix>/bin for <prefix>/libexec/trevalin/Launcher),
+    // then on PATH (which always holds a stand-in here).
+    void startsTrevalinOnceThenWaitsForKillLauncher_data() {
+        QTest::addColumn<QString>("launcher");
+        QTest::addColumn<QStringList>("standIns");
+        QTest::addColumn<QString>("target");
+        const QString installed =
+            QDir::cleanPath(QStringLiteral("usr/bin/") + QLatin1String(TREVALIN_LAUNCHER_FROM_PROGRAM));
+        const QString besideInstalled = QFileInfo(installed).path() + QStringLiteral("/Trevalin");
+        QTest::addRow("on PATH") << QStringLiteral("alone/Launcher") << QStringList()
+                                 << QStringLiteral("bin/Trevalin");
+        QTest::addRow("installed") << installed << QStringList{QStringLiteral("usr/bin/Trevalin")}
+                                   << QStringLiteral("usr/bin/Trevalin");
+        QTest::addRow("beside first")
+            << installed << QStringList{besideInstalled, QStringLiteral("usr/bin/Trevalin")}
+            << besideInstalled;
+    }
     void startsTrevalinOnceThenWaitsForKillLauncher() {
+        QFETCH(QString, launcher);
+        QFETCH(QStringList, standIns);
+        QFETCH(QString, target);
+        QTemporaryDir layout(m_home.filePath(QStringLiteral("layout-XXXXXX")));
+        const auto place = [&](const QString& from, const QString& to) {
+            QDir().mkpath(QFileInfo(layout.filePath(to)).path());
+            return QFile::copy(from, layout.filePath(to));
+        };
+        QVERIFY(place(m_launcher, launcher));
+        for (const QString& standIn : standIns)
+            QVERIFY(place(m_home.filePath(QStringLiteral("bin/Trevalin")), standIn));
+        target = standIns.isEmpty() ? m_home.filePath(target) : layout.filePath(target);
+        QFile::remove(m_home.filePath(QStringLiteral("started")));
         setAutoLaunch(m_home.path(), true);
-        const QString target = m_home.filePath(QStringLiteral("bin/Trevalin"));
-        Run run(m_launcher, m_env);
+        Run run(layout.filePath(launcher), m_env);
         QVERIFY(run.printed("Path: " + target.toUtf8() + '\n'));
         QCOMPARE(run.out,
                  kStarted +
