@@ -66,7 +66,8 @@ QFuture<void> FolderActions::enableMonitoring(const Folder& folder) {
 
 QFuture<void> FolderActions::remove(const Folder& folder) {
     return startAction("FolderActions.remove(_:)", [folder] {
-        if (folder.monitored)
+        // A watch started since the menu was made is stopped too.
+        if (folder.monitored || FolderNotifications::shared().notifier(folder.location))
             FolderNotifications::shared().remove(folder.location);
         const QString path = folder.path;
         EnginePool::runLow([path] { Database::shared().purgeChildren(path); });
