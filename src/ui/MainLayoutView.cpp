@@ -37,7 +37,6 @@ constexpr int kSideMargin = 15;
 MainLayoutView::MainLayoutView(Database& database, CoreDataStack& folders, Progress& progress,
                                QWidget* parent)
     : QWidget(parent)
-    , m_database(database)
     , m_folderHeader(SectionRowModel::header(QStringLiteral("Folders"), this))
     , m_folders(new FolderListModel(folders, this))
     , m_divider(SectionRowModel::divider(this))

@@ -80,7 +80,6 @@ private:
     void updateFolderSection();
     void updateFileSection();
 
-    Database& m_database;
     SectionRowModel* m_folderHeader;
     FolderListModel* m_folders;
     SectionRowModel* m_divider;
